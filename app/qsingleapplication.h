@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QApplication>
+
+class QLocalServer;
+
+// The application object. Its constructor settles whether another instance of
+// Ferrule runs for this user: if so, it hands over its last argument and
+// isRunning() is true; otherwise it becomes the instance the next start finds.
+class QSingleApplication : public QApplication
+{
+    Q_OBJECT
+
+public:
+    QSingleApplication(int &argc, char **argv);
+
+    bool isRunning() const { return running; }
+
+    // The word the last second start handed over (nothing acts on it).
+    QString lastMessage() const { return receivedMessage; }
+
+    // Where the guard's socket lives: a folder only this user can reach.
+    static QString serverPath();
+
+private slots:
+    void newLocalConnection();
+
+private:
+    QLocalServer *localServer = nullptr;
+    bool running = false;
+    QString receivedMessage;
+};

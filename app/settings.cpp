@@ -1,0 +1,105 @@
+#include "app/settings.h"
+
+#include "app/settingkeys.h"
+
+#include <QDebug>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QTextStream>
+
+namespace {
+
+const char configPath[] = "./config.txt";
+
+const std::pair<const char *, int> defaults[] = {
+    {SettingKey::TypingModel, 0},
+    {SettingKey::IntelligenceModel, 1},
+    {SettingKey::TranslationModel, 0},
+    {SettingKey::TypingLanguage, 0},
+    {SettingKey::IntelligenceLanguage, 0},
+    {SettingKey::TranslationLanguage, 0},
+    {SettingKey::TranslationResultLanguage, 0},
+    {SettingKey::AutomaticUpdate, 1},
+    {SettingKey::ReminderUpdate, 0},
+    {SettingKey::NotUpdate, 0},
+    {SettingKey::BootUp, 1},
+    {SettingKey::ClosePrompt, 0},
+    {SettingKey::RemovePunctuation, 0},
+    {SettingKey::MonitorTalvoxMouseConnect, 0},
+};
+
+} // namespace
+
+SettingsMap *settingsMap()
+{
+    // Lives for the whole run and is never freed: every part holds on to it.
+    static SettingsMap *map = [] {
+        auto *m = new SettingsMap;
+        loadSettingsMap(m);
+        return m;
+    }();
+    return map;
+}
+
+void loadSettingsMap(SettingsMap *map)
+{
+    QFile file(configPath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        qDebug() << "open file failed !";
+        return;
+    }
+    QTextStream in(&file);
+    while (!in.atEnd()) {
+        const QString line = in.readLine();
+        // A line without "=" (a blank line) carries no setting.
+        if (!line.contains(QLatin1Char('=')))
+            continue;
+        const QStringList parts = line.split(QLatin1Char('='));
+        map->insert(parts.at(0), parts.at(1).toInt());
+    }
+    for (auto it = map->cbegin(); it != map->cend(); ++it)
+        qDebug().noquote() << it.key() + QLatin1Char('=') + QString::number(it.value());
+}
+
+bool saveSettingsMap(SettingsMap *map)
+{
+    QSaveFile file(configPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        qDebug() << "open file failed !";
+        return false;
+    }
+    QTextStream out(&file);
+    for (auto it = map->cbegin(); it != map->cend(); ++it)
+        out << it.key() << '=' << it.value() << '\n';
+    out.flush();
+    if (out.status() != QTextStream::Ok || !file.commit()) {
+        qDebug() << "open file failed !";
+        return false;
+    }
+    return true;
+}
+
+void createDefaultConfig()
+{
+    if (QFileInfo(configPath).isFile()) {
+        settingsMap();
+        return;
+    }
+    // A directory of that name cannot be replaced; the next load then reports it.
+    QSaveFile file(configPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return;
+    QTextStream out(&file);
+    for (const auto &[key, value] : defaults)
+        out << key << '=' << value << '\n';
+    out.flush();
+    file.commit();
+}
+
+void setWorkMode(SettingsMap *map, int typing, int intelligence, int translation)
+{
+    (*map)[SettingKey::TypingModel] = typing;
+    (*map)[SettingKey::IntelligenceModel] = intelligence;
+    (*map)[SettingKey::TranslationModel] = translation;
+}

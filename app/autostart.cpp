@@ -1,0 +1,107 @@
+#include "app/autostart.h"
+
+#include "app/settingkeys.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+// Escapes of the desktop-entry "string" type. A leading blank would be
+// dropped by readers, so it is written as \s.
+QString escapeString(const QString &value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (int i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c == QLatin1Char('\\'))
+            out += QLatin1String("\\\\");
+        else if (c == QLatin1Char('\n'))
+            out += QLatin1String("\\n");
+        else if (c == QLatin1Char('\t'))
+            out += QLatin1String("\\t");
+        else if (c == QLatin1Char('\r'))
+            out += QLatin1String("\\r");
+        else if (c == QLatin1Char(' ') && i == 0)
+            out += QLatin1String("\\s");
+        else
+            out += c;
+    }
+    return out;
+}
+
+// One Exec argument, always quoted so that blanks and reserved characters in
+// the path stay part of it. Inside quotes ", `, $ and \ take a backslash, and
+// % is doubled so that no field code is expanded. The string escapes are
+// applied on top of that (a literal backslash ends up as four).
+QString quoteExecArgument(const QString &argument)
+{
+    QString quoted = QStringLiteral("\"");
+    for (const QChar c : argument) {
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
+            || c == QLatin1Char('\\'))
+            quoted += QLatin1Char('\\');
+        if (c == QLatin1Char('%'))
+            quoted += QLatin1Char('%');
+        quoted += c;
+    }
+    quoted += QLatin1Char('"');
+    return escapeString(quoted);
+}
+
+QString configHome()
+{
+    // Relative values are invalid and must be ignored.
+    const QString xdg = QFile::decodeName(qgetenv("XDG_CONFIG_HOME"));
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return xdg;
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
+} // namespace
+
+QString autoStartEntryPath()
+{
+    return configHome() + QStringLiteral("/autostart/Talvox.desktop");
+}
+
+QString autoStartEntryText(const QString &program, const QString &workDir)
+{
+    // Path keeps logon starts in the folder whose config.txt the user set up.
+    return QStringLiteral("[Desktop Entry]\n"
+                          "Type=Application\n"
+                          "Name=Talvox\n"
+                          "Exec=%1\n"
+                          "Path=%2\n"
+                          "Terminal=false\n"
+                          "X-GNOME-Autostart-enabled=true\n")
+        .arg(quoteExecArgument(program), escapeString(workDir));
+}
+
+void setAutoStart(bool enable)
+{
+    const QString path = autoStartEntryPath();
+    if (!enable) {
+        QFile::remove(path);
+        return;
+    }
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    file.write(autoStartEntryText(QCoreApplication::applicationFilePath(), QDir::currentPath())
+                   .toUtf8());
+    file.commit();
+}
+
+void applyAutoStartSetting(SettingsMap *map)
+{
+    if ((*map)[SettingKey::BootUp] == 0)
+        setAutoStart(false);
+    if ((*map)[SettingKey::BootUp] == 1)
+        setAutoStart(true);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+#include <QPoint>
+#include <QTimer>
+
+namespace Ui {
+class SoftwareSettingsDialog;
+}
+
+// Every user setting in one frameless window. Each control writes its key and
+// saves config.txt the moment it changes; "确定" and "取消" only hide the
+// window. A one-second refresh keeps the mode and language controls in step
+// with changes made from the tray and the floating tool.
+class SoftwareSettingsDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit SoftwareSettingsDialog(QWidget *parent = nullptr);
+    ~SoftwareSettingsDialog() override;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void on_radioButton_toggled(bool checked);
+    void on_radioButton_2_toggled(bool checked);
+    void on_radioButton_3_toggled(bool checked);
+    void on_pushButton_clicked();
+    void on_pushButton_2_clicked();
+    void on_comboBox_currentIndexChanged(int index);
+    void on_comboBox_2_currentIndexChanged(int index);
+    void on_comboBox_3_currentIndexChanged(int index);
+    void on_comboBox_4_currentIndexChanged(int index);
+    void on_radioButton_4_toggled(bool checked);
+    void on_radioButton_5_toggled(bool checked);
+    void on_radioButton_6_toggled(bool checked);
+    void on_checkBox_3_stateChanged(int arg1);
+    void on_checkBox_2_stateChanged(int arg1);
+    void on_checkBox_stateChanged(int arg1);
+    void on_toolButton_2_clicked();
+
+private:
+    void refreshModeAndLanguage();
+
+    Ui::SoftwareSettingsDialog *ui;
+    QTimer refreshTimer;
+    QPoint dragOffset;
+};

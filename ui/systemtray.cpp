@@ -1,0 +1,241 @@
+#include "ui/systemtray.h"
+
+#include "app/settingkeys.h"
+#include "app/settings.h"
+#include "buildconfig.h"
+#include "ui/promptbox.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMenu>
+#include <QUrl>
+
+namespace {
+
+const char connectedIcon[] = ":/ico/talvox.ico";
+const char disconnectedIcon[] = ":/ico/talvoxhui.ico";
+const char selectIcon[] = ":/ico/select.ico";
+const char emptyIcon[] = ":/ico/empty.ico";
+
+struct LanguageEntry
+{
+    const char *menuText;
+    const char *prompt;
+};
+
+// In the order of the language indices stored in the settings map.
+const LanguageEntry languages[5] = {
+    {"中文(普通话)", "你选择：中文(普通话)"},
+    {"英文", "你选择：英文"},
+    {"粤语", "你选择：粤语"},
+    {"四川话", "你选择：四川话"},
+    {"河南话", "你选择：河南话"},
+};
+
+struct ModeKeys
+{
+    const char *mode;
+    const char *language;
+};
+
+const ModeKeys modes[3] = {
+    {SettingKey::TypingModel, SettingKey::TypingLanguage},
+    {SettingKey::IntelligenceModel, SettingKey::IntelligenceLanguage},
+    {SettingKey::TranslationModel, SettingKey::TranslationLanguage},
+};
+
+// Translation recognizes only Mandarin, English and Cantonese.
+constexpr int translationLanguages = 3;
+
+int setting(const char *key)
+{
+    return (*settingsMap())[QString::fromLatin1(key)];
+}
+
+void showPromptFor(int language)
+{
+    PromptBox box;
+    box.showPrompt(QString::fromUtf8(languages[language].prompt));
+}
+
+} // namespace
+
+SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
+{
+    // The menus have no widget parent; the tray owns the top one and it owns its submenus.
+    contextMenu = new QMenu;
+
+    openMainWindowAction = new QAction(QStringLiteral("打开主窗口"), this);
+    openMainWindowAction->setFont(QFont(QStringLiteral("微软雅黑"), 9, 70, false));
+    aboutUsAction = new QAction(QStringLiteral("关于我们"), this);
+    updateAction = new QAction(QStringLiteral("软件更新"), this);
+    feedbackAction = new QAction(QStringLiteral("意见反馈"), this);
+    buyAction = new QAction(QStringLiteral("购买产品"), this);
+    settingsAction = new QAction(QStringLiteral("软件设置"), this);
+    quitAction = new QAction(QStringLiteral("退出"), this);
+
+    personalMenu = new QMenu(QStringLiteral("个人中心"), contextMenu);
+    customFunctionAction = personalMenu->addAction(QStringLiteral("自定义功能"));
+    logInAction = personalMenu->addAction(QStringLiteral("用户登录"));
+
+    languageMenu = new QMenu(QStringLiteral("语言设置"), contextMenu);
+    for (int i = 0; i < 5; ++i) {
+        languageActions[i] = new QAction(QString::fromUtf8(languages[i].menuText), this);
+        languageActions[i]->setCheckable(true);
+    }
+
+    // First look, before the timer's first round.
+    const int connected = setting(SettingKey::MonitorTalvoxMouseConnect);
+    if (connected == 1)
+        setIcon(QIcon(QString::fromLatin1(connectedIcon)));
+    else if (connected == 0)
+        setIcon(QIcon(QString::fromLatin1(disconnectedIcon)));
+    setToolTip(QStringLiteral("塔沃智能鼠标"));
+    for (int m = 0; m < 3; ++m) {
+        if (setting(modes[m].mode) != 1)
+            continue;
+        const int language = setting(modes[m].language);
+        const int offered = m == 2 ? translationLanguages : 5;
+        if (language >= 0 && language < offered) {
+            languageActions[language]->setIcon(QIcon(QString::fromLatin1(selectIcon)));
+            languageActions[language]->setChecked(true);
+        }
+    }
+
+    refreshTimer.setInterval(1100);
+    connect(&refreshTimer, &QTimer::timeout, this, &SystemTray::refreshTray);
+    refreshTimer.start();
+    for (QAction *action : languageActions)
+        languageMenu->addAction(action);
+
+    connect(languageActions[0], &QAction::triggered, this, &SystemTray::showChinese);
+    connect(languageActions[1], &QAction::triggered, this, &SystemTray::showEnglish);
+    connect(languageActions[2], &QAction::triggered, this, &SystemTray::showYueYu);
+    connect(languageActions[3], &QAction::triggered, this, &SystemTray::showSiChuan);
+    connect(languageActions[4], &QAction::triggered, this, &SystemTray::showHeNan);
+    connect(customFunctionAction, &QAction::triggered, this, &SystemTray::showCustomFunction);
+    connect(settingsAction, &QAction::triggered, this, &SystemTray::showSoftwareSet);
+    connect(logInAction, &QAction::triggered, this, &SystemTray::showPersonLogIn);
+    connect(openMainWindowAction, &QAction::triggered, this, &SystemTray::showWidget);
+    connect(quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
+    connect(aboutUsAction, &QAction::triggered, this, &SystemTray::showAboutUs);
+    connect(updateAction, &QAction::triggered, this, &SystemTray::showUpdateUrl);
+
+    setContextMenu(contextMenu);
+    setVisible(true);
+
+    contextMenu->addAction(openMainWindowAction);
+    contextMenu->addAction(aboutUsAction);
+    contextMenu->addAction(updateAction);
+    contextMenu->addAction(feedbackAction);
+    contextMenu->addAction(buyAction);
+    contextMenu->addAction(settingsAction);
+    contextMenu->addMenu(personalMenu);
+    contextMenu->addMenu(languageMenu);
+    contextMenu->addAction(quitAction);
+
+    auto *group = new QActionGroup(this);
+    group->setExclusive(true);
+    group->setEnabled(true);
+    for (QAction *action : languageActions)
+        group->addAction(action);
+}
+
+SystemTray::~SystemTray()
+{
+    delete contextMenu;
+}
+
+void SystemTray::refreshTray()
+{
+    if (setting(SettingKey::MonitorTalvoxMouseConnect) == 1)
+        setIcon(QIcon(QString::fromLatin1(connectedIcon)));
+    else
+        setIcon(QIcon(QString::fromLatin1(disconnectedIcon)));
+    setToolTip(QStringLiteral("塔沃智能鼠标"));
+
+    for (int m = 0; m < 3; ++m) {
+        if (setting(modes[m].mode) != 1)
+            continue;
+        const int language = setting(modes[m].language);
+        if (language < 0 || language > 4)
+            continue;
+        markLanguage(language);
+        // A dialect is never stored for translation by the tray; if another
+        // writer put one there, show the mark but keep the check on an offered one.
+        if (m != 2 || language < translationLanguages)
+            languageActions[language]->setChecked(true);
+    }
+}
+
+void SystemTray::markLanguage(int language)
+{
+    for (int i = 0; i < 5; ++i)
+        languageActions[i]->setIcon(
+            QIcon(QString::fromLatin1(i == language ? selectIcon : emptyIcon)));
+}
+
+void SystemTray::chooseLanguage(int language)
+{
+    showPromptFor(language);
+    for (const ModeKeys &keys : modes) {
+        if (setting(keys.mode) != 1)
+            continue;
+        (*settingsMap())[QString::fromLatin1(keys.language)] = language;
+        saveSettingsMap(settingsMap());
+        markLanguage(language);
+    }
+}
+
+void SystemTray::chooseDialect(int language)
+{
+    for (int m = 0; m < 2; ++m) {
+        if (setting(modes[m].mode) != 1)
+            continue;
+        showPromptFor(language);
+        (*settingsMap())[QString::fromLatin1(modes[m].language)] = language;
+        saveSettingsMap(settingsMap());
+        markLanguage(language);
+    }
+    // Translation cannot use a dialect: nothing is stored and no mark stays;
+    // the next refresh puts the mark back on the stored translation language.
+    if (setting(SettingKey::TranslationModel) == 1)
+        markLanguage(-1);
+}
+
+void SystemTray::showAboutUs()
+{
+    QDesktopServices::openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/")));
+}
+
+void SystemTray::showUpdateUrl()
+{
+    QDesktopServices::openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse")));
+}
+
+void SystemTray::showChinese()
+{
+    chooseLanguage(Mandarin);
+}
+
+void SystemTray::showEnglish()
+{
+    chooseLanguage(English);
+}
+
+void SystemTray::showYueYu()
+{
+    chooseLanguage(Cantonese);
+}
+
+void SystemTray::showSiChuan()
+{
+    chooseDialect(Sichuanese);
+}
+
+void SystemTray::showHeNan()
+{
+    chooseDialect(Henanese);
+}

@@ -12,6 +12,10 @@ constexpr int SPEECH_EP_AFTER_SPEECH = 3;
 // Recognition status: 0 a (partial) result is ready to fetch, 5 recognition complete.
 constexpr int SPEECH_REC_RESULT_READY = 0;
 constexpr int SPEECH_REC_COMPLETE = 5;
+// Further values an engine reports: still listening / hearing speech, and nothing new yet.
+constexpr int SPEECH_EP_LOOKING_FOR_SPEECH = 0;
+constexpr int SPEECH_EP_IN_SPEECH = 1;
+constexpr int SPEECH_REC_INCOMPLETE = 2;
 
 constexpr int SPEECH_SUCCESS = 0;
 

@@ -1,0 +1,91 @@
+#pragma once
+
+// A speech engine for tests: it answers every SDK call as its script says and
+// records each call with its arguments.
+//
+//   auto engine = std::make_shared<ScriptedEngine>();
+//   engine->writeReplies = {{0, 0, SPEECH_REC_INCOMPLETE},          // 1st RecogAudioWrite
+//                           {0, SPEECH_EP_AFTER_SPEECH, SPEECH_REC_RESULT_READY}};
+//   engine->resultReplies = {{0, SPEECH_REC_RESULT_READY, "go forward "},
+//                            {0, SPEECH_REC_COMPLETE, "ten meters"}};
+//   engine->resultTimeout = 300;   // what SpeechResultTimeoutMs() reports
+//   installSpeechEngineForTesting(engine);
+//   ... run the code under test (SpeechLogin ... SpeechLogout) ...
+//   installSpeechEngineForTesting(nullptr);
+//   engine->calls: every call in order (op, session id, params, audio block, status ...).
+//
+// Replies are used up in order, one per call of their kind (the final empty write with
+// status 4 is a write like any other); when a list is used up, the default reply
+// answers. Defaults: every call succeeds, a write reports endpoint 0 and recognition
+// status 2 (nothing ready), a result query reports 5 (complete) with no text.
+// A failing query: {errorCode, status, {}}; a write that fails: {code, 0, 0}.
+// A result that never completes: defaultResult = {0, SPEECH_REC_INCOMPLETE, {}}.
+// Login, upload and session begin fail with loginError, uploadError, beginError.
+//
+// The engine checks nothing: calls with a null or unknown session id are recorded
+// and answered by the script like any other.
+
+#include "recognition/speechengine.h"
+#include "recognition/speechsdk.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+
+class ScriptedEngine : public SpeechEngine
+{
+public:
+    enum Op { Login, Upload, Begin, Write, GetResult, End, Logout };
+
+    struct Call
+    {
+        Op op;
+        QByteArray sessionId;   // Write, GetResult, End (null when the caller passed null)
+        QByteArray params;      // Login, Upload, Begin: parameter string; End: hints
+        QByteArray name;        // Upload: data name; Login: user; Begin: grammar list
+        QByteArray data;        // Upload: the bytes; Write: the audio block (null for null)
+        int audioStatus = 0;    // Write
+        int waitTime = 0;       // GetResult
+    };
+    struct WriteReply
+    {
+        int returnCode = 0;
+        int endpointStatus = 0;
+        int recogStatus = SPEECH_REC_INCOMPLETE;
+    };
+    struct ResultReply
+    {
+        int errorCode = 0;
+        int recogStatus = SPEECH_REC_COMPLETE;
+        QByteArray fragment; // null: nothing new
+    };
+
+    // The script; set it before the code under test runs.
+    int loginError = 0;
+    int uploadError = 0;
+    int beginError = 0;
+    QByteArray sessionId = "scripted-session";
+    QList<WriteReply> writeReplies;
+    WriteReply defaultWrite;
+    QList<ResultReply> resultReplies;
+    ResultReply defaultResult;
+    int blockPause = 0;
+    int resultTimeout = 20000;
+
+    // What happened.
+    QList<Call> calls;
+    QList<Call> callsOf(Op op) const;
+
+    int login(const QByteArray &user, const QByteArray &password, const QByteArray &params) override;
+    int uploadData(const QByteArray &dataName, const QByteArray &data, const QByteArray &params) override;
+    QByteArray beginSession(const QByteArray &grammarList, const QByteArray &params,
+                            int *errorCode) override;
+    int writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,
+                   int *endpointStatus, int *recogStatus) override;
+    QByteArray getResult(const QByteArray &sessionId, int *recogStatus, int waitTime,
+                         int *errorCode) override;
+    int endSession(const QByteArray &sessionId, const QByteArray &hints) override;
+    int logout() override;
+    int blockPauseMs() const override { return blockPause; }
+    int resultTimeoutMs() const override { return resultTimeout; }
+};

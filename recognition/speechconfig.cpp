@@ -1,0 +1,170 @@
+#include "recognition/speechconfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+const char defaultModelDir[] = "/usr/share/pocketsphinx/model/en-us";
+
+bool parseSeconds(const QString &value, int *ms)
+{
+    bool ok = false;
+    const double seconds = value.toDouble(&ok);
+    if (!ok || seconds <= 0 || seconds > 3600)
+        return false;
+    *ms = int(seconds * 1000 + 0.5);
+    return true;
+}
+
+QString resolved(const QString &path, const QString &baseDir)
+{
+    if (path.isEmpty() || QFileInfo(path).isAbsolute())
+        return path;
+    return QDir(baseDir).filePath(path);
+}
+} // namespace
+
+QString speechParamValue(const QByteArray &params, const QString &key)
+{
+    const QStringList parts = QString::fromUtf8(params).split(QLatin1Char(','));
+    for (const QString &part : parts) {
+        const int eq = part.indexOf(QLatin1Char('='));
+        if (eq > 0 && part.left(eq).trimmed() == key)
+            return part.mid(eq + 1).trimmed();
+    }
+    return QString();
+}
+
+QString speechLanguageName(const QByteArray &recognitionParams)
+{
+    const QString language = speechParamValue(recognitionParams, QStringLiteral("language")).toLower();
+    const QString accent = speechParamValue(recognitionParams, QStringLiteral("accent")).toLower();
+    if (language == QLatin1String("en_us") || language == QLatin1String("en"))
+        return QStringLiteral("english");
+    if (language == QLatin1String("zh_cn") || language.isEmpty())
+        return accent == QLatin1String("cantonese") ? QStringLiteral("cantonese") : QStringLiteral("mandarin");
+    return language;
+}
+
+bool SpeechConfig::load(const QString &workDir, SpeechConfig *config, QString *error)
+{
+    const QString path = QDir(workDir).filePath(QStringLiteral("speech.ini"));
+    if (!QFileInfo::exists(path))
+        return parse(QString(), workDir, config, error);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(QFileInfo(path).absoluteFilePath(), file.errorString());
+        return false;
+    }
+    if (!parse(QString::fromUtf8(file.readAll()), workDir, config, error)) {
+        *error = QStringLiteral("%1: %2").arg(QFileInfo(path).absoluteFilePath(), *error);
+        return false;
+    }
+    config->path = QFileInfo(path).absoluteFilePath();
+    return true;
+}
+
+bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConfig *config, QString *error)
+{
+    SpeechConfig c;
+    c.models.insert(QStringLiteral("english"),
+                    {QString::fromLatin1(defaultModelDir) + QStringLiteral("/en-us"),
+                     QString::fromLatin1(defaultModelDir) + QStringLiteral("/en-us.lm.bin"),
+                     QString::fromLatin1(defaultModelDir) + QStringLiteral("/cmudict-en-us.dict")});
+    c.remoteLanguages = {{QStringLiteral("english"), QStringLiteral("en")},
+                         {QStringLiteral("mandarin"), QStringLiteral("zh")},
+                         {QStringLiteral("cantonese"), QStringLiteral("yue")}};
+
+    QString section;
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString line = lines.at(i).trimmed();
+        const QString where = QStringLiteral("line %1: ").arg(i + 1);
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('['))) {
+            if (!line.endsWith(QLatin1Char(']'))) {
+                *error = where + QStringLiteral("section header without ']'");
+                return false;
+            }
+            section = line.mid(1, line.size() - 2).trimmed().toLower();
+            continue;
+        }
+        const int eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0) {
+            *error = where + QStringLiteral("expected key = value");
+            return false;
+        }
+        const QString key = line.left(eq).trimmed().toLower();
+        const QString value = line.mid(eq + 1).trimmed();
+        bool ok = true;
+        if (section.isEmpty() || section == QLatin1String("general")) {
+            if (key == QLatin1String("engine")) {
+                if (value == QLatin1String("embedded"))
+                    c.engine = Engine::Embedded;
+                else if (value == QLatin1String("remote"))
+                    c.engine = Engine::Remote;
+                else
+                    ok = false;
+            } else if (key == QLatin1String("result_timeout")) {
+                ok = parseSeconds(value, &c.resultTimeoutMs);
+            } else {
+                ok = false;
+            }
+        } else if (section.startsWith(QLatin1String("model."))) {
+            SpeechModelPaths &paths = c.models[section.mid(6)];
+            if (key == QLatin1String("acoustic_model"))
+                paths.acousticModel = resolved(value, baseDir);
+            else if (key == QLatin1String("language_model"))
+                paths.languageModel = resolved(value, baseDir);
+            else if (key == QLatin1String("dictionary"))
+                paths.dictionary = resolved(value, baseDir);
+            else
+                ok = false;
+        } else if (section == QLatin1String("remote")) {
+            if (key == QLatin1String("url"))
+                c.url = value;
+            else if (key == QLatin1String("model"))
+                c.model = value;
+            else if (key == QLatin1String("api_key"))
+                c.apiKey = value;
+            else if (key == QLatin1String("connect_timeout"))
+                ok = parseSeconds(value, &c.connectTimeoutMs);
+            else if (key == QLatin1String("timeout"))
+                ok = parseSeconds(value, &c.requestTimeoutMs);
+            else if (key.startsWith(QLatin1String("language.")))
+                c.remoteLanguages[key.mid(9)] = value;
+            else
+                ok = false;
+        } else {
+            *error = where + QStringLiteral("unknown section [%1]").arg(section);
+            return false;
+        }
+        if (!ok) {
+            *error = where + QStringLiteral("unknown key or bad value: %1").arg(line);
+            return false;
+        }
+    }
+    for (auto it = c.models.cbegin(); it != c.models.cend(); ++it) {
+        const SpeechModelPaths &p = it.value();
+        if (p.acousticModel.isEmpty() || p.languageModel.isEmpty() || p.dictionary.isEmpty()) {
+            *error = QStringLiteral("[model.%1] needs acoustic_model, language_model and dictionary").arg(it.key());
+            return false;
+        }
+    }
+    if (c.engine == Engine::Remote && c.url.isEmpty()) {
+        *error = QStringLiteral("engine = remote needs url in [remote]");
+        return false;
+    }
+    *config = c;
+    return true;
+}
+
+bool SpeechConfig::operator==(const SpeechConfig &o) const
+{
+    return engine == o.engine && resultTimeoutMs == o.resultTimeoutMs && models == o.models && url == o.url
+           && model == o.model && apiKey == o.apiKey && remoteLanguages == o.remoteLanguages
+           && connectTimeoutMs == o.connectTimeoutMs && requestTimeoutMs == o.requestTimeoutMs;
+}

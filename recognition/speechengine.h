@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <memory>
+
+// What the speech SDK's seven operations are forwarded to. The SDK keeps one engine
+// for the whole run (models stay loaded between utterances), serialises the calls and
+// keeps the strings it hands back alive; the engine does the work. Every call returns
+// quickly: engines that need time do it in a worker thread of their own.
+//
+// Null pointers arrive as null QByteArrays (isNull()), so an engine can tell a
+// missing argument from an empty one.
+class SpeechEngine
+{
+public:
+    virtual ~SpeechEngine() = default;
+
+    virtual int login(const QByteArray &user, const QByteArray &password, const QByteArray &params) = 0;
+    virtual int uploadData(const QByteArray &dataName, const QByteArray &data, const QByteArray &params) = 0;
+    // Returns the new session's id; *errorCode is 0 on success.
+    virtual QByteArray beginSession(const QByteArray &grammarList, const QByteArray &params,
+                                    int *errorCode) = 0;
+    virtual int writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,
+                           int *endpointStatus, int *recogStatus) = 0;
+    // Returns the new text fragment, or a null QByteArray when nothing new is ready.
+    virtual QByteArray getResult(const QByteArray &sessionId, int *recogStatus, int waitTime,
+                                 int *errorCode) = 0;
+    virtual int endSession(const QByteArray &sessionId, const QByteArray &hints) = 0;
+    virtual int logout() = 0;
+
+    // Pause the caller should leave between audio blocks (0: the engine takes the whole
+    // utterance at once) and how long it should poll for the final result.
+    virtual int blockPauseMs() const = 0;
+    virtual int resultTimeoutMs() const = 0;
+};
+
+// Makes the SDK use this engine instead of the one speech.ini selects, from the next
+// SpeechLogin on, until it is called again with nullptr. For tests only.
+void installSpeechEngineForTesting(std::shared_ptr<SpeechEngine> engine);

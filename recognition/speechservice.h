@@ -1,0 +1,37 @@
+#pragma once
+
+#include "recognition/speechconfig.h"
+#include "recognition/speechengine.h"
+
+#include <memory>
+
+// The SDK's login state: which engine serves the calls between SpeechLogin and
+// SpeechLogout. The engine is kept after logout and reused by the next login while
+// speech.ini says the same, so its models stay loaded between utterances.
+class SpeechService
+{
+public:
+    int login(const std::shared_ptr<SpeechEngine> &testingEngine, const QByteArray &user,
+              const QByteArray &password, const QByteArray &params);
+    int logout();
+
+    // Runs call on the logged-in engine; without one, returns why there is none.
+    template <typename Call>
+    int engineCall(Call call)
+    {
+        if (!m_active)
+            return m_loginError != 0 ? m_loginError : notLoggedIn();
+        return call(*m_active);
+    }
+
+    int blockPauseMs() const;
+    int resultTimeoutMs() const;
+
+private:
+    static int notLoggedIn();
+    std::shared_ptr<SpeechEngine> m_active; // set between login and logout
+    std::shared_ptr<SpeechEngine> m_kept;   // the configured engine, kept across logins
+    SpeechConfig m_keptConfig;
+    int m_loginError = 0;
+    int m_resultTimeoutMs = 20000;
+};

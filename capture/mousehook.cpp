@@ -1,0 +1,49 @@
+#include "capture/mousehook.h"
+
+#include "capture/recorder.h"
+#include "platform/sidebuttons.h"
+#include "recognition/quilletiat.h"
+#include "ui/promptbox.h"
+
+#include <QDebug>
+
+namespace {
+
+// The installed hook; it lives until the process ends and is never removed.
+SideButtons *mouseHook = nullptr;
+
+} // namespace
+
+LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    Q_UNUSED(nCode)
+    Q_UNUSED(lParam)
+    if (wParam == WM_XBUTTONDOWN) {
+        qDebug() << "Forward button down !";
+        startRecording();
+        // A release inside this second is handled at once, nested in the
+        // prompt's event loop; the box goes away when its second is over.
+        PromptBox prompt(nullptr);
+        prompt.showPrompt(QStringLiteral("请说口令！"));
+    } else if (wParam == WM_XBUTTONUP) {
+        qDebug() << "Forward button up !";
+        stopRecording();
+        QuilletIat recognizer(nullptr);
+    }
+    return 0;
+}
+
+bool installMouseHook()
+{
+    if (mouseHook)
+        return true;
+    std::unique_ptr<SideButtons> watcher = SideButtons::watch([](SideButtons::Event event) {
+        mouseHookProc(0, event == SideButtons::Event::Press ? WM_XBUTTONDOWN : WM_XBUTTONUP, 0);
+    });
+    if (!watcher) {
+        qWarning() << "Mouse hook not installed, push-to-talk is off !";
+        return false;
+    }
+    mouseHook = watcher.release();
+    return true;
+}

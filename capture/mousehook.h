@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The mouse message codes and parameter types of the push-to-talk hook. The
+// side-button watcher of the platform layer hands its presses and releases on
+// in this shape.
+using WPARAM = quintptr;
+using LPARAM = qintptr;
+using LRESULT = qintptr;
+
+constexpr WPARAM WM_XBUTTONDOWN = 0x020B;
+constexpr WPARAM WM_XBUTTONUP = 0x020C;
+
+// Push-to-talk: a side-button press starts the recorder and shows "请说口令！";
+// the release stops it and runs one whole recognition of ./record.wav, with its
+// action, before returning. Every other message is ignored. Returns 0 always;
+// the click keeps its own effect in the window under the pointer.
+LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam);
+
+// Starts handing the side buttons of every mouse to mouseHookProc on this (the
+// GUI) thread, for the rest of the run. Returns false, with the reason logged,
+// when that is not possible; the program then runs without push-to-talk.
+bool installMouseHook();

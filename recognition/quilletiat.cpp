@@ -1,0 +1,326 @@
+#include "recognition/quilletiat.h"
+#include "ui_quilletiat.h"
+
+#include "actions/commandinterpreter.h"
+#include "actions/typing.h"
+#include "app/settingkeys.h"
+#include "app/settings.h"
+#include "recognition/speechsdk.h"
+#include "ui/promptbox.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace {
+
+const char loginString[] = "appid = 4d7c2a19, work_dir = .";
+
+const char mandarinParams[] = "sub = iat, domain = iat, language = zh_cn, accent = mandarin, "
+                              "sample_rate = 16000, result_type = plain, result_encoding = utf-8";
+const char englishParams[] = "sub = iat, domain = iat, language = en_us, "
+                             "sample_rate = 16000, result_type = plain, result_encoding = utf-8";
+const char cantoneseParams[] = "sub = iat, domain = iat, language = zh_cn, accent = cantonese, "
+                               "sample_rate = 16000, result_type = plain, result_encoding = utf-8";
+
+const char userWordsName[] = "userwords";
+const char userWordsParams[] = "sub = uup, dtt = userword";
+const char userWordsPath[] = "./userwords.txt";
+const char audioPath[] = "./record.wav";
+
+constexpr int resultBufferSize = 4096;
+constexpr int hintBufferSize = 100;
+// 200 ms of 16 kHz 16-bit mono audio.
+constexpr unsigned int blockSize = 6400;
+constexpr int pollPauseMs = 150;
+
+// Closes a C stream when the transcription or the upload ends, on every path.
+struct FileCloser
+{
+    void operator()(FILE *file) const { fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// The length of an open file found by seeking to its end and back; -1 when the
+// stream cannot seek.
+long fileLength(FILE *file)
+{
+    if (fseek(file, 0, SEEK_END) != 0)
+        return -1;
+    const long length = ftell(file);
+    if (fseek(file, 0, SEEK_SET) != 0)
+        return -1;
+    return length;
+}
+
+// Language values 1 (English) and 2 (Cantonese) have strings of their own;
+// the dialects 3 and 4 are recognized as Mandarin, when the mode offers them.
+const char *paramsForLanguage(int language, bool dialects, const char *current)
+{
+    switch (language) {
+    case English:
+        return englishParams;
+    case Cantonese:
+        return cantoneseParams;
+    case Sichuanese:
+    case Henanese:
+        return dialects ? mandarinParams : current;
+    default:
+        return current;
+    }
+}
+
+} // namespace
+
+QuilletIat::Actions &QuilletIat::actions()
+{
+    static Actions actions{
+        [](const char *utf8) { ::typeText(utf8); },
+        [](const char *utf8, const WebSearchTable &table) { ::interpretCommand(utf8, table); }};
+    return actions;
+}
+
+QuilletIat::QuilletIat(QWidget *parent)
+    : QWidget(parent), ui(new Ui::QuilletIat), lastError(0), loginParams(loginString),
+      sessionParams(mandarinParams)
+{
+    ui->setupUi(this);
+
+    loadWebSearchTable();
+
+    SettingsMap &settings = *settingsMap();
+    if (settings[SettingKey::TypingModel] == 1)
+        sessionParams = paramsForLanguage(settings[SettingKey::TypingLanguage], true, sessionParams);
+    if (settings[SettingKey::IntelligenceModel] == 1)
+        sessionParams =
+            paramsForLanguage(settings[SettingKey::IntelligenceLanguage], true, sessionParams);
+    if (settings[SettingKey::TranslationModel] == 1)
+        sessionParams =
+            paramsForLanguage(settings[SettingKey::TranslationLanguage], false, sessionParams);
+
+    lastError = SpeechLogin(nullptr, nullptr, loginParams);
+    if (lastError != SPEECH_SUCCESS) {
+        qDebug() << "SpeechLogin failed !";
+        noteFailure(lastError);
+    }
+
+    lastError = uploadUserWords();
+    if (lastError != 0)
+        qDebug() << "UploadUserwords failed !";
+    else
+        qDebug() << "UploadUserwords successed !";
+
+    transcribe(audioPath, sessionParams);
+
+    SpeechLogout();
+
+    // The user holding the button would otherwise get no sign at all.
+    if (!unavailablePrompt.isEmpty()) {
+        PromptBox prompt(nullptr);
+        prompt.showPrompt(unavailablePrompt);
+    }
+}
+
+QuilletIat::~QuilletIat()
+{
+    delete ui;
+}
+
+void QuilletIat::noteFailure(int errorCode)
+{
+    if (!unavailablePrompt.isEmpty())
+        return;
+    const char *prompt = SpeechErrorPrompt(errorCode);
+    if (prompt)
+        unavailablePrompt = QString::fromUtf8(prompt);
+}
+
+int QuilletIat::uploadUserWords()
+{
+    int result = -1;
+    FilePtr file(fopen(userWordsPath, "rb"));
+    if (!file) {
+        qDebug() << "Open userwords.txt failed !";
+        return -1;
+    }
+    const long length = fileLength(file.get());
+    // The SDK takes the length as an unsigned int; a longer list cannot be passed whole.
+    std::unique_ptr<char[]> data;
+    if (length >= 0 && static_cast<unsigned long>(length) < UINT_MAX)
+        data.reset(new (std::nothrow) char[length + 1]);
+    if (!data) {
+        qDebug() << "Out of memory !";
+        return -1;
+    }
+    if (fread(data.get(), 1, length, file.get()) != static_cast<size_t>(length)) {
+        qDebug() << "Read userwords.txt fialed !";
+        return -1;
+    }
+    data[length] = '\0';
+    SpeechUploadData(userWordsName, data.get(), static_cast<unsigned int>(length), userWordsParams,
+                     &result);
+    if (result != SPEECH_SUCCESS)
+        qDebug() << "SpeechUploadData failed !";
+    return result;
+}
+
+void QuilletIat::transcribe(const char *path, const char *params)
+{
+    char result[resultBufferSize];
+    char hints[hintBufferSize];
+    memset(result, 0, sizeof result);
+    memset(hints, 0, sizeof hints);
+    const char *sessionId = nullptr;
+    int endpointStatus = 0;
+    int recogStatus = 0;
+    int errorCode = 0;
+    long totalLength = 0;
+    long offset = 0;
+
+    // Every way out of the steps below ends the session, with a null id when
+    // none began. The file and its buffer are freed first, as the lambda returns.
+    [&] {
+        if (!path)
+            return;
+        FilePtr file(fopen(path, "rb"));
+        if (!file) {
+            qDebug() << "open audioFile failed !n";
+            return;
+        }
+        const long length = fileLength(file.get());
+        std::unique_ptr<char[]> audio;
+        if (length >= 0)
+            audio.reset(new (std::nothrow) char[length > 0 ? length : 1]);
+        if (!audio) {
+            qDebug() << "out of memory !";
+            return;
+        }
+        if (fread(audio.get(), 1, length, file.get()) != static_cast<size_t>(length)) {
+            qDebug() << "read audioFile error!";
+            return;
+        }
+
+        // Appends a fragment, or refuses it when the text would fill the buffer.
+        auto collect = [&](const char *fragment) {
+            if (!fragment)
+                return true;
+            const long fragmentLength = static_cast<long>(strlen(fragment));
+            if (totalLength + fragmentLength >= resultBufferSize) {
+                qDebug() << "no enough buffer for rec_result !";
+                return false;
+            }
+            // The buffer was zero-filled, so the text stays NUL-terminated.
+            memcpy(result + totalLength, fragment, static_cast<size_t>(fragmentLength));
+            totalLength += fragmentLength;
+            return true;
+        };
+
+        qDebug() << "Start Quillet Auto Transform ...";
+        sessionId = RecogSessionBegin(nullptr, params, &errorCode);
+        if (errorCode != SPEECH_SUCCESS) {
+            qDebug() << "RecogSessionBegin failed !";
+            noteFailure(errorCode);
+            return;
+        }
+
+        const int blockPauseMs = SpeechBlockPauseMs();
+        long remaining = length;
+        for (;;) {
+            long size = blockSize;
+            if (remaining < 2 * static_cast<long>(blockSize))
+                size = remaining;
+            if (size <= 0)
+                break;
+            const int audioStatus = offset == 0 ? SPEECH_AUDIO_FIRST : SPEECH_AUDIO_CONTINUE;
+            const int written = RecogAudioWrite(sessionId, audio.get() + offset,
+                                                static_cast<unsigned int>(size), audioStatus,
+                                                &endpointStatus, &recogStatus);
+            if (written != SPEECH_SUCCESS) {
+                qDebug() << "RecogAudioWrite failed !";
+                noteFailure(written);
+                return;
+            }
+            offset += size;
+            remaining -= size;
+            if (recogStatus == SPEECH_REC_RESULT_READY) {
+                const char *fragment = RecogGetResult(sessionId, &recogStatus, 0, &errorCode);
+                if (errorCode != SPEECH_SUCCESS) {
+                    qDebug() << "RecogGetResult failed !";
+                    noteFailure(errorCode);
+                    return;
+                }
+                if (!collect(fragment))
+                    return;
+            }
+            if (endpointStatus == SPEECH_EP_AFTER_SPEECH)
+                break;
+            if (blockPauseMs > 0)
+                QThread::msleep(static_cast<unsigned long>(blockPauseMs));
+        }
+
+        const int written =
+            RecogAudioWrite(sessionId, nullptr, 0, SPEECH_AUDIO_LAST, &endpointStatus, &recogStatus);
+        if (written != SPEECH_SUCCESS) {
+            qDebug() << "RecogAudioWrite failed !";
+            noteFailure(written);
+            return;
+        }
+
+        // A service that never completes must not freeze the program for good.
+        const int timeoutMs = SpeechResultTimeoutMs();
+        QElapsedTimer polling;
+        polling.start();
+        while (recogStatus != SPEECH_REC_COMPLETE) {
+            if (polling.elapsed() >= timeoutMs) {
+                qDebug().noquote() << QStringLiteral("RecogGetResult timed out after %1 s !")
+                                          .arg(timeoutMs / 1000.0);
+                return;
+            }
+            const char *fragment = RecogGetResult(sessionId, &recogStatus, 0, &errorCode);
+            if (errorCode != SPEECH_SUCCESS) {
+                qDebug() << "RecogGetResult failed !";
+                noteFailure(errorCode);
+                return;
+            }
+            if (!collect(fragment))
+                return;
+            // The pause only spaces the queries; none follows the last one.
+            if (recogStatus != SPEECH_REC_COMPLETE)
+                QThread::msleep(pollPauseMs);
+        }
+
+        SettingsMap &settings = *settingsMap();
+        if (settings[SettingKey::TypingModel] == 1)
+            typeText(result);
+        if (settings[SettingKey::IntelligenceModel] == 1)
+            interpretCommand(result);
+        const QString rule(61, QLatin1Char('='));
+        qDebug() << "Quillet Auto Transform end !";
+        qDebug().noquote() << rule;
+        qDebug().noquote() << QString::fromUtf8(result);
+        qDebug().noquote() << rule;
+    }();
+
+    RecogSessionEnd(sessionId, hints);
+}
+
+void QuilletIat::typeText(const char *utf8)
+{
+    actions().typeText(utf8);
+}
+
+void QuilletIat::interpretCommand(const char *utf8)
+{
+    actions().interpretCommand(utf8, webSearchTable);
+}
+
+void QuilletIat::loadWebSearchTable()
+{
+    ::loadWebSearchTable(&webSearchTable);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "actions/websearchtable.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+namespace Ui {
+class QuilletIat;
+}
+
+// One recognition run of ./record.wav, done whole inside the constructor: log in
+// to the speech SDK, upload ./userwords.txt, stream the audio, collect the text,
+// hand it to the action of the work mode, log out. The widget is never shown.
+class QuilletIat : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit QuilletIat(QWidget *parent = nullptr);
+    ~QuilletIat() override;
+
+    // Returns 0, the SDK's error code, or -1 when ./userwords.txt cannot be read.
+    int uploadUserWords();
+    // Streams the file at path with the recognition parameters params and
+    // dispatches the text; a null path only ends the session.
+    void transcribe(const char *path, const char *params);
+
+    void typeText(const char *utf8);
+    void interpretCommand(const char *utf8);
+    void loadWebSearchTable();
+
+    // Where recognized text goes. The defaults are the real actions; a test
+    // puts recorders here to watch the dispatch without a desktop.
+    struct Actions
+    {
+        std::function<void(const char *utf8)> typeText;
+        std::function<void(const char *utf8, const WebSearchTable &table)> interpretCommand;
+    };
+    static Actions &actions();
+
+private:
+    // Remembers what to tell the user when a failed SDK call means speech
+    // recognition is unavailable; only the first such failure of a run counts.
+    void noteFailure(int errorCode);
+
+    Ui::QuilletIat *ui;
+    WebSearchTable webSearchTable;
+    qint32 lastError;
+    const char *loginParams;
+    const char *sessionParams;
+    QString unavailablePrompt;
+};

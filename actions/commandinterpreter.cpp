@@ -1,0 +1,110 @@
+#include "actions/commandinterpreter.h"
+
+#include "actions/commandtext.h"
+#include "actions/desktopprograms.h"
+#include "actions/searchsites.h"
+#include "actions/typing.h"
+#include "platform/desktop.h"
+#include "ui/promptbox.h"
+
+#include <QDebug>
+#include <QUrl>
+
+using commandtext::encodeTerm;
+using commandtext::searchTerm;
+
+namespace {
+
+// The keywords of the spoken commands.
+const QString kSearch = QStringLiteral("搜");
+const QString kSearchLong = QStringLiteral("搜索");
+const QString kWatch = QStringLiteral("看");
+const QString kBuy = QStringLiteral("买");
+const QString kListen = QStringLiteral("听");
+const QString kEat = QStringLiteral("吃");
+const QString kRestaurant = QStringLiteral("餐厅");
+const QString kDriveD = QStringLiteral("d盘");
+const QString kCalculator = QStringLiteral("计算器");
+const QString kNotepad = QStringLiteral("记事本");
+const QString kWord = QStringLiteral("word");
+const QString kExcel = QStringLiteral("excel");
+
+// Table entries that the watch and buy commands search on.
+const QByteArray kVideoSite = QStringLiteral("优酷").toUtf8();
+const QByteArray kShoppingSite = QStringLiteral("淘宝").toUtf8();
+
+void openPage(const QByteArray &url)
+{
+    desktop::openUrl(QUrl(QString::fromUtf8(url), QUrl::TolerantMode));
+}
+
+void searchSites(const QString &sentence, const WebSearchTable &table)
+{
+    const bool search = sentence.contains(kSearch) || sentence.contains(kSearchLong);
+    for (auto entry = table.constBegin(); entry != table.constEnd(); ++entry) {
+        const QString name = QString::fromUtf8(entry.key());
+        if (name.isEmpty() || !sentence.contains(name))
+            continue;
+        if (!search) {
+            openPage(entry.value());
+            continue;
+        }
+        QString term;
+        if (sentence.contains(kSearchLong)) {
+            term = searchTerm(sentence, kSearchLong);
+            qDebug().noquote() << term;
+        } else {
+            term = searchTerm(sentence, kSearch);
+        }
+        openPage(entry.value() + encodeTerm(term));
+    }
+}
+
+void searchOnEntry(const QString &sentence, const QString &keyword, const WebSearchTable &table,
+                   const QByteArray &site)
+{
+    if (!sentence.contains(keyword))
+        return;
+    const auto entry = table.constFind(site);
+    if (entry != table.constEnd())
+        openPage(entry.value() + encodeTerm(searchTerm(sentence, keyword)));
+}
+
+} // namespace
+
+void interpretCommand(const char *utf8, const WebSearchTable &table)
+{
+    if (!utf8)
+        utf8 = "";
+    typeText(utf8);
+
+    const QString text = QString::fromUtf8(utf8);
+    qDebug().noquote() << text;
+    const QString sentence = commandtext::firstSentence(text);
+    qDebug().noquote() << sentence;
+
+    // Lives until the process ends, like every prompt of the program.
+    auto *prompt = new PromptBox(nullptr);
+    prompt->showPrompt(utf8[0] == '\0' ? QStringLiteral("请你说大点声！") : sentence);
+
+    searchSites(sentence, table);
+    searchOnEntry(sentence, kWatch, table, kVideoSite);
+    searchOnEntry(sentence, kBuy, table, kShoppingSite);
+    if (sentence.contains(kListen))
+        openPage(searchsites::musicSearch + encodeTerm(searchTerm(sentence, kListen)));
+    if (sentence.contains(kEat) || sentence.contains(kRestaurant)) {
+        // Without "吃" the words after "餐厅" are what the user looks for.
+        const QString &keyword = sentence.contains(kEat) ? kEat : kRestaurant;
+        openPage(searchsites::restaurantSearch + encodeTerm(searchTerm(sentence, keyword)));
+    }
+    if (sentence.contains(kDriveD))
+        desktopprograms::openProjectFolder();
+    if (sentence.contains(kCalculator))
+        desktopprograms::startCalculator();
+    if (sentence.contains(kNotepad))
+        desktopprograms::startTextEditor();
+    if (sentence.contains(kWord))
+        desktopprograms::newTextDocument();
+    if (sentence.contains(kExcel))
+        desktopprograms::newSpreadsheet();
+}

@@ -1,0 +1,79 @@
+#include "actions/desktopprograms.h"
+
+#include "platform/desktop.h"
+
+#include <QDebug>
+#include <QDir>
+
+namespace desktopprograms {
+
+namespace {
+
+// Long enough for any opener that hands the folder to a running file manager;
+// one that keeps running with its window is left alone after this.
+constexpr int kOpenerWaitMs = 30000;
+
+const QStringList &calculators()
+{
+    static const QStringList names{"gnome-calculator", "kcalc", "galculator", "xcalc"};
+    return names;
+}
+
+const QStringList &textEditors()
+{
+    static const QStringList names{"gedit", "kate", "mousepad", "xed", "pluma", "gnome-text-editor"};
+    return names;
+}
+
+const QStringList &officeSuites()
+{
+    static const QStringList names{"libreoffice", "soffice"};
+    return names;
+}
+
+void startFirst(const QStringList &names, const QStringList &arguments, const char *what)
+{
+    const QString program = desktop::findProgram(names);
+    if (program.isEmpty()) {
+        qDebug().noquote() << "no" << what << "installed !";
+        return;
+    }
+    desktop::startDetached(program, arguments);
+}
+
+} // namespace
+
+void openProjectFolder()
+{
+    const QDir home = QDir::home();
+    const QString folder = home.exists(QStringLiteral("Project")) ? home.filePath(QStringLiteral("Project"))
+                                                                  : home.path();
+    const QString opener = desktop::findProgram({QStringLiteral("xdg-open")});
+    if (opener.isEmpty()) {
+        qDebug() << "no xdg-open installed !";
+        return;
+    }
+    desktop::runAndWait(opener, {folder}, kOpenerWaitMs);
+}
+
+void startCalculator()
+{
+    startFirst(calculators(), {}, "calculator");
+}
+
+void startTextEditor()
+{
+    startFirst(textEditors(), {}, "text editor");
+}
+
+void newTextDocument()
+{
+    startFirst(officeSuites(), {QStringLiteral("--writer")}, "LibreOffice");
+}
+
+void newSpreadsheet()
+{
+    startFirst(officeSuites(), {QStringLiteral("--calc")}, "LibreOffice");
+}
+
+} // namespace desktopprograms

@@ -1,0 +1,34 @@
+#include "actions/typing.h"
+
+#include "platform/textinput.h"
+
+#include <QDebug>
+#include <QString>
+
+namespace {
+
+QString handle(quint64 window)
+{
+    return QStringLiteral("0x%1").arg(window, 0, 16);
+}
+
+} // namespace
+
+void typeText(const char *utf8)
+{
+    const QString text = QString::fromUtf8(utf8 ? utf8 : "");
+    TextInput input;
+    if (!input.isConnected()) {
+        qDebug() << "no display to type into !";
+        return;
+    }
+    const quint64 foreground = input.foregroundWindow();
+    qDebug().noquote() << handle(foreground);
+    if (!foreground)
+        return;
+    const quint64 focus = input.focusWindow(foreground);
+    qDebug().noquote() << handle(focus);
+    if (!focus)
+        return;
+    input.type(text, focus);
+}

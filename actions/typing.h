@@ -1,0 +1,7 @@
+#pragma once
+
+// Types the UTF-8 text into the control that has the keyboard focus in the
+// foreground window, as the user would have typed it. Logs the handles of the
+// foreground window and the focused control; with either missing nothing is
+// typed. Typing stops when the focus leaves that control.
+void typeText(const char *utf8);

@@ -1,0 +1,495 @@
+#include "platform/textinput.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QVector>
+
+#include <X11/XKBlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace {
+
+// A target reads the new keyboard map only when it gets to the mapping
+// notification, possibly after the key press that used it. A keycode is
+// therefore rebound only this long after its last use: 100 ms never failed in
+// trials, 20 ms did.
+constexpr qint64 kSafeAgeMs = 150;
+
+// How long modifiers the user still holds (after the push-to-talk click) may
+// take to be released before typing goes on without them.
+constexpr qint64 kModifierWaitMs = 500;
+
+// Modifiers that would turn a typed character into a shortcut.
+constexpr unsigned kShortcutModifiers = ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
+
+KeySym keysymFor(uint codePoint)
+{
+    if (codePoint == '\n')
+        return XK_Return;
+    if (codePoint == '\t')
+        return XK_Tab;
+    if (codePoint < 0x20 || (codePoint >= 0x7f && codePoint < 0xa0))
+        return NoSymbol;
+    if (codePoint <= 0xff)
+        return codePoint; // Latin-1 keysyms are the code points themselves
+    return 0x01000000 + codePoint;
+}
+
+// Counts X errors instead of letting Xlib end the process: windows come and
+// go while we look at them.
+int &errorCount()
+{
+    static int count = 0;
+    return count;
+}
+
+int countError(Display *, XErrorEvent *)
+{
+    ++errorCount();
+    return 0;
+}
+
+struct DisplayCloser {
+    void operator()(Display *display) const { XCloseDisplay(display); }
+};
+
+struct KeyboardFree {
+    void operator()(XkbDescPtr xkb) const { XkbFreeKeyboard(xkb, 0, True); }
+};
+
+struct ModifiersFree {
+    void operator()(XModifierKeymap *map) const { XFreeModifiermap(map); }
+};
+
+struct XFreer {
+    void operator()(void *data) const { XFree(data); }
+};
+
+// A keycode that carries no symbol on the user's keyboard, lent to one
+// character at a time.
+struct SpareKey {
+    KeyCode code = 0;
+    KeySym bound = NoSymbol;
+    QVector<KeySym> original;
+    qint64 lastUse = -kSafeAgeMs;
+    bool changed = false;
+};
+
+struct KeyboardKey {
+    KeyCode code = 0;
+    bool shift = false;
+};
+
+} // namespace
+
+class TextInput::Private
+{
+public:
+    std::unique_ptr<Display, DisplayCloser> display;
+    XErrorHandler previousHandler = nullptr;
+    QElapsedTimer clock;
+
+    int minKeycode = 0;
+    int maxKeycode = 0;
+    int symsPerKeycode = 0;
+    std::unordered_map<KeySym, KeyboardKey> keyboard;
+    std::vector<SpareKey> spares;
+    KeyCode shiftKey = 0;
+    bool capsLocked = false;
+
+    Window root() const { return DefaultRootWindow(display.get()); }
+
+    // Window ids of the X server fit 29 bits; 0 is None.
+    Window parentOf(Window window) const
+    {
+        Window rootReturn = 0, parent = 0;
+        Window *children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display.get(), window, &rootReturn, &parent, &children, &count))
+            return 0;
+        if (children)
+            XFree(children);
+        return parent;
+    }
+
+    // The child of the root window that holds window.
+    Window topLevelOf(Window window) const
+    {
+        while (window) {
+            const Window parent = parentOf(window);
+            if (!parent || parent == root())
+                return parent ? window : 0;
+            window = parent;
+        }
+        return 0;
+    }
+
+    bool isInside(Window window, Window ancestor) const
+    {
+        for (; window && window != root(); window = parentOf(window))
+            if (window == ancestor)
+                return true;
+        return false;
+    }
+
+    Window inputFocus() const
+    {
+        Window focus = 0;
+        int revert = 0;
+        XGetInputFocus(display.get(), &focus, &revert);
+        if (focus == None || focus == PointerRoot)
+            return 0;
+        return focus;
+    }
+
+    Window activeWindow() const
+    {
+        const Atom atom = XInternAtom(display.get(), "_NET_ACTIVE_WINDOW", True);
+        if (atom == None)
+            return 0;
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char *data = nullptr;
+        if (XGetWindowProperty(display.get(), root(), atom, 0, 1, False, XA_WINDOW, &type, &format, &count,
+                               &after, &data)
+            != Success)
+            return 0;
+        std::unique_ptr<unsigned char, XFreer> owned(data);
+        if (type != XA_WINDOW || format != 32 || count != 1 || !data)
+            return 0;
+        return *reinterpret_cast<Window *>(data);
+    }
+
+    void readKeyboard();
+    void bind(SpareKey &spare, KeySym sym);
+    void restoreKeyboard();
+    void releaseHeldModifiers();
+    bool press(Window focus, KeyCode code, bool shift);
+    SpareKey *spareFor(const QVector<KeySym> &syms, int at);
+    void waitUntilAged(qint64 lastUse);
+};
+
+void TextInput::Private::readKeyboard()
+{
+    Display *dpy = display.get();
+    XDisplayKeycodes(dpy, &minKeycode, &maxKeycode);
+    const int count = maxKeycode - minKeycode + 1;
+    std::unique_ptr<KeySym, XFreer> map(XGetKeyboardMapping(dpy, KeyCode(minKeycode), count, &symsPerKeycode));
+    if (!map)
+        return;
+
+    XkbStateRec state{};
+    XkbGetState(dpy, XkbUseCoreKbd, &state);
+    capsLocked = state.locked_mods & LockMask;
+    std::unique_ptr<XkbDescRec, KeyboardFree> xkb(XkbGetMap(dpy, XkbAllClientInfoMask, XkbUseCoreKbd));
+
+    std::unique_ptr<XModifierKeymap, ModifiersFree> modifiers(XGetModifierMapping(dpy));
+    if (modifiers) {
+        for (int i = 0; i < modifiers->max_keypermod && !shiftKey; ++i)
+            shiftKey = modifiers->modifiermap[ShiftMapIndex * modifiers->max_keypermod + i];
+    }
+
+    for (int code = minKeycode; code <= maxKeycode; ++code) {
+        const KeySym *syms = map.get() + (code - minKeycode) * symsPerKeycode;
+        const bool empty = std::all_of(syms, syms + symsPerKeycode, [](KeySym s) { return s == NoSymbol; });
+        if (empty) {
+            SpareKey spare;
+            spare.code = KeyCode(code);
+            spare.original = QVector<KeySym>(syms, syms + symsPerKeycode);
+            spares.push_back(spare);
+            continue;
+        }
+        if (!xkb)
+            continue;
+        // What the key gives in the current group, plain and with Shift: the
+        // same translation the target applies to the key press.
+        for (const bool shift : {false, true}) {
+            if (shift && !shiftKey)
+                continue;
+            unsigned modsOut = 0;
+            KeySym sym = NoSymbol;
+            const unsigned mods = XkbBuildCoreState(shift ? ShiftMask : 0, state.group);
+            if (!XkbTranslateKeyCode(xkb.get(), KeyCode(code), mods, &modsOut, &sym) || sym == NoSymbol)
+                continue;
+            auto found = keyboard.find(sym);
+            if (found == keyboard.end() || (found->second.shift && !shift))
+                keyboard[sym] = KeyboardKey{KeyCode(code), shift};
+        }
+    }
+
+    if (spares.empty()) {
+        // No free keycode at all: borrow the last key that is no modifier and
+        // carries no character we can type, and give it back at the end.
+        for (int code = maxKeycode; code >= minKeycode && spares.empty(); --code) {
+            bool used = false;
+            for (int i = 0; modifiers && i < 8 * modifiers->max_keypermod; ++i)
+                used = used || modifiers->modifiermap[i] == code;
+            for (const auto &entry : keyboard)
+                used = used || entry.second.code == code;
+            if (used)
+                continue;
+            const KeySym *syms = map.get() + (code - minKeycode) * symsPerKeycode;
+            SpareKey spare;
+            spare.code = KeyCode(code);
+            spare.original = QVector<KeySym>(syms, syms + symsPerKeycode);
+            spares.push_back(spare);
+        }
+        if (spares.empty())
+            qWarning() << "no keycode free for typing !";
+    }
+}
+
+void TextInput::Private::bind(SpareKey &spare, KeySym sym)
+{
+    // The same symbol on every level and group, so that neither Shift nor
+    // the keyboard layout in use change what the key gives.
+    std::vector<KeySym> syms(size_t(symsPerKeycode), sym);
+    XChangeKeyboardMapping(display.get(), spare.code, symsPerKeycode, syms.data(), 1);
+    spare.bound = sym;
+    spare.changed = true;
+    spare.lastUse = clock.elapsed();
+}
+
+void TextInput::Private::waitUntilAged(qint64 lastUse)
+{
+    const qint64 wait = lastUse + kSafeAgeMs - clock.elapsed();
+    if (wait > 0)
+        QThread::msleep(static_cast<unsigned long>(wait));
+}
+
+void TextInput::Private::restoreKeyboard()
+{
+    Display *dpy = display.get();
+    qint64 lastUse = -kSafeAgeMs;
+    for (const SpareKey &spare : spares)
+        if (spare.changed)
+            lastUse = std::max(lastUse, spare.lastUse);
+    waitUntilAged(lastUse);
+    for (SpareKey &spare : spares) {
+        if (!spare.changed)
+            continue;
+        XChangeKeyboardMapping(dpy, spare.code, symsPerKeycode, spare.original.data(), 1);
+        spare.changed = false;
+        spare.bound = NoSymbol;
+    }
+    if (capsLocked)
+        XkbLockModifiers(dpy, XkbUseCoreKbd, LockMask, LockMask);
+    XSync(dpy, False);
+}
+
+void TextInput::Private::releaseHeldModifiers()
+{
+    Display *dpy = display.get();
+    XkbStateRec state{};
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        XkbGetState(dpy, XkbUseCoreKbd, &state);
+        if (!(state.base_mods & kShortcutModifiers))
+            return;
+        if (waited.elapsed() >= kModifierWaitMs)
+            break;
+        QThread::msleep(10);
+    }
+    // Still held: type without them rather than turn characters into shortcuts.
+    char keys[32] = {};
+    XQueryKeymap(dpy, keys);
+    std::unique_ptr<XModifierKeymap, ModifiersFree> modifiers(XGetModifierMapping(dpy));
+    if (!modifiers)
+        return;
+    for (int index = 0; index < 8; ++index) {
+        if (index == LockMapIndex || !(state.base_mods & (1u << index)))
+            continue;
+        for (int i = 0; i < modifiers->max_keypermod; ++i) {
+            const KeyCode code = modifiers->modifiermap[index * modifiers->max_keypermod + i];
+            if (code && (keys[code / 8] & (1 << (code % 8))))
+                XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+        }
+    }
+    XSync(dpy, False);
+    qDebug() << "modifier keys still held, typing without them !";
+}
+
+bool TextInput::Private::press(Window focus, KeyCode code, bool shift)
+{
+    Display *dpy = display.get();
+    // The focus test and the key press happen under a server grab, so the
+    // focus cannot move to another window in between.
+    XGrabServer(dpy);
+    const bool same = inputFocus() == focus;
+    if (same) {
+        if (shift)
+            XTestFakeKeyEvent(dpy, shiftKey, True, CurrentTime);
+        XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+        XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+        if (shift)
+            XTestFakeKeyEvent(dpy, shiftKey, False, CurrentTime);
+    }
+    XUngrabServer(dpy);
+    XFlush(dpy);
+    return same;
+}
+
+// The spare key that gives syms[at], binding it first when needed. Binds the
+// next characters of the text in the same go, to keycodes that have rested
+// long enough, preferring those whose characters are not coming up soon.
+SpareKey *TextInput::Private::spareFor(const QVector<KeySym> &syms, int at)
+{
+    const KeySym wanted = syms.at(at);
+    for (SpareKey &spare : spares)
+        if (spare.bound == wanted)
+            return &spare;
+    if (spares.empty())
+        return nullptr;
+
+    const int window = int(spares.size()) * 4;
+    std::unordered_set<KeySym> comingUp;
+    std::vector<KeySym> needed;
+    std::unordered_set<KeySym> bound;
+    for (const SpareKey &spare : spares)
+        bound.insert(spare.bound);
+    for (int i = at; i < syms.size() && i < at + window; ++i) {
+        const KeySym sym = syms.at(i);
+        if (keyboard.count(sym))
+            continue;
+        comingUp.insert(sym);
+        if (!bound.count(sym) && std::find(needed.begin(), needed.end(), sym) == needed.end())
+            needed.push_back(sym);
+    }
+
+    std::vector<SpareKey *> order;
+    for (SpareKey &spare : spares)
+        order.push_back(&spare);
+    std::stable_sort(order.begin(), order.end(), [&](const SpareKey *a, const SpareKey *b) {
+        const bool aSoon = comingUp.count(a->bound) > 0, bSoon = comingUp.count(b->bound) > 0;
+        if (aSoon != bSoon)
+            return !aSoon;
+        return a->lastUse < b->lastUse;
+    });
+
+    // The first victim may have to be waited for (one keycode: pace it); the
+    // others are taken only when they have rested already.
+    SpareKey *first = order.front();
+    waitUntilAged(first->lastUse);
+    const qint64 now = clock.elapsed();
+    size_t next = 0;
+    for (SpareKey *spare : order) {
+        if (next >= needed.size())
+            break;
+        if (spare != first && (now - spare->lastUse < kSafeAgeMs || comingUp.count(spare->bound)))
+            continue;
+        bind(*spare, needed.at(next++));
+    }
+    XSync(display.get(), False);
+    return first;
+}
+
+TextInput::TextInput() : d(new Private)
+{
+    d->clock.start();
+    d->display.reset(XOpenDisplay(nullptr));
+    if (!d->display)
+        return;
+    d->previousHandler = XSetErrorHandler(&countError);
+}
+
+TextInput::~TextInput()
+{
+    if (!d->display)
+        return;
+    XSync(d->display.get(), False);
+    XSetErrorHandler(d->previousHandler);
+}
+
+bool TextInput::isConnected() const
+{
+    return d->display != nullptr;
+}
+
+quint64 TextInput::foregroundWindow()
+{
+    if (!d->display)
+        return 0;
+    if (const Window active = d->activeWindow())
+        return active;
+    // Without a window manager there is no active window: the top-level
+    // window that holds the keyboard focus is the one the user works in.
+    const Window focus = d->inputFocus();
+    const int errors = errorCount();
+    const Window top = focus ? d->topLevelOf(focus) : 0;
+    XSync(d->display.get(), False);
+    return errorCount() == errors ? top : 0;
+}
+
+quint64 TextInput::focusWindow(quint64 foreground)
+{
+    if (!d->display || !foreground)
+        return 0;
+    const Window focus = d->inputFocus();
+    if (!focus)
+        return 0;
+    const int errors = errorCount();
+    // A window manager may keep the focus on the frame around the window.
+    const bool related = d->isInside(focus, Window(foreground)) || d->isInside(Window(foreground), focus);
+    XSync(d->display.get(), False);
+    return related && errorCount() == errors ? focus : 0;
+}
+
+int TextInput::type(const QString &text, quint64 focus)
+{
+    if (!d->display || !focus)
+        return 0;
+    QVector<KeySym> syms;
+    const QVector<uint> codePoints = text.toUcs4();
+    for (int i = 0; i < codePoints.size(); ++i) {
+        if (codePoints.at(i) == '\r' && i + 1 < codePoints.size() && codePoints.at(i + 1) == '\n')
+            continue;
+        const KeySym sym = keysymFor(codePoints.at(i) == '\r' ? '\n' : codePoints.at(i));
+        if (sym != NoSymbol)
+            syms.append(sym);
+    }
+    if (syms.isEmpty())
+        return 0;
+
+    Display *dpy = d->display.get();
+    d->readKeyboard();
+    d->releaseHeldModifiers();
+    if (d->capsLocked)
+        XkbLockModifiers(dpy, XkbUseCoreKbd, LockMask, 0);
+
+    int typed = 0;
+    for (int i = 0; i < syms.size(); ++i) {
+        KeyCode code = 0;
+        bool shift = false;
+        SpareKey *spare = nullptr;
+        const auto onKeyboard = d->keyboard.find(syms.at(i));
+        if (onKeyboard != d->keyboard.end()) {
+            code = onKeyboard->second.code;
+            shift = onKeyboard->second.shift;
+        } else {
+            spare = d->spareFor(syms, i);
+            if (!spare)
+                break;
+            code = spare->code;
+        }
+        if (!d->press(Window(focus), code, shift)) {
+            qDebug() << "focus changed, typing stopped !";
+            break;
+        }
+        if (spare)
+            spare->lastUse = d->clock.elapsed();
+        ++typed;
+    }
+    d->restoreKeyboard();
+    return typed;
+}

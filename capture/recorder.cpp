@@ -94,7 +94,7 @@ void startRecording()
 
     recording = true;
     recordFile.setFileName(rawPath);
-    recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
 
     audioInput = new QAudioInput(device, format);
     audioInput->start(&recordFile);

@@ -1,0 +1,170 @@
+#include "capture/recorder.h"
+
+#include <QAudioDeviceInfo>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+#include <cmath>
+
+// Real captures from the default source of a private PulseAudio server (started
+// by scripts/testenv/with-pulse): speech played into its null sink is what the
+// microphone hears.
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Loudness of 20 ms windows of 16 kHz mono signed 16-bit samples.
+QVector<double> envelope(const QByteArray &pcm)
+{
+    const auto *s = reinterpret_cast<const qint16 *>(pcm.constData());
+    const int count = pcm.size() / 2;
+    QVector<double> env;
+    for (int start = 0; start + 320 <= count; start += 320) {
+        double sum = 0;
+        for (int i = start; i < start + 320; ++i)
+            sum += double(s[i]) * s[i];
+        env << std::sqrt(sum / 320);
+    }
+    return env;
+}
+
+// Best Pearson correlation of b against a shifted over every lag.
+double bestCorrelation(const QVector<double> &recorded, const QVector<double> &played)
+{
+    double best = -1;
+    for (int lag = 0; lag + played.size() <= recorded.size(); ++lag) {
+        double ma = 0, mb = 0;
+        for (int i = 0; i < played.size(); ++i) {
+            ma += recorded[lag + i];
+            mb += played[i];
+        }
+        ma /= played.size();
+        mb /= played.size();
+        double cov = 0, va = 0, vb = 0;
+        for (int i = 0; i < played.size(); ++i) {
+            const double a = recorded[lag + i] - ma, b = played[i] - mb;
+            cov += a * b;
+            va += a * a;
+            vb += b * b;
+        }
+        if (va > 0 && vb > 0)
+            best = std::max(best, cov / std::sqrt(va * vb));
+    }
+    return best;
+}
+
+bool run(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+} // namespace
+
+class TestRecorder : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void capturesPlayedSpeech();
+    void startTwiceCapturesOnce();
+    void noAudioServerDoesNothing();
+
+private:
+    QTemporaryDir *dir = nullptr;
+    QString previousDir;
+};
+
+void TestRecorder::init()
+{
+    previousDir = QDir::currentPath();
+    dir = new QTemporaryDir;
+    QDir::setCurrent(dir->path());
+}
+
+void TestRecorder::cleanup()
+{
+    QDir::setCurrent(previousDir);
+    delete dir;
+}
+
+void TestRecorder::capturesPlayedSpeech()
+{
+    QVERIFY(run("espeak-ng", {"-w", "speech.wav", "Hold the side button and speak to the mouse."}));
+    QVERIFY(run("sox", {"speech.wav", "-r", "16000", "-c", "1", "-b", "16", "-e", "signed",
+                        "-t", "raw", "speech.raw"}));
+    const QByteArray played = readAll("speech.raw");
+    QVERIFY(played.size() > 32000);
+
+    QVERIFY(!QAudioDeviceInfo::defaultInputDevice().isNull());
+    QElapsedTimer clock;
+    clock.start();
+    startRecording();
+    QVERIFY(isRecording());
+    // Wait until audio flows before playing, as a user waits for the prompt.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo("record.raw").size() > 3200, 5000);
+    QVERIFY(run("pacat", {"--playback", "--raw", "--rate=16000", "--channels=1",
+                          "--format=s16le", "speech.raw"}));
+    const qint64 after = QFileInfo("record.raw").size();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo("record.raw").size() > after + 16000, 5000);
+    stopRecording();
+    const double seconds = clock.elapsed() / 1000.0;
+    QVERIFY(!isRecording());
+
+    const QByteArray wav = readAll("record.wav");
+    QVERIFY(wav.size() > 44);
+    QCOMPARE(qFromLittleEndian<quint32>(wav.constData() + 40), quint32(wav.size() - 44));
+    const QByteArray recorded = wav.mid(44);
+    const double recordedSeconds = recorded.size() / 32000.0;
+    QVERIFY2(recordedSeconds > seconds - 0.5 && recordedSeconds <= seconds + 0.1,
+             qPrintable(QStringLiteral("recorded %1 s in %2 s").arg(recordedSeconds).arg(seconds)));
+
+    const double correlation = bestCorrelation(envelope(recorded), envelope(played));
+    QVERIFY2(correlation > 0.8, qPrintable(QString::number(correlation)));
+    qInfo("loudness correlation %.3f, %.2f s recorded in %.2f s", correlation, recordedSeconds,
+          seconds);
+}
+
+void TestRecorder::startTwiceCapturesOnce()
+{
+    startRecording();
+    QVERIFY(isRecording());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo("record.raw").size() > 6400, 5000);
+    const qint64 before = QFileInfo("record.raw").size();
+    startRecording(); // must neither restart nor truncate the capture
+    QVERIFY(QFileInfo("record.raw").size() >= before);
+    QTest::qWait(300);
+    stopRecording();
+    QVERIFY(!isRecording());
+    const QByteArray wav = readAll("record.wav");
+    QVERIFY(wav.size() - 44 >= before);
+    QCOMPARE(readAll("record.raw"), wav.mid(44));
+}
+
+void TestRecorder::noAudioServerDoesNothing()
+{
+    QFile old("record.wav");
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("previous utterance");
+    old.close();
+
+    startRecording();
+    QVERIFY(!isRecording());
+    stopRecording();
+    QCOMPARE(readAll("record.wav"), QByteArray("previous utterance"));
+}
+
+QTEST_MAIN(TestRecorder)
+#include "tst_recorder.moc"

@@ -110,6 +110,8 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
                     ok = false;
             } else if (key == QLatin1String("result_timeout")) {
                 ok = parseSeconds(value, &c.resultTimeoutMs);
+            } else if (key == QLatin1String("end_of_speech")) {
+                ok = parseSeconds(value, &c.endSilenceMs);
             } else {
                 ok = false;
             }
@@ -164,7 +166,7 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
 
 bool SpeechConfig::operator==(const SpeechConfig &o) const
 {
-    return engine == o.engine && resultTimeoutMs == o.resultTimeoutMs && models == o.models && url == o.url
+    return engine == o.engine && resultTimeoutMs == o.resultTimeoutMs && endSilenceMs == o.endSilenceMs && models == o.models && url == o.url
            && model == o.model && apiKey == o.apiKey && remoteLanguages == o.remoteLanguages
            && connectTimeoutMs == o.connectTimeoutMs && requestTimeoutMs == o.requestTimeoutMs;
 }

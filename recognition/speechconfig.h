@@ -24,6 +24,7 @@ public:
 
     Engine engine = Engine::Embedded;
     int resultTimeoutMs = 20000;
+    int endSilenceMs = 2000; // quiet after speech that ends the utterance early
     QString path; // the file read, for log lines; empty when there was none
 
     // Embedded: models per language ("english", "mandarin", "cantonese").

@@ -1,11 +1,18 @@
 #include "recognition/speechenginefactory.h"
 
-#include "recognition/scriptedengine.h"
+#include "recognition/embeddedengine.h"
+#include "recognition/remoteengine.h"
+#include "recognition/workerengine.h"
 
-std::shared_ptr<SpeechEngine> createSpeechEngine(const SpeechConfig &)
+std::shared_ptr<SpeechEngine> createSpeechEngine(const SpeechConfig &config)
 {
-    // The embedded and remote engines come next; until then every call is refused.
-    auto engine = std::make_shared<ScriptedEngine>();
-    engine->loginError = engine->beginError = 21005;
-    return engine;
+    WorkerEngine::Settings settings;
+    settings.resultTimeoutMs = config.resultTimeoutMs;
+    settings.endSilenceMs = config.endSilenceMs;
+    std::unique_ptr<Transcriber> transcriber;
+    if (config.engine == SpeechConfig::Engine::Remote)
+        transcriber = std::make_unique<RemoteEngine>(config);
+    else
+        transcriber = std::make_unique<EmbeddedEngine>(config);
+    return std::make_shared<WorkerEngine>(std::move(transcriber), settings);
 }

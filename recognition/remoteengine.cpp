@@ -1,0 +1,200 @@
+#include "recognition/remoteengine.h"
+
+#include "recognition/speecherror.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QHttpMultiPart>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QtEndian>
+
+namespace {
+QHttpPart textPart(const char *name, const QByteArray &value)
+{
+    QHttpPart part;
+    part.setHeader(QNetworkRequest::ContentDispositionHeader,
+                   QStringLiteral("form-data; name=\"%1\"").arg(QLatin1String(name)));
+    part.setBody(value);
+    return part;
+}
+
+void putLe32(QByteArray &out, int offset, quint32 value)
+{
+    qToLittleEndian<quint32>(value, out.data() + offset);
+}
+
+void putLe16(QByteArray &out, int offset, quint16 value)
+{
+    qToLittleEndian<quint16>(value, out.data() + offset);
+}
+
+QString seconds(int ms)
+{
+    return QString::number(ms / 1000.0, 'g', 3);
+}
+} // namespace
+
+RemoteEngine::RemoteEngine(const SpeechConfig &config) : m_config(config), m_endpoint(endpoint(config.url)) {}
+
+RemoteEngine::~RemoteEngine() = default;
+
+QUrl RemoteEngine::endpoint(const QString &url)
+{
+    QUrl result(url.trimmed());
+    QString path = result.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    if (path.endsWith(QLatin1String("/audio/transcriptions")))
+        return result;
+    if (path.endsWith(QLatin1String("/v1")))
+        result.setPath(path + QStringLiteral("/audio/transcriptions"));
+    else
+        result.setPath(path + QStringLiteral("/v1/audio/transcriptions"));
+    return result;
+}
+
+QByteArray RemoteEngine::wavFile(const QByteArray &pcm)
+{
+    QByteArray wav(44, '\0');
+    wav.replace(0, 4, "RIFF");
+    putLe32(wav, 4, quint32(36 + pcm.size()));
+    wav.replace(8, 8, "WAVEfmt ");
+    putLe32(wav, 16, 16);
+    putLe16(wav, 20, 1);      // PCM
+    putLe16(wav, 22, 1);      // mono
+    putLe32(wav, 24, 16000);  // samples per second
+    putLe32(wav, 28, 32000);  // bytes per second
+    putLe16(wav, 32, 2);      // bytes per frame
+    putLe16(wav, 34, 16);     // bits per sample
+    wav.replace(36, 4, "data");
+    putLe32(wav, 40, quint32(pcm.size()));
+    return wav + pcm;
+}
+
+int RemoteEngine::checkLanguage(const QString &) const
+{
+    if (!m_endpoint.isValid() || (m_endpoint.scheme() != QLatin1String("http")
+                                  && m_endpoint.scheme() != QLatin1String("https"))) {
+        qWarning().noquote() << QStringLiteral("speech: url in [remote] of %1 is not an http or https URL")
+                                    .arg(m_config.path);
+        return SpeechError::BadSettings;
+    }
+    return 0;
+}
+
+int RemoteEngine::prepare(const QString &language)
+{
+    return checkLanguage(language);
+}
+
+int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm, const QStringList &userWords,
+                             const std::atomic_bool &cancelled, QByteArray *text)
+{
+    if (!m_network)
+        m_network = std::make_unique<QNetworkAccessManager>();
+    const QString where = m_endpoint.toString(QUrl::RemoveUserInfo);
+
+    auto *multiPart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+    QHttpPart file;
+    file.setHeader(QNetworkRequest::ContentDispositionHeader,
+                   QStringLiteral("form-data; name=\"file\"; filename=\"record.wav\""));
+    file.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("audio/wav"));
+    file.setBody(wavFile(pcm));
+    multiPart->append(file);
+    if (!m_config.model.isEmpty())
+        multiPart->append(textPart("model", m_config.model.toUtf8()));
+    const QString code = m_config.remoteLanguages.value(language);
+    if (!code.isEmpty())
+        multiPart->append(textPart("language", code.toUtf8()));
+    if (!userWords.isEmpty())
+        multiPart->append(textPart("prompt", userWords.join(QStringLiteral(", ")).toUtf8()));
+    multiPart->append(textPart("response_format", "json"));
+
+    QNetworkRequest request(m_endpoint);
+    if (!m_config.apiKey.isEmpty())
+        request.setRawHeader("Authorization", "Bearer " + m_config.apiKey.toUtf8());
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+
+    std::unique_ptr<QNetworkReply> reply(m_network->post(request, multiPart));
+    multiPart->setParent(reply.get());
+
+    // One loop waits for the reply, the time-outs and a cancelled session alike.
+    QEventLoop loop;
+    bool connected = false;
+    int timedOutMs = 0;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer tick;
+    tick.setInterval(20);
+    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply.get(), &QNetworkReply::uploadProgress, &loop,
+                     [&connected](qint64 sent, qint64) { connected = connected || sent > 0; });
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&connected] { connected = true; });
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (cancelled) {
+            loop.quit();
+        } else if (!connected && elapsed.elapsed() >= m_config.connectTimeoutMs) {
+            timedOutMs = m_config.connectTimeoutMs;
+            loop.quit();
+        } else if (elapsed.elapsed() >= m_config.requestTimeoutMs) {
+            timedOutMs = m_config.requestTimeoutMs;
+            loop.quit();
+        }
+    });
+    tick.start();
+    if (!reply->isFinished())
+        loop.exec();
+    tick.stop();
+
+    if (!reply->isFinished()) {
+        reply->abort();
+        if (cancelled)
+            return SpeechError::ServerTimeout;
+        qWarning().noquote() << QStringLiteral("speech: the speech server at %1 did not %2 within %3 s: check "
+                                               "that it runs, or raise %4 in [remote] of speech.ini")
+                                    .arg(where,
+                                         connected ? QStringLiteral("answer") : QStringLiteral("accept the connection"),
+                                         seconds(timedOutMs),
+                                         connected ? QStringLiteral("timeout") : QStringLiteral("connect_timeout"));
+        return SpeechError::ServerTimeout;
+    }
+
+    const QByteArray body = reply->readAll();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 300 || (status == 0 && reply->error() != QNetworkReply::NoError)) {
+        if (status == 0) {
+            qWarning().noquote() << QStringLiteral("speech: cannot reach the speech server at %1: %2; check url "
+                                                   "in [remote] of speech.ini and that the server runs")
+                                        .arg(where, reply->errorString());
+            return SpeechError::ServerUnreachable;
+        }
+        const QString message = QJsonDocument::fromJson(body).object().value(QStringLiteral("error")).toObject()
+                                    .value(QStringLiteral("message")).toString();
+        qWarning().noquote() << QStringLiteral("speech: the speech server at %1 refused the request with HTTP "
+                                               "%2%3; check model and api_key in [remote] of speech.ini")
+                                    .arg(where)
+                                    .arg(status)
+                                    .arg(message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(message.left(200)));
+        return SpeechError::ServerRejected;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument json = QJsonDocument::fromJson(body, &parseError);
+    const QJsonValue value = json.object().value(QStringLiteral("text"));
+    if (parseError.error != QJsonParseError::NoError || !json.isObject() || !value.isString()) {
+        qWarning().noquote() << QStringLiteral("speech: the reply of the speech server at %1 is not JSON with a "
+                                               "\"text\" string (%2 bytes, starting %3); is url the transcription "
+                                               "endpoint of an OpenAI-compatible server?")
+                                    .arg(where)
+                                    .arg(body.size())
+                                    .arg(QString::fromUtf8(body.left(60)));
+        return SpeechError::BadReply;
+    }
+    *text = value.toString().trimmed().toUtf8();
+    return 0;
+}

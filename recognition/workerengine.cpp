@@ -1,0 +1,279 @@
+#include "recognition/workerengine.h"
+
+#include "recognition/speechconfig.h"
+#include "recognition/speecherror.h"
+#include "recognition/speechsdk.h"
+
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMetaObject>
+#include <QRegularExpression>
+#include <QtEndian>
+
+struct WorkerEngine::Session
+{
+    QByteArray id;
+    QString language;
+    QByteArray header;   // start of the audio while its RIFF header is not complete
+    bool headerDone = false;
+    QByteArray pcm;
+    EndpointDetector endpoint;
+    bool lastWritten = false;
+    bool done = false;
+    bool delivered = false;
+    int error = 0;
+    QByteArray text;
+    std::shared_ptr<std::atomic_bool> cancelled = std::make_shared<std::atomic_bool>(false);
+
+    explicit Session(int endSilenceMs) : endpoint(endSilenceMs) {}
+};
+
+namespace {
+// Where the samples start in audio that begins with the bytes given: after the RIFF
+// header's "data" chunk header, 0 for headerless audio, -1 while more bytes are needed.
+int pcmOffset(const QByteArray &start)
+{
+    if (start.size() < 12)
+        return QByteArray("RIFF").startsWith(start.left(4)) ? -1 : 0;
+    if (!start.startsWith("RIFF") || start.mid(8, 4) != "WAVE")
+        return 0;
+    int pos = 12;
+    while (pos + 8 <= start.size()) {
+        const quint32 size = qFromLittleEndian<quint32>(start.constData() + pos + 4);
+        if (start.mid(pos, 4) == "data")
+            return pos + 8;
+        if (size > quint32(start.size()))
+            return -1;
+        pos += 8 + int(size) + int(size & 1);
+    }
+    return -1;
+}
+} // namespace
+
+WorkerEngine::WorkerEngine(std::unique_ptr<Transcriber> transcriber, const Settings &settings)
+    : m_transcriber(std::move(transcriber)), m_settings(settings)
+{
+    m_thread.setObjectName(QStringLiteral("speech engine"));
+    m_context = new QObject;
+    m_context->moveToThread(&m_thread);
+    QObject::connect(&m_thread, &QThread::finished, m_context, &QObject::deleteLater);
+    m_thread.start();
+}
+
+WorkerEngine::~WorkerEngine()
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_session)
+            *m_session->cancelled = true;
+    }
+    // The transcriber's objects belong to the worker thread: free them there, then stop it.
+    post([this] {
+        m_transcriber.reset();
+        QThread::currentThread()->quit();
+    });
+    m_thread.wait();
+}
+
+void WorkerEngine::post(std::function<void()> job)
+{
+    QMetaObject::invokeMethod(m_context, std::move(job), Qt::QueuedConnection);
+}
+
+QStringList WorkerEngine::parseUserWords(const QByteArray &data)
+{
+    QStringList words;
+    const QJsonDocument json = QJsonDocument::fromJson(data);
+    if (json.isObject()) {
+        for (const QJsonValue &group : json.object().value(QStringLiteral("userword")).toArray()) {
+            for (const QJsonValue &word : group.toObject().value(QStringLiteral("words")).toArray()) {
+                if (!word.toString().trimmed().isEmpty())
+                    words.append(word.toString().trimmed());
+            }
+        }
+        return words;
+    }
+    for (const QString &word : QString::fromUtf8(data).split(QRegularExpression(QStringLiteral("[\\r\\n,]")))) {
+        if (!word.trimmed().isEmpty())
+            words.append(word.trimmed());
+    }
+    return words;
+}
+
+int WorkerEngine::login(const QByteArray &, const QByteArray &, const QByteArray &)
+{
+    return 0;
+}
+
+int WorkerEngine::logout()
+{
+    return 0;
+}
+
+int WorkerEngine::uploadData(const QByteArray &dataName, const QByteArray &data, const QByteArray &)
+{
+    if (dataName != "userwords") {
+        qWarning().noquote() << QStringLiteral("speech: unknown upload \"%1\" ignored").arg(QString::fromUtf8(dataName));
+        return SpeechError::InvalidArgument;
+    }
+    const QStringList words = parseUserWords(data);
+    QMutexLocker lock(&m_mutex);
+    m_userWords = words;
+    return 0;
+}
+
+bool WorkerEngine::isOpen(const QByteArray &sessionId) const
+{
+    return m_session && !sessionId.isNull() && sessionId == m_session->id;
+}
+
+QByteArray WorkerEngine::beginSession(const QByteArray &, const QByteArray &params, int *errorCode)
+{
+    const QString language = speechLanguageName(params);
+    const QString rate = speechParamValue(params, QStringLiteral("sample_rate"));
+    if (!rate.isEmpty() && rate != QLatin1String("16000")) {
+        qWarning().noquote() << QStringLiteral("speech: only 16000 Hz audio is recognized, not %1").arg(rate);
+        *errorCode = SpeechError::InvalidArgument;
+        return QByteArray();
+    }
+    *errorCode = m_transcriber->checkLanguage(language);
+    if (*errorCode != 0)
+        return QByteArray();
+
+    QMutexLocker lock(&m_mutex);
+    if (m_session)
+        *m_session->cancelled = true; // an earlier session nobody ended
+    m_session = std::make_unique<Session>(m_settings.endSilenceMs);
+    m_session->id = QByteArray("ferrule-") + QByteArray::number(++m_serial);
+    m_session->language = language;
+
+    // Models load in the worker thread (once: they stay loaded); wait for it here so a
+    // model that cannot load fails the session begin.
+    bool prepared = false;
+    int result = 0;
+    post([this, language, &prepared, &result] {
+        const int code = m_transcriber->prepare(language);
+        QMutexLocker done(&m_mutex);
+        result = code;
+        prepared = true;
+        m_changed.wakeAll();
+    });
+    while (!prepared)
+        m_changed.wait(&m_mutex);
+    *errorCode = result;
+    if (result != 0) {
+        m_session.reset();
+        return QByteArray();
+    }
+    return m_session->id;
+}
+
+void WorkerEngine::appendAudio(const QByteArray &block)
+{
+    Session &s = *m_session;
+    QByteArray pcm = block;
+    if (!s.headerDone) {
+        s.header.append(block);
+        const int offset = pcmOffset(s.header);
+        if (offset < 0)
+            return;
+        pcm = s.header.mid(offset);
+        s.header.clear();
+        s.headerDone = true;
+    }
+    s.pcm.append(pcm);
+    s.endpoint.feed(pcm);
+}
+
+int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,
+                             int *endpointStatus, int *recogStatus)
+{
+    QMutexLocker lock(&m_mutex);
+    *recogStatus = SPEECH_REC_INCOMPLETE;
+    if (!isOpen(sessionId))
+        return SpeechError::UnknownSession;
+    Session &s = *m_session;
+    *endpointStatus = s.endpoint.status();
+    if (s.lastWritten || (audioStatus != SPEECH_AUDIO_FIRST && audioStatus != SPEECH_AUDIO_CONTINUE
+                          && audioStatus != SPEECH_AUDIO_LAST)) {
+        qWarning().noquote() << QStringLiteral("speech: audio write with status %1 %2 refused")
+                                    .arg(audioStatus)
+                                    .arg(s.lastWritten ? QStringLiteral("after the last block") : QString());
+        return SpeechError::InvalidArgument;
+    }
+    if (s.pcm.size() + block.size() > m_settings.maxAudioBytes) {
+        qWarning().noquote() << QStringLiteral("speech: utterance longer than %1 s refused")
+                                    .arg(m_settings.maxAudioBytes / 32000);
+        return SpeechError::TooMuchAudio;
+    }
+    appendAudio(block);
+    *endpointStatus = s.endpoint.status();
+    if (audioStatus != SPEECH_AUDIO_LAST)
+        return 0;
+
+    s.lastWritten = true;
+    const quint64 serial = m_serial;
+    const QString language = s.language;
+    QByteArray pcm = std::move(s.pcm);
+    s.pcm = QByteArray();
+    const QStringList words = m_userWords;
+    const std::shared_ptr<std::atomic_bool> cancelled = s.cancelled;
+    post([this, serial, language, pcm, words, cancelled] {
+        QByteArray text;
+        int code = 0;
+        if (!*cancelled) {
+            QElapsedTimer timer;
+            timer.start();
+            code = m_transcriber->transcribe(language, pcm, words, *cancelled, &text);
+            qDebug().noquote() << QStringLiteral("speech: %1 s of audio recognized in %2 s")
+                                      .arg(pcm.size() / 32000.0, 0, 'f', 2)
+                                      .arg(timer.elapsed() / 1000.0, 0, 'f', 2);
+        }
+        QMutexLocker done(&m_mutex);
+        if (!m_session || m_serial != serial)
+            return; // the session was ended meanwhile
+        m_session->done = true;
+        m_session->error = code;
+        m_session->text = text;
+        m_changed.wakeAll();
+    });
+    return 0;
+}
+
+QByteArray WorkerEngine::getResult(const QByteArray &sessionId, int *recogStatus, int waitTime, int *errorCode)
+{
+    QMutexLocker lock(&m_mutex);
+    *recogStatus = SPEECH_REC_INCOMPLETE;
+    *errorCode = 0;
+    if (!isOpen(sessionId)) {
+        *errorCode = SpeechError::UnknownSession;
+        return QByteArray();
+    }
+    if (m_session->lastWritten && !m_session->done && waitTime > 0)
+        m_changed.wait(&m_mutex, ulong(waitTime));
+    Session &s = *m_session;
+    if (!s.done)
+        return QByteArray();
+    if (s.error != 0) {
+        *errorCode = s.error;
+        return QByteArray();
+    }
+    *recogStatus = SPEECH_REC_COMPLETE;
+    if (s.delivered)
+        return QByteArray();
+    s.delivered = true;
+    return s.text.isNull() ? QByteArray("") : s.text;
+}
+
+int WorkerEngine::endSession(const QByteArray &sessionId, const QByteArray &)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!isOpen(sessionId))
+        return SpeechError::UnknownSession;
+    *m_session->cancelled = true;
+    m_session.reset();
+    return 0;
+}

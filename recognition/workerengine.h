@@ -1,0 +1,66 @@
+#pragma once
+
+#include "recognition/endpointdetector.h"
+#include "recognition/speechengine.h"
+#include "recognition/transcriber.h"
+
+#include <QByteArray>
+#include <QMutex>
+#include <QStringList>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+// An engine that takes the whole utterance at once: audio writes only collect the
+// blocks (and listen for the end of speech), the last write hands the utterance to
+// the transcriber in the engine's own worker thread, and result queries return the
+// text once it is there. One session at a time; a new session ends the old one.
+class WorkerEngine : public SpeechEngine
+{
+public:
+    struct Settings
+    {
+        int resultTimeoutMs = 20000;
+        int endSilenceMs = 2000;
+        qsizetype maxAudioBytes = 16000 * 2 * 600; // ten minutes
+    };
+    WorkerEngine(std::unique_ptr<Transcriber> transcriber, const Settings &settings);
+    ~WorkerEngine() override;
+
+    int login(const QByteArray &user, const QByteArray &password, const QByteArray &params) override;
+    int uploadData(const QByteArray &dataName, const QByteArray &data, const QByteArray &params) override;
+    QByteArray beginSession(const QByteArray &grammarList, const QByteArray &params,
+                            int *errorCode) override;
+    int writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,
+                   int *endpointStatus, int *recogStatus) override;
+    QByteArray getResult(const QByteArray &sessionId, int *recogStatus, int waitTime,
+                         int *errorCode) override;
+    int endSession(const QByteArray &sessionId, const QByteArray &hints) override;
+    int logout() override;
+    int blockPauseMs() const override { return 0; }
+    int resultTimeoutMs() const override { return m_settings.resultTimeoutMs; }
+
+    // The words of a user word list: a JSON {"userword":[{"words":[...]}]} or plain
+    // words separated by lines or commas.
+    static QStringList parseUserWords(const QByteArray &data);
+
+private:
+    struct Session;
+    void post(std::function<void()> job);
+    bool isOpen(const QByteArray &sessionId) const;
+    void appendAudio(const QByteArray &block);
+
+    std::unique_ptr<Transcriber> m_transcriber; // used and destroyed in the worker thread only
+    const Settings m_settings;
+    QThread m_thread;
+    QObject *m_context = nullptr; // lives in m_thread; jobs run as its queued calls
+
+    mutable QMutex m_mutex;
+    QWaitCondition m_changed;
+    QStringList m_userWords;
+    quint64 m_serial = 0;
+    std::unique_ptr<Session> m_session;
+};

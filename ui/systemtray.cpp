@@ -65,7 +65,7 @@ void showPromptFor(int language)
 SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
 {
     // The menus have no widget parent; the tray owns the top one and it owns its submenus.
-    contextMenu = new QMenu;
+    trayMenu = new QMenu;
 
     openMainWindowAction = new QAction(QStringLiteral("打开主窗口"), this);
     openMainWindowAction->setFont(QFont(QStringLiteral("微软雅黑"), 9, 70, false));
@@ -76,11 +76,11 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
     settingsAction = new QAction(QStringLiteral("软件设置"), this);
     quitAction = new QAction(QStringLiteral("退出"), this);
 
-    personalMenu = new QMenu(QStringLiteral("个人中心"), contextMenu);
+    personalMenu = new QMenu(QStringLiteral("个人中心"), trayMenu);
     customFunctionAction = personalMenu->addAction(QStringLiteral("自定义功能"));
     logInAction = personalMenu->addAction(QStringLiteral("用户登录"));
 
-    languageMenu = new QMenu(QStringLiteral("语言设置"), contextMenu);
+    languageMenu = new QMenu(QStringLiteral("语言设置"), trayMenu);
     for (int i = 0; i < 5; ++i) {
         languageActions[i] = new QAction(QString::fromUtf8(languages[i].menuText), this);
         languageActions[i]->setCheckable(true);
@@ -97,11 +97,11 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
         if (setting(modes[m].mode) != 1)
             continue;
         const int language = setting(modes[m].language);
-        const int offered = m == 2 ? translationLanguages : 5;
-        if (language >= 0 && language < offered) {
-            languageActions[language]->setIcon(QIcon(QString::fromLatin1(selectIcon)));
+        if (language < 0 || language > 4)
+            continue;
+        languageActions[language]->setIcon(QIcon(QString::fromLatin1(selectIcon)));
+        if (m != 2 || language < translationLanguages)
             languageActions[language]->setChecked(true);
-        }
     }
 
     refreshTimer.setInterval(1100);
@@ -123,18 +123,18 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
     connect(aboutUsAction, &QAction::triggered, this, &SystemTray::showAboutUs);
     connect(updateAction, &QAction::triggered, this, &SystemTray::showUpdateUrl);
 
-    setContextMenu(contextMenu);
+    setContextMenu(trayMenu);
     setVisible(true);
 
-    contextMenu->addAction(openMainWindowAction);
-    contextMenu->addAction(aboutUsAction);
-    contextMenu->addAction(updateAction);
-    contextMenu->addAction(feedbackAction);
-    contextMenu->addAction(buyAction);
-    contextMenu->addAction(settingsAction);
-    contextMenu->addMenu(personalMenu);
-    contextMenu->addMenu(languageMenu);
-    contextMenu->addAction(quitAction);
+    trayMenu->addAction(openMainWindowAction);
+    trayMenu->addAction(aboutUsAction);
+    trayMenu->addAction(updateAction);
+    trayMenu->addAction(feedbackAction);
+    trayMenu->addAction(buyAction);
+    trayMenu->addAction(settingsAction);
+    trayMenu->addMenu(personalMenu);
+    trayMenu->addMenu(languageMenu);
+    trayMenu->addAction(quitAction);
 
     auto *group = new QActionGroup(this);
     group->setExclusive(true);
@@ -145,7 +145,7 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
 
 SystemTray::~SystemTray()
 {
-    delete contextMenu;
+    delete trayMenu;
 }
 
 void SystemTray::refreshTray()

@@ -40,7 +40,7 @@ private:
     void chooseDialect(int language);
     void markLanguage(int language);
 
-    QMenu *contextMenu;
+    QMenu *trayMenu;
     QMenu *personalMenu;
     QAction *customFunctionAction;
     QAction *logInAction;

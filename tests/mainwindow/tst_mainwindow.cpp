@@ -1,0 +1,562 @@
+// The main window and the tray menu, offscreen: languages, device state,
+// the secondary windows, close and quit.
+#include "app/settingkeys.h"
+#include "buildconfig.h"
+#include "traytestenv.h"
+#include "traywindows.h"
+#include "ui/convenienttool.h"
+#include "ui/customfunctiondialog.h"
+#include "ui/promptmessagedialog.h"
+#include "ui/softwaresettingsdialog.h"
+#include "ui/useintructionsdialog.h"
+#include "ui/userlogindialog.h"
+
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStatusBar>
+#include <QtTest>
+
+using namespace TrayWindows;
+
+namespace {
+
+void setModes(int typing, int intelligence, int translation)
+{
+    TrayTestEnv::set({{SettingKey::TypingModel, typing},
+                      {SettingKey::IntelligenceModel, intelligence},
+                      {SettingKey::TranslationModel, translation}});
+}
+
+void setLanguages(int typing, int intelligence, int translation)
+{
+    TrayTestEnv::set({{SettingKey::TypingLanguage, typing},
+                      {SettingKey::IntelligenceLanguage, intelligence},
+                      {SettingKey::TranslationLanguage, translation}});
+}
+
+QList<int> storedLanguages()
+{
+    return {TrayTestEnv::value(SettingKey::TypingLanguage),
+            TrayTestEnv::value(SettingKey::IntelligenceLanguage),
+            TrayTestEnv::value(SettingKey::TranslationLanguage)};
+}
+
+QList<int> languagesOnDisk()
+{
+    const QMap<QString, int> file = TrayTestEnv::configFile();
+    return {file.value(SettingKey::TypingLanguage, -1), file.value(SettingKey::IntelligenceLanguage, -1),
+            file.value(SettingKey::TranslationLanguage, -1)};
+}
+
+QStringList statusTexts(MainWindow &window)
+{
+    QStringList texts;
+    for (QLabel *label : window.statusBar()->findChildren<QLabel *>())
+        texts << label->text();
+    return texts;
+}
+
+QSize desktop()
+{
+    return QGuiApplication::primaryScreen()->virtualGeometry().size();
+}
+
+template <typename T> QList<T *> windowsOf(MainWindow &window)
+{
+    return window.findChildren<T *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    TrayTestEnv env;
+    QList<QUrl> openedUrls;
+
+public slots:
+    void openUrl(const QUrl &url) { openedUrls << url; }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(env.enter());
+        TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
+    }
+    void cleanupTestCase()
+    {
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+    }
+
+    void contextMenuInOrder();
+    void startMarksStoredLanguage_data();
+    void startMarksStoredLanguage();
+    void languageEntries_data();
+    void languageEntries();
+    void iconAndStatusFollowDeviceState();
+    void windowsCreatedOnceAndPlaced_data();
+    void windowsCreatedOnceAndPlaced();
+    void oneSettingsDialogFromEveryRoute_data();
+    void oneSettingsDialogFromEveryRoute();
+    void trayActivation_data();
+    void trayActivation();
+    void closeHidesAndOpenRestores();
+    void offlineGrammarAnswersTruthfully_data();
+    void offlineGrammarAnswersTruthfully();
+    void webEntries_data();
+    void webEntries();
+    void quitEndsTheEventLoop();
+};
+
+void TestMainWindow::contextMenuInOrder()
+{
+    setModes(0, 1, 0);
+    MainWindow window;
+    SystemTray *tray = trayOf(window);
+    QVERIFY(tray);
+    QVERIFY(tray->isVisible());
+    QVERIFY(window.isHidden());
+    QVERIFY(!QApplication::quitOnLastWindowClosed());
+    QCOMPARE(tray->toolTip(), QStringLiteral("塔沃智能鼠标"));
+
+    QStringList top;
+    for (QAction *action : tray->contextMenu()->actions())
+        top << action->text();
+    QCOMPARE(top, QStringList({"打开主窗口", "关于我们", "软件更新", "意见反馈", "购买产品", "软件设置",
+                               "个人中心", "语言设置", "退出"}));
+    QStringList personal;
+    for (QAction *action : entry(tray, QStringLiteral("个人中心"))->menu()->actions())
+        personal << action->text();
+    QCOMPARE(personal, QStringList({"自定义功能", "用户登录"}));
+    QStringList languages;
+    for (QAction *action : languageActions(tray)) {
+        languages << action->text();
+        QVERIFY(action->isCheckable());
+        QVERIFY(action->actionGroup() && action->actionGroup()->isExclusive());
+    }
+    QCOMPARE(languages, QStringList({"中文(普通话)", "英文", "粤语", "四川话", "河南话"}));
+
+    const QFont bold = entry(tray, QStringLiteral("打开主窗口"))->font();
+    QCOMPARE(bold.family(), QStringLiteral("微软雅黑"));
+    QCOMPARE(bold.pointSize(), 9);
+    QCOMPARE(bold.weight(), 70);
+    QVERIFY(!bold.italic());
+}
+
+void TestMainWindow::startMarksStoredLanguage_data()
+{
+    QTest::addColumn<QList<int>>("modes");
+    QTest::addColumn<QList<int>>("languages");
+    QTest::addColumn<int>("checked");
+    QTest::addColumn<int>("marked");
+    QTest::newRow("intelligent, Cantonese") << QList<int>{0, 1, 0} << QList<int>{1, 2, 0} << 2 << 2;
+    QTest::newRow("typing, Sichuanese") << QList<int>{1, 0, 0} << QList<int>{3, 0, 1} << 3 << 3;
+    QTest::newRow("translation, English") << QList<int>{0, 0, 1} << QList<int>{4, 4, 1} << 1 << 1;
+    // A dialect for translation (written by hand) is marked but never checked.
+    QTest::newRow("translation, stored Henanese") << QList<int>{0, 0, 1} << QList<int>{0, 0, 4} << -1 << 4;
+    QTest::newRow("out of range") << QList<int>{1, 0, 0} << QList<int>{7, 0, 0} << -1 << -2;
+}
+
+void TestMainWindow::startMarksStoredLanguage()
+{
+    QFETCH(QList<int>, modes);
+    QFETCH(QList<int>, languages);
+    QFETCH(int, checked);
+    QFETCH(int, marked);
+    setModes(modes[0], modes[1], modes[2]);
+    setLanguages(languages[0], languages[1], languages[2]);
+    const QByteArray config = TrayTestEnv::configText();
+
+    MainWindow window;
+    SystemTray *tray = trayOf(window);
+    QCOMPARE(checkedLanguage(tray), checked);
+    if (marked >= 0)
+        QVERIFY(sameIcon(languageActions(tray).at(marked)->icon(), ":/ico/select.ico"));
+    // After the first refresh the four others carry the empty mark.
+    QTest::qWait(1300);
+    QCOMPARE(markedLanguage(tray), marked);
+    QCOMPARE(checkedLanguage(tray), checked);
+    QCOMPARE(TrayTestEnv::configText(), config);
+}
+
+void TestMainWindow::languageEntries_data()
+{
+    QTest::addColumn<QList<int>>("modes");
+    QTest::addColumn<QList<int>>("before");
+    QTest::addColumn<int>("chosen");
+    QTest::addColumn<QString>("prompt");
+    QTest::addColumn<QList<int>>("after");
+    QTest::addColumn<int>("marked"); // right after the choice
+    QTest::addColumn<int>("restored"); // mark and check after the next refresh
+
+    const QList<int> start{0, 2, 1};
+    QTest::newRow("英文 in typing mode")
+        << QList<int>{1, 0, 0} << start << 1 << "你选择：英文" << QList<int>{1, 2, 1} << 1 << 1;
+    QTest::newRow("粤语 in intelligent mode")
+        << QList<int>{0, 1, 0} << QList<int>{1, 0, 1} << 2 << "你选择：粤语" << QList<int>{1, 2, 1} << 2 << 2;
+    QTest::newRow("中文 in translation mode")
+        << QList<int>{0, 0, 1} << start << 0 << "你选择：中文(普通话)" << QList<int>{0, 2, 0} << 0 << 0;
+    QTest::newRow("四川话 in typing mode")
+        << QList<int>{1, 0, 0} << start << 3 << "你选择：四川话" << QList<int>{3, 2, 1} << 3 << 3;
+    QTest::newRow("河南话 in intelligent mode")
+        << QList<int>{0, 1, 0} << start << 4 << "你选择：河南话" << QList<int>{0, 4, 1} << 4 << 4;
+    QTest::newRow("四川话 in translation mode changes nothing")
+        << QList<int>{0, 0, 1} << start << 3 << "" << start << -1 << 1;
+    QTest::newRow("河南话 in translation mode changes nothing")
+        << QList<int>{0, 0, 1} << QList<int>{0, 2, 2} << 4 << "" << QList<int>{0, 2, 2} << -1 << 2;
+    QTest::newRow("英文 with no mode only prompts")
+        << QList<int>{0, 0, 0} << start << 1 << "你选择：英文" << start << -2 << -2;
+}
+
+void TestMainWindow::languageEntries()
+{
+    QFETCH(QList<int>, modes);
+    QFETCH(QList<int>, before);
+    QFETCH(int, chosen);
+    QFETCH(QString, prompt);
+    QFETCH(QList<int>, after);
+    QFETCH(int, marked);
+    QFETCH(int, restored);
+    setModes(modes[0], modes[1], modes[2]);
+    setLanguages(before[0], before[1], before[2]);
+    const QByteArray config = TrayTestEnv::configText();
+
+    MainWindow window;
+    SystemTray *tray = trayOf(window);
+    QString shown;
+    QTimer watcher;
+    connect(&watcher, &QTimer::timeout, this, [&] {
+        if (shown.isEmpty())
+            shown = visiblePrompt();
+    });
+    watcher.start(50);
+    QElapsedTimer clock;
+    clock.start();
+    languageActions(tray).at(chosen)->trigger();
+    watcher.stop();
+
+    QCOMPARE(shown, prompt);
+    if (!prompt.isEmpty())
+        QVERIFY(clock.elapsed() >= 1000);
+    QCOMPARE(storedLanguages(), after);
+    if (after == before)
+        QCOMPARE(TrayTestEnv::configText(), config);
+    else
+        QCOMPARE(languagesOnDisk(), after);
+    QCOMPARE(markedLanguage(tray), marked);
+
+    QTRY_COMPARE_WITH_TIMEOUT(markedLanguage(tray), restored, 1500);
+    if (restored >= 0)
+        QCOMPARE(checkedLanguage(tray), restored);
+    QCOMPARE(storedLanguages(), after);
+}
+
+void TestMainWindow::iconAndStatusFollowDeviceState()
+{
+    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
+    MainWindow window;
+    SystemTray *tray = trayOf(window);
+    QVERIFY(sameIcon(tray->icon(), ":/ico/talvoxhui.ico"));
+    QVERIFY(sameIcon(window.windowIcon(), ":/ico/talvox.ico"));
+    QTRY_VERIFY_WITH_TIMEOUT(statusTexts(window).contains(QStringLiteral("鼠标或声卡驱动异常")), 1200);
+    QVERIFY(statusTexts(window).contains(QStringLiteral("未登录")));
+    const QRegularExpression clock(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d [0-2]\\d:[0-5]\\d:[0-5]\\d$"));
+    QCOMPARE(statusTexts(window).filter(clock).size(), 1);
+
+    // The device monitor writes the map; the views follow on their own timers.
+    QElapsedTimer elapsed;
+    elapsed.start();
+    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 1}});
+    QTRY_VERIFY_WITH_TIMEOUT(statusTexts(window).contains(QStringLiteral("塔沃鼠标已连接")), 1200);
+    QTRY_VERIFY_WITH_TIMEOUT(sameIcon(tray->icon(), ":/ico/talvox.ico"), 1300);
+    QVERIFY(elapsed.elapsed() < 1300);
+
+    // A value that is neither leaves the status text alone; the tray shows grey.
+    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 5}});
+    QTRY_VERIFY_WITH_TIMEOUT(sameIcon(tray->icon(), ":/ico/talvoxhui.ico"), 1300);
+    QTest::qWait(1100);
+    QVERIFY(statusTexts(window).contains(QStringLiteral("塔沃鼠标已连接")));
+    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
+}
+
+void TestMainWindow::windowsCreatedOnceAndPlaced_data()
+{
+    const QSize d = desktop();
+    QTest::addColumn<QByteArray>("slot");
+    QTest::addColumn<QByteArray>("className");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<bool>("white");
+    QTest::newRow("login") << QByteArray("showLogIn") << QByteArray("UserLogInDialog") << QRect() << true;
+    QTest::newRow("settings") << QByteArray("showSoftwareSettings") << QByteArray("SoftwareSettingsDialog")
+                              << QRect() << true;
+    QTest::newRow("custom commands") << QByteArray("showCustomFunc") << QByteArray("CustomFunctionDialog")
+                                     << QRect() << false;
+    QTest::newRow("introduction") << QByteArray("showLeftMouseEvent") << QByteArray("PromptMessageDialog")
+                                  << QRect(d.width() - 200, d.height() - 615, 200, 540) << true;
+    QTest::newRow("instructions") << QByteArray("showHelp") << QByteArray("UseIntructionsDialog")
+                                  << QRect(d.width() - 400, d.height() - 692, 400, 652) << true;
+    QTest::newRow("floating tool") << QByteArray("showConvenientTool") << QByteArray("ConvenientTool")
+                                   << QRect(d.width() - 310, d.height() - 65, 200, 25) << false;
+}
+
+void TestMainWindow::windowsCreatedOnceAndPlaced()
+{
+    QFETCH(QByteArray, slot);
+    QFETCH(QByteArray, className);
+    QFETCH(QRect, geometry);
+    QFETCH(bool, white);
+    MainWindow window;
+    auto created = [&] {
+        QList<QWidget *> found;
+        for (QWidget *child : windowsOf<QWidget>(window))
+            if (child->inherits(className.constData()))
+                found << child;
+        return found;
+    };
+    QVERIFY(created().isEmpty());
+
+    QVERIFY(QMetaObject::invokeMethod(&window, slot.constData()));
+    QCOMPARE(created().size(), 1);
+    QWidget *first = created().first();
+    QVERIFY(first->isVisible());
+    QCOMPARE(first->parentWidget(), &window);
+    QCOMPARE(first->styleSheet() == QLatin1String("background-color: white"), white);
+    if (geometry.isValid())
+        QCOMPARE(first->geometry(), geometry);
+
+    // Moved and hidden by the user: the next request shows the same window where it is.
+    first->move(first->pos() + QPoint(-30, -20));
+    const QPoint moved = first->pos();
+    first->hide();
+    QVERIFY(QMetaObject::invokeMethod(&window, slot.constData()));
+    QCOMPARE(created().size(), 1);
+    QCOMPARE(created().first(), first);
+    QVERIFY(first->isVisible());
+    QCOMPARE(first->pos(), moved);
+}
+
+void TestMainWindow::oneSettingsDialogFromEveryRoute_data()
+{
+    QTest::addColumn<QString>("route");
+    QTest::newRow("tray entry 软件设置") << "tray";
+    QTest::newRow("floating tool 三") << "tool";
+    QTest::newRow("introduction 26种其他语言") << "guide";
+}
+
+void TestMainWindow::oneSettingsDialogFromEveryRoute()
+{
+    QFETCH(QString, route);
+    MainWindow window;
+    SystemTray *tray = trayOf(window);
+    auto openByRoute = [&] {
+        if (route == QLatin1String("tray")) {
+            entry(tray, QStringLiteral("软件设置"))->trigger();
+        } else if (route == QLatin1String("tool")) {
+            emit tray->activated(QSystemTrayIcon::Trigger);
+            auto *tool = window.findChild<ConvenientTool *>();
+            QVERIFY(tool && tool->isVisible());
+            auto *three = tool->findChild<QPushButton *>(QStringLiteral("pushButton_4"));
+            QCOMPARE(three->text(), QStringLiteral("三"));
+            QTest::mouseClick(three, Qt::LeftButton);
+            QVERIFY(tool->isHidden());
+        } else {
+            emit tray->activated(QSystemTrayIcon::DoubleClick);
+            auto *guide = window.findChild<PromptMessageDialog *>();
+            QVERIFY(guide && guide->isVisible());
+            auto *other = guide->findChild<QPushButton *>(QStringLiteral("pushButton_2"));
+            QCOMPARE(other->text(), QStringLiteral("26种其他语言"));
+            QTest::mouseClick(other, Qt::LeftButton);
+            QVERIFY(guide->isVisible());
+        }
+    };
+
+    // Never opened before: the route creates it.
+    openByRoute();
+    QCOMPARE(windowsOf<SoftwareSettingsDialog>(window).size(), 1);
+    SoftwareSettingsDialog *settings = windowsOf<SoftwareSettingsDialog>(window).first();
+    QVERIFY(settings->isVisible());
+
+    // The other routes and this one again all show the same object.
+    settings->hide();
+    entry(tray, QStringLiteral("软件设置"))->trigger();
+    QVERIFY(settings->isVisible());
+    settings->hide();
+    openByRoute();
+    QVERIFY(settings->isVisible());
+    QCOMPARE(windowsOf<SoftwareSettingsDialog>(window).size(), 1);
+}
+
+void TestMainWindow::trayActivation_data()
+{
+    QTest::addColumn<int>("reason");
+    QTest::addColumn<QByteArray>("opens");
+    QTest::newRow("click") << int(QSystemTrayIcon::Trigger) << QByteArray("ConvenientTool");
+    QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick) << QByteArray("PromptMessageDialog");
+    QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick) << QByteArray();
+    QTest::newRow("context") << int(QSystemTrayIcon::Context) << QByteArray();
+}
+
+void TestMainWindow::trayActivation()
+{
+    QFETCH(int, reason);
+    QFETCH(QByteArray, opens);
+    MainWindow window;
+    SystemTray *tray = trayOf(window);
+    const int before = windowsOf<QWidget>(window).size();
+    emit tray->activated(QSystemTrayIcon::ActivationReason(reason));
+
+    QList<QWidget *> added;
+    for (QWidget *child : windowsOf<QWidget>(window))
+        if (child->isWindow())
+            added << child;
+    if (opens.isEmpty()) {
+        QCOMPARE(windowsOf<QWidget>(window).size(), before);
+        return;
+    }
+    QCOMPARE(windowsOf<QWidget>(window).size(), before + 1);
+    QWidget *opened = windowsOf<QWidget>(window).last();
+    QVERIFY(opened->inherits(opens.constData()));
+    QVERIFY(opened->isVisible());
+    QVERIFY(window.isHidden());
+}
+
+void TestMainWindow::closeHidesAndOpenRestores()
+{
+    MainWindow window;
+    SystemTray *tray = trayOf(window);
+    QAction *open = entry(tray, QStringLiteral("打开主窗口"));
+    open->trigger();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.windowTitle(), QStringLiteral("塔沃鼠标——语音技术由Quillet提供"));
+    QVERIFY(window.width() >= 835 && window.height() >= 450);
+
+    QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+    QVERIFY(!window.close());
+    QVERIFY(window.isHidden());
+    QCOMPARE(lastClosed.count(), 0);
+    QVERIFY(tray->isVisible());
+
+    open->trigger();
+    QVERIFY(window.isVisible());
+    window.showMinimized();
+    QTRY_VERIFY(window.isMinimized());
+    open->trigger();
+    QTRY_VERIFY(!window.isMinimized());
+    QVERIFY(window.isVisible());
+}
+
+void TestMainWindow::offlineGrammarAnswersTruthfully_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("boxes");
+    QTest::newRow("是(Y)") << "yes" << 2;
+    QTest::newRow("否(N)") << "no" << 1;
+    QTest::newRow("closed") << "close" << 1;
+}
+
+void TestMainWindow::offlineGrammarAnswersTruthfully()
+{
+    QFETCH(QString, answer);
+    QFETCH(int, boxes);
+    MainWindow window;
+    const QStringList filesBefore = QDir::current().entryList(QDir::Files);
+
+    struct Seen
+    {
+        QString title, text;
+        QMessageBox::Icon icon;
+        QStringList buttons;
+    };
+    QList<Seen> seen;
+    QPointer<QMessageBox> last;
+    QTimer driver;
+    connect(&driver, &QTimer::timeout, this, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || box == last)
+            return;
+        last = box;
+        Seen s{box->windowTitle(), box->text(), box->icon(), {}};
+        for (QAbstractButton *button : box->buttons())
+            s.buttons << button->text();
+        seen << s;
+        if (seen.size() == 1 && answer == QLatin1String("yes"))
+            box->button(QMessageBox::Yes)->click();
+        else if (seen.size() == 1 && answer == QLatin1String("no"))
+            box->button(QMessageBox::No)->click();
+        else if (seen.size() == 1)
+            box->close();
+        else
+            box->button(QMessageBox::Ok)->click();
+    });
+    driver.start(20);
+    QMenu *options = window.findChild<QMenu *>(QStringLiteral("optionsMenu"));
+    QVERIFY(options);
+    QCOMPARE(options->title(), QStringLiteral("选项"));
+    entry(options, QStringLiteral("构建离线语法"))->trigger();
+    driver.stop();
+
+    QCOMPARE(seen.size(), boxes);
+    QCOMPARE(seen[0].title, QStringLiteral("Quillet"));
+    QCOMPARE(seen[0].icon, QMessageBox::Question);
+    QCOMPARE(seen[0].text,
+             QStringLiteral("由于本系统集成的离线命令较多，构建离线语法可能会消耗1~2分钟时间，是否继续？"));
+    QCOMPARE(QSet<QString>(seen[0].buttons.begin(), seen[0].buttons.end()),
+             QSet<QString>({"是(Y)", "否(N)"}));
+    if (boxes == 2) {
+        QCOMPARE(seen[1].title, QStringLiteral("Quillet"));
+        QCOMPARE(seen[1].icon, QMessageBox::NoIcon);
+        QCOMPARE(seen[1].buttons, QStringList{"确定"});
+        // Nothing was built, so nothing may claim it was.
+        QVERIFY(!seen[1].text.contains(QStringLiteral("成功")));
+        QVERIFY(seen[1].text.contains(QStringLiteral("未构建")));
+    }
+    QCOMPARE(QDir::current().entryList(QDir::Files), filesBefore);
+}
+
+void TestMainWindow::webEntries_data()
+{
+    QTest::addColumn<QString>("entryText");
+    QTest::addColumn<QString>("url");
+    QTest::newRow("软件更新") << "软件更新" << QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse");
+    QTest::newRow("关于我们") << "关于我们" << QStringLiteral("http://" FERRULE_PRODUCT_HOST "/");
+    QTest::newRow("意见反馈") << "意见反馈" << QString();
+    QTest::newRow("购买产品") << "购买产品" << QString();
+}
+
+void TestMainWindow::webEntries()
+{
+    QFETCH(QString, entryText);
+    QFETCH(QString, url);
+    MainWindow window;
+    openedUrls.clear();
+    const QWidgetList windowsBefore = QApplication::topLevelWidgets();
+    entry(trayOf(window), entryText)->trigger();
+    if (url.isEmpty()) {
+        QVERIFY(openedUrls.isEmpty());
+    } else {
+        QCOMPARE(openedUrls.size(), 1);
+        QCOMPARE(openedUrls.first(), QUrl(url));
+        QVERIFY(openedUrls.first().isValid());
+    }
+    QCOMPARE(QApplication::topLevelWidgets().size(), windowsBefore.size());
+}
+
+void TestMainWindow::quitEndsTheEventLoop()
+{
+    MainWindow window;
+    QAction *quit = entry(trayOf(window), QStringLiteral("退出"));
+    QTimer::singleShot(0, quit, &QAction::trigger);
+    // Without the connection the loop would run until this guard ends it.
+    QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
+    QCOMPARE(QApplication::exec(), 0);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

@@ -72,13 +72,23 @@ bool ConvenientTool::eventFilter(QObject *watched, QEvent *event)
     if (watched == this && event->type() == QEvent::Leave) {
         hide();
     } else if (event->type() == QEvent::MouseButtonPress) {
-        // Any mouse button switches the mode, the right one as well.
-        if (watched == ui->pushButton)
+        // Any mouse button switches the mode, the right one as well. The
+        // press is used up here: the prompt's second has let the release go
+        // by already, and a button handed the press now would stay drawn
+        // pressed (highlighted like the active mode) the next time the strip
+        // is shown.
+        if (watched == ui->pushButton) {
             chooseMode(1, 0, 0, tr("你已选择 打字模式"));
-        else if (watched == ui->pushButton_2)
+            return true;
+        }
+        if (watched == ui->pushButton_2) {
             chooseMode(0, 1, 0, tr("你已选择 智能模式"));
-        else if (watched == ui->pushButton_3)
+            return true;
+        }
+        if (watched == ui->pushButton_3) {
             chooseMode(0, 0, 1, tr("你已选择 翻译模式"));
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

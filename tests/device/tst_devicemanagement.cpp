@@ -2,6 +2,7 @@
 #include "app/settings.h"
 #include "common/logcapture.h"
 #include "device/devicemanagement.h"
+#include "recordingmonitor.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -50,27 +51,6 @@ UsbDeviceList listOf(const Pass &nodes)
     list.nodes = nodes;
     return list;
 }
-
-// Records the prompts instead of showing them; optionally runs code while a
-// prompt would be on screen.
-class RecordingMonitor : public DeviceManagement
-{
-public:
-    RecordingMonitor(std::unique_ptr<UsbDevices> devices) : DeviceManagement(std::move(devices))
-    {
-        findChild<QTimer *>()->stop(); // passes are driven by the test
-    }
-    QStringList prompts;
-    std::function<void()> duringPrompt;
-
-protected:
-    void showPrompt(const QString &text) override
-    {
-        prompts << text;
-        if (duringPrompt)
-            duringPrompt();
-    }
-};
 
 int connectSetting()
 {

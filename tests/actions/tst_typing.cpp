@@ -1,0 +1,318 @@
+// Real typing under Xvfb: the text goes to an editor window of another process
+// (typingtarget) or to xterm, and what arrived is compared with what was typed.
+#include "actions/typing.h"
+#include "common/logcapture.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10000);
+    if (exitCode)
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+
+bool xdotool(const QStringList &arguments)
+{
+    int code = -1;
+    run(QStringLiteral("xdotool"), arguments, &code);
+    return code == 0;
+}
+
+QString keymap()
+{
+    return run(QStringLiteral("xmodmap"), {QStringLiteral("-pke")});
+}
+
+// Keycodes that carry no symbol.
+QStringList spareKeycodes()
+{
+    QStringList codes;
+    const QStringList lines = keymap().split(QLatin1Char('\n'));
+    static const QRegularExpression empty(QStringLiteral("^keycode\\s+(\\d+)\\s*=\\s*$"));
+    for (const QString &line : lines) {
+        const auto match = empty.match(line);
+        if (match.hasMatch())
+            codes << match.captured(1);
+    }
+    return codes;
+}
+
+bool capsLockOn()
+{
+    return run(QStringLiteral("xset"), {QStringLiteral("q")}).contains(QRegularExpression(QStringLiteral("Caps Lock:\\s+on")));
+}
+
+QString corpus()
+{
+    QFile file(QStringLiteral(TYPING_CORPUS));
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
+}
+
+// One typingtarget process.
+class Target
+{
+public:
+    explicit Target(const QStringList &arguments)
+    {
+        process.start(QStringLiteral(TYPING_TARGET), arguments);
+        process.waitForStarted(10000);
+        const QByteArray line = readLine();
+        if (line.startsWith("ready "))
+            window = QString::fromLatin1(line.mid(6).trimmed());
+    }
+    ~Target()
+    {
+        process.closeWriteChannel();
+        if (!process.waitForFinished(3000))
+            process.kill();
+        process.waitForFinished(3000);
+    }
+
+    QString windowId() const { return QString::number(window.toULongLong(nullptr, 16)); }
+    bool isReady() const { return !window.isEmpty(); }
+    bool focus() const { return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId()}); }
+
+    QString text()
+    {
+        if (process.state() != QProcess::Running)
+            return QStringLiteral("<gone>");
+        process.write("text\n");
+        const QByteArray line = readLine();
+        return line.startsWith("text ") ? QString::fromUtf8(QByteArray::fromBase64(line.mid(5).trimmed()))
+                                        : QStringLiteral("<no answer>");
+    }
+
+    QProcess process;
+
+private:
+    QByteArray readLine()
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!process.canReadLine() && waited.elapsed() < 10000 && process.state() == QProcess::Running)
+            process.waitForReadyRead(100);
+        return process.readLine();
+    }
+
+    QString window;
+};
+
+} // namespace
+
+class TypingTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void nothingFocused();
+    void arrivesIntact_data();
+    void arrivesIntact();
+    void capsLockOn();
+    void heldModifier();
+    void fewSpareKeycodes_data();
+    void fewSpareKeycodes();
+    void windowClosedMidText();
+    void intoXterm();
+
+private:
+    QString initialKeymap;
+};
+
+void TypingTest::initTestCase()
+{
+    QVERIFY2(!qgetenv("DISPLAY").isEmpty(), "runs under Xvfb");
+    initialKeymap = keymap();
+    QVERIFY(!initialKeymap.isEmpty());
+    QVERIFY(corpus().count(QLatin1Char('\n')) >= 29);
+}
+
+void TypingTest::cleanup()
+{
+    // Every typing run gives the borrowed keycodes back.
+    QCOMPARE(keymap(), initialKeymap);
+}
+
+void TypingTest::nothingFocused()
+{
+    // A fresh server has the focus on the pointer root: no window to type into.
+    LogCapture log;
+    typeText("abc");
+    QCOMPARE(log.lines, QStringList{QStringLiteral("0x0")});
+}
+
+void TypingTest::arrivesIntact_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("corpus in a text editor") << QStringList() << corpus();
+    QTest::newRow("mixed line in a line editor")
+        << QStringList{QStringLiteral("--line")}
+        << QStringLiteral("在优酷上搜《美人鱼》，看「歡樂頌」！Price: $3.50 (50%) & 1+1=2 ~ ok？");
+    QTest::newRow("empty text") << QStringList{QStringLiteral("--line")} << QString();
+}
+
+void TypingTest::arrivesIntact()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, text);
+    Target target(options);
+    QVERIFY(target.isReady());
+    QVERIFY(target.focus());
+
+    LogCapture log;
+    typeText(text.toUtf8().constData());
+    QTRY_COMPARE_WITH_TIMEOUT(target.text(), text, 15000);
+    // Both handles were logged, the focus one being the target's window.
+    QCOMPARE(log.lines.size(), 2);
+    QVERIFY(log.lines.at(1) != QStringLiteral("0x0"));
+}
+
+void TypingTest::capsLockOn()
+{
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    QVERIFY(::capsLockOn());
+    {
+        Target target({QStringLiteral("--line")});
+        QVERIFY(target.isReady());
+        QVERIFY(target.focus());
+        const QString text = QStringLiteral("Hello World, abc XYZ 中文 Qwerty!");
+        typeText(text.toUtf8().constData());
+        QTRY_COMPARE_WITH_TIMEOUT(target.text(), text, 10000);
+    }
+    // The user's Caps Lock is on again afterwards.
+    QVERIFY(::capsLockOn());
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")}));
+    QVERIFY(!::capsLockOn());
+}
+
+void TypingTest::heldModifier()
+{
+    // Control still held from the user's last chord: "a" would be "select
+    // all", "c" copy. The characters must arrive as characters.
+    Target target({QStringLiteral("--line")});
+    QVERIFY(target.isReady());
+    QVERIFY(target.focus());
+    QVERIFY(xdotool({QStringLiteral("keydown"), QStringLiteral("Control_L")}));
+    const QString text = QStringLiteral("abc中文xyz");
+    typeText(text.toUtf8().constData());
+    xdotool({QStringLiteral("keyup"), QStringLiteral("Control_L")});
+    QTRY_COMPARE_WITH_TIMEOUT(target.text(), text, 10000);
+}
+
+void TypingTest::fewSpareKeycodes_data()
+{
+    QTest::addColumn<int>("left");
+    QTest::newRow("one spare keycode") << 1;
+    QTest::newRow("no spare keycode") << 0;
+}
+
+void TypingTest::fewSpareKeycodes()
+{
+    QFETCH(int, left);
+    const QStringList spare = spareKeycodes();
+    QVERIFY(spare.size() > left);
+    const QStringList filled = spare.mid(left);
+    QStringList fill, empty;
+    for (const QString &code : filled) {
+        fill << QStringLiteral("-e") << QStringLiteral("keycode %1 = F35").arg(code);
+        empty << QStringLiteral("-e") << QStringLiteral("keycode %1 =").arg(code);
+    }
+    run(QStringLiteral("xmodmap"), fill);
+    struct Restore {
+        QStringList empty;
+        ~Restore() { run(QStringLiteral("xmodmap"), empty); }
+    } restore{empty};
+    const QString crowded = keymap();
+    QCOMPARE(spareKeycodes().size(), left);
+    {
+        Target target({QStringLiteral("--line")});
+        QVERIFY(target.isReady());
+        QVERIFY(target.focus());
+        // Repeated and alternating characters: one keycode serves them all in turn.
+        const QString text = QStringLiteral("中文測試，中文！文中abc");
+        typeText(text.toUtf8().constData());
+        QTRY_COMPARE_WITH_TIMEOUT(target.text(), text, 15000);
+        QCOMPARE(keymap(), crowded);
+    }
+}
+
+void TypingTest::windowClosedMidText()
+{
+    // The focused window closes itself after 20 characters. The focus then
+    // falls back to the root window, where keys would go to the window under
+    // the pointer: the other editor. Typing must stop instead.
+    Target other({QStringLiteral("--line"), QStringLiteral("--at"), QStringLiteral("600,500")});
+    QVERIFY(other.isReady());
+    QVERIFY(xdotool({QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("510")}));
+    Target closing({QStringLiteral("--close-after"), QStringLiteral("20"), QStringLiteral("--at"), QStringLiteral("0,0")});
+    QVERIFY(closing.isReady());
+    QVERIFY(closing.focus());
+
+    // Many different characters, so that spare keycodes must be rebound in
+    // turns and typing takes long enough for the window to go in between.
+    QString text;
+    for (int i = 0; i < 600; ++i)
+        text += QChar(0x4e00 + i * 7);
+    LogCapture log;
+    typeText(text.toUtf8().constData());
+    QVERIFY(log.contains(QStringLiteral("focus changed, typing stopped !")));
+    QVERIFY(closing.process.waitForFinished(5000));
+
+    // Whatever the other editor got before this would come before these.
+    QVERIFY(other.focus());
+    typeText("ok");
+    QTRY_COMPARE_WITH_TIMEOUT(other.text(), QStringLiteral("ok"), 10000);
+}
+
+void TypingTest::intoXterm()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString idFile = dir.filePath(QStringLiteral("windowid"));
+    const QString outFile = dir.filePath(QStringLiteral("typed.txt"));
+    QProcess xterm;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+    xterm.setProcessEnvironment(environment);
+    xterm.start(QStringLiteral("xterm"),
+                {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
+                 QStringLiteral("stty -echo; echo $WINDOWID > '%1'; exec cat > '%2'").arg(idFile, outFile)});
+    QVERIFY(xterm.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile(idFile).size() > 0, 10000);
+    QFile id(idFile);
+    QVERIFY(id.open(QIODevice::ReadOnly));
+    const QString window = QString::fromLatin1(id.readAll().trimmed());
+    QVERIFY(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}));
+
+    const QString text = corpus() + QLatin1Char('\n');
+    typeText(text.toUtf8().constData());
+    auto typed = [&]() {
+        QFile out(outFile);
+        return out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(typed(), text, 15000);
+    xterm.kill();
+    xterm.waitForFinished(5000);
+}
+
+QTEST_GUILESS_MAIN(TypingTest)
+#include "tst_typing.moc"

@@ -1,0 +1,95 @@
+// A window of another process for the typing tests: an editor that reports its
+// text on request. Commands on stdin, one per line:
+//   text   -> "text <base64 of the UTF-8 text>"
+//   clear  -> "ok"
+// At start it prints "ready <window id in hex>" once the window is on screen.
+// Options: --line (a one-line editor), --close-after N (close once the text
+// has N characters), --at X,Y (window position).
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QWindow>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+void reply(const QByteArray &line)
+{
+    std::fputs(line.constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const bool oneLine = args.contains(QStringLiteral("--line"));
+    const int closeAt = args.indexOf(QStringLiteral("--close-after"));
+    const int closeAfter = closeAt > 0 ? args.value(closeAt + 1).toInt() : 0;
+    const int atIndex = args.indexOf(QStringLiteral("--at"));
+    const QStringList at = atIndex > 0 ? args.value(atIndex + 1).split(QLatin1Char(',')) : QStringList();
+
+    QWidget *editor = nullptr;
+    QLineEdit line;
+    QPlainTextEdit plain;
+    if (oneLine)
+        editor = &line;
+    else
+        editor = &plain;
+    auto text = [&]() { return oneLine ? line.text() : plain.toPlainText(); };
+    auto clear = [&]() { oneLine ? line.clear() : plain.clear(); };
+
+    editor->resize(400, 300);
+    if (at.size() == 2)
+        editor->move(at.at(0).toInt(), at.at(1).toInt());
+    editor->setWindowTitle(QStringLiteral("typing target"));
+    editor->show();
+    editor->setFocus();
+
+    auto checkClose = [&]() {
+        if (closeAfter > 0 && text().size() >= closeAfter)
+            app.quit();
+    };
+    QObject::connect(&line, &QLineEdit::textChanged, checkClose);
+    QObject::connect(&plain, &QPlainTextEdit::textChanged, checkClose);
+
+    QTimer ready;
+    QObject::connect(&ready, &QTimer::timeout, [&]() {
+        if (!editor->windowHandle() || !editor->windowHandle()->isExposed())
+            return;
+        ready.stop();
+        reply("ready " + QByteArray::number(quint64(editor->winId()), 16));
+    });
+    ready.start(10);
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray pending;
+    QObject::connect(&input, &QSocketNotifier::activated, [&]() {
+        char buffer[256];
+        const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (got <= 0) {
+            app.quit();
+            return;
+        }
+        pending.append(buffer, int(got));
+        int end;
+        while ((end = pending.indexOf('\n')) >= 0) {
+            const QByteArray command = pending.left(end).trimmed();
+            pending.remove(0, end + 1);
+            if (command == "text") {
+                reply("text " + text().toUtf8().toBase64());
+            } else if (command == "clear") {
+                clear();
+                reply("ok");
+            }
+        }
+    });
+    return app.exec();
+}

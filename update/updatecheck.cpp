@@ -1,0 +1,79 @@
+#include "update/updatecheck.h"
+
+#include "buildconfig.h"
+#include "update/updatereply.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+
+namespace {
+
+QUrl &testServer()
+{
+    static QUrl base;
+    return base;
+}
+
+} // namespace
+
+QUrl updateCheckUrl()
+{
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(QStringLiteral(FERRULE_UPDATE_HOST));
+    url.setPort(8001);
+    url.setPath(QStringLiteral("/api2/public/v1/app/update"));
+    url.setQuery(QStringLiteral("device=1&client=4&version=0"));
+    if (testServer().isValid()) {
+        url.setScheme(testServer().scheme());
+        url.setHost(testServer().host());
+        url.setPort(testServer().port());
+    }
+    return url;
+}
+
+QUrl productPageUrl()
+{
+    // The address is kept without a scheme, as users type it; the URL opener
+    // needs one to hand it to a browser rather than look for a file.
+    return QUrl::fromUserInput(QStringLiteral(FERRULE_PRODUCT_HOST "/mouse"));
+}
+
+void setUpdateServerForTests(const QUrl &base)
+{
+    testServer() = base;
+}
+
+QNetworkReply *startUpdateCheck()
+{
+    // Lives for the whole run: one check per process.
+    auto *manager = new QNetworkAccessManager;
+    QObject::connect(manager, &QNetworkAccessManager::finished, manager, &handleUpdateReply,
+                     Qt::DirectConnection);
+    return manager->get(QNetworkRequest(updateCheckUrl()));
+}
+
+void handleUpdateReply(QNetworkReply *reply)
+{
+    // An error status still comes with a body worth reading.
+    if (reply->error() != QNetworkReply::NoError)
+        qDebug().noquote() << "Error:" << reply->errorString();
+    const QString version = announcedVersion(reply->readAll());
+    if (version.isNull() || !isNewerThanRunning(version))
+        return;
+
+    QDesktopServices::openUrl(productPageUrl());
+    // The main window is hidden: closing the notice must not end the program.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    QMessageBox notice;
+    notice.setWindowTitle(QStringLiteral("塔沃更新提醒"));
+    notice.setText(QStringLiteral("塔沃软件更新啦！为了你更好的体验，请前往官网下载更新吧！！！"));
+    notice.setStandardButtons(QMessageBox::Ok);
+    notice.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+    notice.exec();
+}

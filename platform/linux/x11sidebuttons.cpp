@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <deque>
 
@@ -30,15 +31,19 @@ public:
           notifier(ConnectionNumber(this->display.get()), QSocketNotifier::Read)
     {
         QObject::connect(&notifier, &QSocketNotifier::activated, [this] { drain(); });
+        pending.setSingleShot(true);
+        pending.setInterval(0);
+        QObject::connect(&pending, &QTimer::timeout, [this] { drain(); });
         // Events that arrived while we set up may already sit in Xlib's queue,
         // where the socket notifier never sees them.
         drain();
     }
 
 private:
-    // Handlers may run nested event loops (a prompt box's second) in which the
-    // notifier fires again; the shared queue keeps the order of events across
-    // such nesting, and a release is then handled at once, inside the press.
+    // Handlers may run nested event loops (a prompt box's second). Events read
+    // together (a quick click) wait in the queue, and the timer hands the next
+    // one on inside such a loop, so a release is handled at once, nested in the
+    // press, as is one that arrives later through the notifier.
     void drain()
     {
         for (;;) {
@@ -51,6 +56,8 @@ private:
                 return;
             const Event next = queue.front();
             queue.pop_front();
+            if (!queue.empty())
+                pending.start();
             handler(next);
         }
     }
@@ -75,6 +82,7 @@ private:
     int xiOpcode;
     Handler handler;
     QSocketNotifier notifier;
+    QTimer pending;
     std::deque<Event> queue;
 };
 

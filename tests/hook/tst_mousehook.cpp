@@ -1,0 +1,224 @@
+// The push-to-talk hook on a real X server: side-button presses and releases
+// made with xdotool reach mouseHookProc on the GUI thread, start and end a
+// capture with one recognition, and still reach the window under the pointer.
+#include "app/settingkeys.h"
+#include "app/settings.h"
+#include "capture/mousehook.h"
+#include "recognition/quilletiat.h"
+#include "recognition/scriptedengine.h"
+#include "ui/promptbox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct LogLine
+{
+    QString text;
+    bool onGuiThread;
+    bool pressPromptShown; // "请说口令！" on screen when the line was written
+};
+
+QList<LogLine> &logLines()
+{
+    static QList<LogLine> lines;
+    return lines;
+}
+
+bool pressPromptShown()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        auto *box = qobject_cast<PromptBox *>(widget);
+        if (box && box->isVisible()
+            && box->findChild<QLabel *>(QStringLiteral("label"))->text() == QStringLiteral("请说口令！"))
+            return true;
+    }
+    return false;
+}
+
+void recordLine(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    const bool gui = QThread::currentThread() == qApp->thread();
+    logLines() << LogLine{message, gui, gui && pressPromptShown()};
+}
+
+int countLines(const QString &text)
+{
+    int count = 0;
+    for (const LogLine &line : logLines())
+        count += line.text == text;
+    return count;
+}
+
+const LogLine *findLine(const QString &text)
+{
+    for (const LogLine &line : logLines())
+        if (line.text == text)
+            return &line;
+    return nullptr;
+}
+
+// The window under the pointer: it records the buttons it is clicked with.
+class ClickTarget : public QWidget
+{
+public:
+    QList<Qt::MouseButton> pressed;
+    QList<Qt::MouseButton> released;
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override { pressed << event->button(); }
+    void mouseReleaseEvent(QMouseEvent *event) override { released << event->button(); }
+};
+
+bool xdotool(const QStringList &arguments)
+{
+    return QProcess::execute(QStringLiteral("xdotool"), arguments) == 0;
+}
+
+} // namespace
+
+class TestMouseHook : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+
+    void pressAndReleaseReachTheHook_data();
+    void pressAndReleaseReachTheHook();
+    void quickClickIsHandledInsideThePressPrompt();
+    void otherButtonsAreIgnored();
+
+private:
+    int logouts() const { return engine->callsOf(ScriptedEngine::Logout).size(); }
+
+    QTemporaryDir dir;
+    QString previousDir;
+    std::shared_ptr<ScriptedEngine> engine;
+    ClickTarget target;
+    QStringList dispatched;
+};
+
+void TestMouseHook::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    previousDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    engine = std::make_shared<ScriptedEngine>();
+    installSpeechEngineForTesting(engine);
+    QuilletIat::actions().typeText = [this](const char *utf8) { dispatched << QString::fromUtf8(utf8); };
+    QuilletIat::actions().interpretCommand = [this](const char *utf8, const WebSearchTable &) {
+        dispatched << QString::fromUtf8(utf8);
+    };
+    SettingsMap &settings = *settingsMap();
+    setWorkMode(&settings, 1, 0, 0);
+    settings[SettingKey::TypingLanguage] = English;
+
+    qInstallMessageHandler(recordLine);
+    QVERIFY(installMouseHook());
+
+    target.setGeometry(100, 100, 300, 200);
+    target.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&target));
+    const QPoint centre = target.mapToGlobal(target.rect().center());
+    QVERIFY(xdotool({QStringLiteral("mousemove"), QStringLiteral("--sync"),
+                     QString::number(centre.x()), QString::number(centre.y())}));
+}
+
+void TestMouseHook::cleanupTestCase()
+{
+    qInstallMessageHandler(nullptr);
+    installSpeechEngineForTesting(nullptr);
+    QDir::setCurrent(previousDir);
+}
+
+void TestMouseHook::init()
+{
+    logLines().clear();
+    target.pressed.clear();
+    target.released.clear();
+    dispatched.clear();
+    engine->calls.clear();
+}
+
+void TestMouseHook::pressAndReleaseReachTheHook_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("qtButton");
+    QTest::newRow("button 8") << QStringLiteral("8") << int(Qt::BackButton);
+    QTest::newRow("button 9") << QStringLiteral("9") << int(Qt::ForwardButton);
+}
+
+void TestMouseHook::pressAndReleaseReachTheHook()
+{
+    QFETCH(QString, button);
+    QFETCH(int, qtButton);
+    engine->resultReplies = {ScriptedEngine::ResultReply{0, SPEECH_REC_COMPLETE, "go forward"}};
+
+    QVERIFY(xdotool({QStringLiteral("mousedown"), button}));
+    QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button down !")), 5000);
+    QVERIFY(findLine(QStringLiteral("Forward button down !"))->onGuiThread);
+    // The hook takes nothing away from the window under the pointer.
+    QTRY_COMPARE_WITH_TIMEOUT(target.pressed, QList<Qt::MouseButton>{Qt::MouseButton(qtButton)}, 5000);
+    QCOMPARE(logouts(), 0);
+
+    // Held past the prompt's second, as a user speaking would.
+    QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
+    QVERIFY(xdotool({QStringLiteral("mouseup"), button}));
+    QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button up !")), 5000);
+    const LogLine *up = findLine(QStringLiteral("Forward button up !"));
+    QVERIFY(up->onGuiThread);
+    QVERIFY(!up->pressPromptShown);
+    QTRY_COMPARE_WITH_TIMEOUT(target.released, QList<Qt::MouseButton>{Qt::MouseButton(qtButton)}, 5000);
+
+    // The release ran one whole recognition of the file the capture wrote.
+    QCOMPARE(logouts(), 1);
+    const QList<ScriptedEngine::Call> writes = engine->callsOf(ScriptedEngine::Write);
+    QVERIFY(!writes.isEmpty());
+    QVERIFY(writes.first().data.startsWith("RIFF"));
+    QCOMPARE(dispatched, QStringList{QStringLiteral("go forward")});
+    QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
+    QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
+}
+
+void TestMouseHook::quickClickIsHandledInsideThePressPrompt()
+{
+    QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("8")}));
+    QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button up !")), 5000);
+    // Handled at once, nested in the press's second, not after it.
+    QVERIFY(findLine(QStringLiteral("Forward button up !"))->pressPromptShown);
+    QTRY_COMPARE_WITH_TIMEOUT(logouts(), 1, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
+    QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
+    QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
+}
+
+void TestMouseHook::otherButtonsAreIgnored()
+{
+    // Left, middle, right and the wheel, then one side click to know they have all arrived.
+    for (const char *button : {"1", "2", "3", "4", "5"})
+        QVERIFY(xdotool({QStringLiteral("click"), QLatin1String(button)}));
+    QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("9")}));
+    QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button up !")), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
+    QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
+    QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
+    QCOMPARE(logouts(), 1);
+    // The clicks themselves reached the window.
+    QVERIFY(target.pressed.contains(Qt::LeftButton));
+    QVERIFY(target.pressed.contains(Qt::RightButton));
+}
+
+QTEST_MAIN(TestMouseHook)
+#include "tst_mousehook.moc"

@@ -1,0 +1,203 @@
+#include "app/settingkeys.h"
+#include "app/settings.h"
+#include "buildconfig.h"
+#include "common/logcapture.h"
+#include "localhttpserver.h"
+#include "update/updatecheck.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QMessageBox>
+#include <QNetworkReply>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Stands in for the browser and the user: records the pages opened and every
+// message box, and answers the box with its button.
+class NoticeWatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    NoticeWatcher()
+    {
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
+        connect(&poll, &QTimer::timeout, this, &NoticeWatcher::answerBox);
+        poll.start(10);
+    }
+    ~NoticeWatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
+
+    QStringList events;
+
+public slots:
+    void openUrl(const QUrl &url) { events << QStringLiteral("page ") + url.toString(); }
+
+private:
+    void answerBox()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        QStringList buttons;
+        for (QAbstractButton *button : box->buttons())
+            buttons << button->text();
+        events << QStringLiteral("box %1|%2|%3|icon %4|parent %5|quit on close %6")
+                      .arg(box->windowTitle(), box->text(), buttons.join(','))
+                      .arg(box->icon())
+                      .arg(box->parent() ? "yes" : "no")
+                      .arg(QGuiApplication::quitOnLastWindowClosed() ? "yes" : "no");
+        box->buttons().value(0)->click();
+    }
+
+    QTimer poll;
+};
+
+namespace {
+
+const QString notice = QStringLiteral(
+    "box 塔沃更新提醒|塔沃软件更新啦！为了你更好的体验，请前往官网下载更新吧！！！|确定|icon 0|parent no|quit on close no");
+
+QString productPage()
+{
+    return QStringLiteral("page http://" FERRULE_PRODUCT_HOST "/mouse");
+}
+
+} // namespace
+
+class TestUpdateCheck : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(runDir.isValid());
+        QVERIFY(QDir::setCurrent(runDir.path()));
+        QVERIFY(server.isListening());
+    }
+
+    void init()
+    {
+        QGuiApplication::setQuitOnLastWindowClosed(true);
+        setUpdateServerForTests(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.port())));
+        server.requests.clear();
+        server.status = 200;
+    }
+
+    void addresses()
+    {
+        setUpdateServerForTests(QUrl());
+        QCOMPARE(updateCheckUrl().toString(),
+                 QStringLiteral("http://" FERRULE_UPDATE_HOST ":8001/api2/public/v1/app/update"
+                                "?device=1&client=4&version=0"));
+        QCOMPARE(productPageUrl().toString(), QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse"));
+    }
+
+    void request()
+    {
+        server.body = "{}";
+        QVERIFY(runCheck().isEmpty());
+        QCOMPARE(server.requests.size(), 1);
+        const QList<QByteArray> lines = server.requests.first().split('\n');
+        QCOMPARE(lines.first().trimmed(), QByteArray("GET /api2/public/v1/app/update?device=1&client=4&version=0 HTTP/1.1"));
+        QVERIFY(lines.contains("Host: 127.0.0.1:" + QByteArray::number(server.port()) + '\r'));
+    }
+
+    void replies_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("expectNotice");
+        QTest::addColumn<bool>("expectErrorLine");
+
+        QTest::newRow("same version") << 200 << QByteArray(R"({"data":{"version":"1.00"}})") << false << false;
+        QTest::newRow("newer version") << 200 << QByteArray(R"({"data":{"version":"1.01"}})") << true << false;
+        QTest::newRow("other members ignored")
+            << 200 << QByteArray(R"({"code":0,"msg":"ok","data":{"url":"x","version":"1.01","size":3}})") << true << false;
+        QTest::newRow("longer string with the same start") << 200 << QByteArray(R"({"data":{"version":"1.00a"}})") << true << false;
+        QTest::newRow("10 is greater as a string") << 200 << QByteArray(R"({"data":{"version":"10"}})") << true << false;
+        QTest::newRow("prefix of the running version") << 200 << QByteArray(R"({"data":{"version":"1.0"}})") << false << false;
+        QTest::newRow("older version") << 200 << QByteArray(R"({"data":{"version":"0.99"}})") << false << false;
+        QTest::newRow("2.0 is greater") << 200 << QByteArray(R"({"data":{"version":"2.0"}})") << true << false;
+        QTest::newRow("empty version") << 200 << QByteArray(R"({"data":{"version":""}})") << false << false;
+        QTest::newRow("version as a number") << 200 << QByteArray(R"({"data":{"version":1.5}})") << false << false;
+        QTest::newRow("version at the top level") << 200 << QByteArray(R"({"version":"9.99"})") << false << false;
+        QTest::newRow("no data") << 200 << QByteArray(R"({"code":0})") << false << false;
+        QTest::newRow("data is a string") << 200 << QByteArray(R"({"data":"9.99"})") << false << false;
+        QTest::newRow("data is an array") << 200 << QByteArray(R"({"data":[{"version":"9.99"}]})") << false << false;
+        QTest::newRow("document is an array") << 200 << QByteArray(R"([{"data":{"version":"9.99"}}])") << false << false;
+        QTest::newRow("malformed JSON") << 200 << QByteArray(R"({"data":{"version":"9.99"})") << false << false;
+        QTest::newRow("empty body") << 200 << QByteArray() << false << false;
+        QTest::newRow("server error naming a newer version")
+            << 500 << QByteArray(R"({"data":{"version":"1.01"}})") << true << true;
+        QTest::newRow("not found, no body") << 404 << QByteArray() << false << true;
+    }
+
+    void replies()
+    {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, expectNotice);
+        QFETCH(bool, expectErrorLine);
+
+        server.status = status;
+        server.body = body;
+        LogCapture log;
+        const QStringList events = runCheck();
+        QCOMPARE(events, expectNotice ? (QStringList{productPage(), notice}) : QStringList());
+        QCOMPARE(log.contains(QStringLiteral("Error:")), expectErrorLine);
+        QCOMPARE(QGuiApplication::quitOnLastWindowClosed(), !expectNotice);
+    }
+
+    void serverNotListening()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close();
+        setUpdateServerForTests(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)));
+
+        LogCapture log;
+        QVERIFY(runCheck().isEmpty());
+        QStringList errors = log.lines.filter(QStringLiteral("Error:"));
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors.first().startsWith(QStringLiteral("Error: ")), qPrintable(errors.first()));
+        QVERIFY2(errors.first().contains(QStringLiteral("refused")), qPrintable(errors.first()));
+    }
+
+    // The update policy in the settings does not switch the check off.
+    void checkedWhateverThePolicy()
+    {
+        SettingsMap *settings = settingsMap();
+        (*settings)[SettingKey::NotUpdate] = 1;
+        (*settings)[SettingKey::AutomaticUpdate] = 0;
+        (*settings)[SettingKey::ReminderUpdate] = 0;
+        saveSettingsMap(settings);
+        server.body = R"({"data":{"version":"1.01"}})";
+        QCOMPARE(runCheck(), (QStringList{productPage(), notice}));
+        QCOMPARE(server.requests.size(), 1);
+    }
+
+private:
+    // Runs one check to its end and returns what the user would have seen.
+    QStringList runCheck()
+    {
+        NoticeWatcher watcher;
+        QNetworkReply *reply = startUpdateCheck();
+        if (!reply)
+            return {QStringLiteral("no request")};
+        // Connected after the handler, so it fires once the handler is done.
+        QSignalSpy finished(reply, &QNetworkReply::finished);
+        if (!reply->isFinished() && !finished.wait(10000))
+            return {QStringLiteral("no reply")};
+        return watcher.events;
+    }
+
+    QTemporaryDir runDir;
+    LocalHttpServer server;
+};
+
+QTEST_MAIN(TestUpdateCheck)
+#include "tst_updatecheck.moc"

@@ -45,5 +45,6 @@ bool installMouseHook()
         return false;
     }
     mouseHook = watcher.release();
+    qDebug() << "Mouse hook installed !";
     return true;
 }

@@ -1,8 +1,11 @@
+#include "app/autostart.h"
 #include "app/fonts.h"
 #include "app/qsingleapplication.h"
 #include "app/settings.h"
 #include "capture/mousehook.h"
+#include "device/devicemanagement.h"
 #include "ui/mainwindow.h"
+#include "update/updatecheck.h"
 
 #include <QIcon>
 
@@ -17,6 +20,8 @@ int main(int argc, char *argv[])
     installFontSubstitutions();
 
     createDefaultConfig();
+    // BootUp: 0 removes the session autostart entry, 1 writes it, other values leave it.
+    applyAutoStartSetting(settingsMap());
 
     // Push-to-talk; without it (no X display) the program still runs, and says why in the log.
     installMouseHook();
@@ -26,6 +31,10 @@ int main(int argc, char *argv[])
         // The objects of the run are destroyed in reverse order before the application.
         // Hidden: Ferrule lives in the tray until "退出".
         MainWindow mainWindow;
+        // Watches the USB bus for the voice mouse from now on.
+        DeviceManagement deviceManagement;
+        // One question to the update server; the answer comes through the event loop.
+        startUpdateCheck();
 
         code = app->exec();
     }

@@ -1,0 +1,281 @@
+// Spoken commands without a display: web pages are caught by URL handlers,
+// programs are stand-ins on PATH that record their command lines.
+#include "actions/commandinterpreter.h"
+#include "actions/searchsites.h"
+#include "common/logcapture.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "ui/promptbox.h"
+
+namespace {
+
+const QByteArray kVideo = "https://video.example/q_";
+const QByteArray kShop = "https://shop.example/search?q=";
+const QByteArray kMall = "https://mall.example/list?q=";
+const QByteArray kStore = "https://store.example/Search?keyword=";
+const QByteArray kBaidu = "https://www.baidu.example/s?wd=";
+
+WebSearchTable sampleTable()
+{
+    WebSearchTable table;
+    table.insert(QStringLiteral("优酷").toUtf8(), kVideo);
+    table.insert(QStringLiteral("淘宝").toUtf8(), kShop);
+    table.insert(QStringLiteral("天猫").toUtf8(), kMall);
+    table.insert(QStringLiteral("京东").toUtf8(), kStore);
+    table.insert(QStringLiteral("百度").toUtf8(), kBaidu);
+    return table;
+}
+
+QByteArray enc(const char *utf8)
+{
+    return QByteArray(utf8).toPercentEncoding();
+}
+
+} // namespace
+
+// Receives every http and https URL the interpreter opens.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QByteArray> urls;
+
+public slots:
+    void record(const QUrl &url) { urls << url.toEncoded(); }
+};
+
+class CommandInterpreterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void searchSitePrefixes();
+    void commands_data();
+    void commands();
+    void firstInstalledProgram_data();
+    void firstInstalledProgram();
+    void nothingInstalled();
+    void programsWithoutTable();
+
+private:
+    void installStandIns(const QStringList &names);
+    QStringList recorded() const;
+    QList<PromptBox *> promptBoxes() const;
+    int startLines(const LogCapture &log) const;
+
+    QTemporaryDir dir;
+    QString bin;
+    QString home;
+    QString record;
+    UrlRecorder recorder;
+    int round = 0;
+};
+
+void CommandInterpreterTest::initTestCase()
+{
+    // Typing must never reach a real desktop from here.
+    qunsetenv("DISPLAY");
+    QVERIFY(dir.isValid());
+    QDesktopServices::setUrlHandler(QStringLiteral("http"), &recorder, "record");
+    QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "record");
+}
+
+void CommandInterpreterTest::init()
+{
+    // Fresh stand-ins, home and record for every case, so that a late
+    // program of one case cannot show up in the next.
+    ++round;
+    bin = dir.filePath(QStringLiteral("bin%1").arg(round));
+    home = dir.filePath(QStringLiteral("home%1").arg(round));
+    record = dir.filePath(QStringLiteral("record%1.txt").arg(round));
+    QVERIFY(QDir().mkpath(bin));
+    QVERIFY(QDir().mkpath(home));
+    qputenv("PATH", bin.toLocal8Bit());
+    qputenv("HOME", home.toLocal8Bit());
+    qputenv("FERRULE_RECORD", record.toLocal8Bit());
+    recorder.urls.clear();
+}
+
+void CommandInterpreterTest::installStandIns(const QStringList &names)
+{
+    for (const QString &name : names) {
+        QFile file(QDir(bin).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\nprintf '%s\\n' \"${0##*/} $*\" >> \"$FERRULE_RECORD\"\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+}
+
+QStringList CommandInterpreterTest::recorded() const
+{
+    QFile file(record);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringList();
+    return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QList<PromptBox *> CommandInterpreterTest::promptBoxes() const
+{
+    QList<PromptBox *> boxes;
+    const QWidgetList widgets = QApplication::topLevelWidgets();
+    for (QWidget *widget : widgets)
+        if (auto *box = qobject_cast<PromptBox *>(widget))
+            boxes << box;
+    return boxes;
+}
+
+// How many programs were started, as the log tells it at the moment of
+// starting: this also catches a program that has not run yet.
+int CommandInterpreterTest::startLines(const LogCapture &log) const
+{
+    int count = 0;
+    for (const QString &line : log.lines)
+        if (line.startsWith(QLatin1String("start ")) || line.startsWith(QLatin1String("run ")))
+            ++count;
+    return count;
+}
+
+void CommandInterpreterTest::searchSitePrefixes()
+{
+    // The music search carries its parameters in the fragment; the term goes last.
+    const QUrl music(QString::fromLatin1(searchsites::musicSearch));
+    QCOMPARE(music.scheme(), QStringLiteral("https"));
+    QCOMPARE(music.path(), QStringLiteral("/portal/search.html"));
+    QVERIFY(music.query().isEmpty());
+    QVERIFY(music.fragment().startsWith(QLatin1String("page=1&searchid=1&remoteplace=")));
+    QVERIFY(music.fragment().endsWith(QLatin1String("&t=song&w=")));
+    const QUrl restaurant(QString::fromLatin1(searchsites::restaurantSearch));
+    QCOMPARE(restaurant.scheme(), QStringLiteral("http"));
+    QCOMPARE(restaurant.path(), QStringLiteral("/s/"));
+    QCOMPARE(restaurant.query(), QStringLiteral("w="));
+}
+
+void CommandInterpreterTest::commands_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("projectFolder");
+    QTest::addColumn<QList<QByteArray>>("urls");
+    QTest::addColumn<QStringList>("programs");
+
+    using Urls = QList<QByteArray>;
+    const QByteArray music = searchsites::musicSearch;
+    const QByteArray restaurant = searchsites::restaurantSearch;
+
+    QTest::newRow("search on a site") << "在天猫搜索衣服" << false << Urls{kMall + "%E8%A1%A3%E6%9C%8D"} << QStringList();
+    QTest::newRow("short search word") << "在优酷上搜《美人鱼》" << false << Urls{kVideo + enc("《美人鱼》")}
+                                       << QStringList();
+    QTest::newRow("watch") << "看《欢乐颂》" << false << Urls{kVideo + enc("《欢乐颂》")} << QStringList();
+    QTest::newRow("watch with empty term") << "看看天气" << false << Urls{kVideo} << QStringList();
+    QTest::newRow("site search and watch") << "在优酷上搜看" << false << Urls{kVideo + enc("看"), kVideo}
+                                           << QStringList();
+    QTest::newRow("buy") << "我要买手机" << false << Urls{kShop + enc("手机")} << QStringList();
+    QTest::newRow("site named without search") << "打开淘宝" << false << Urls{kShop} << QStringList();
+    QTest::newRow("search without a site") << "搜一下新闻" << false << Urls() << QStringList();
+    QTest::newRow("two sites in byte order") << "在天猫和京东上搜索手机" << false
+                                             << Urls{kStore + enc("手机"), kMall + enc("手机")} << QStringList();
+    QTest::newRow("blanks as %20") << "在百度搜索hello world 2024" << false
+                                   << Urls{kBaidu + "hello%20world%202024"} << QStringList();
+    QTest::newRow("listen with empty term") << "我想听" << false << Urls{music} << QStringList();
+    QTest::newRow("listen") << "我想听七里香" << false << Urls{music + enc("七里香")} << QStringList();
+    QTest::newRow("eat") << "我想吃火锅" << false << Urls{restaurant + enc("火锅")} << QStringList();
+    QTest::newRow("restaurant without eat") << "附近的餐厅推荐" << false << Urls{restaurant + enc("推荐")}
+                                            << QStringList();
+    QTest::newRow("only the first sentence") << "打开计算器。打开记事本。" << false << Urls()
+                                             << QStringList{"gnome-calculator "};
+    QTest::newRow("calculator before editor") << "打开记事本和计算器" << false << Urls()
+                                              << QStringList{"gnome-calculator ", "gedit "};
+    QTest::newRow("drive D, no Project folder") << "打开d盘" << false << Urls() << QStringList{"xdg-open HOME"};
+    QTest::newRow("drive D, Project folder") << "打开d盘" << true << Urls() << QStringList{"xdg-open HOME/Project"};
+    QTest::newRow("capital D does not match") << "打开D盘" << false << Urls() << QStringList();
+    QTest::newRow("word") << "打开word" << false << Urls() << QStringList{"libreoffice --writer"};
+    QTest::newRow("capital Word does not match") << "打开Word" << false << Urls() << QStringList();
+    QTest::newRow("excel") << "新建excel表格" << false << Urls() << QStringList{"libreoffice --calc"};
+    QTest::newRow("empty text") << "" << false << Urls() << QStringList();
+}
+
+void CommandInterpreterTest::commands()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, projectFolder);
+    QFETCH(QList<QByteArray>, urls);
+    QFETCH(QStringList, programs);
+    installStandIns({"gnome-calculator", "kcalc", "gedit", "kate", "libreoffice", "soffice", "xdg-open"});
+    if (projectFolder)
+        QVERIFY(QDir(home).mkdir(QStringLiteral("Project")));
+    programs.replaceInStrings(QStringLiteral("HOME"), home);
+
+    const QList<PromptBox *> earlier = promptBoxes();
+    LogCapture log;
+    const QByteArray utf8 = text.toUtf8();
+    interpretCommand(utf8.constData(), sampleTable());
+
+    QCOMPARE(recorder.urls, urls);
+    QCOMPARE(startLines(log), programs.size());
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), programs, 5000);
+    // One new prompt box, hidden again, that showed the first sentence.
+    QList<PromptBox *> added = promptBoxes();
+    for (PromptBox *box : earlier)
+        added.removeOne(box);
+    QCOMPARE(added.size(), 1);
+    QVERIFY(!added.first()->isVisible());
+    const QString shown = added.first()->findChild<QLabel *>(QStringLiteral("label"))->text();
+    QCOMPARE(shown, text.isEmpty() ? QStringLiteral("请你说大点声！") : text.section(QStringLiteral("。"), 0, 0));
+}
+
+void CommandInterpreterTest::firstInstalledProgram_data()
+{
+    QTest::addColumn<QStringList>("installed");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("galculator before xcalc") << QStringList{"xcalc", "galculator"} << "打开计算器" << "galculator ";
+    QTest::newRow("pluma before gnome-text-editor") << QStringList{"gnome-text-editor", "pluma"} << "打开记事本"
+                                                    << "pluma ";
+    QTest::newRow("soffice alone") << QStringList{"soffice"} << "打开word" << "soffice --writer";
+}
+
+void CommandInterpreterTest::firstInstalledProgram()
+{
+    QFETCH(QStringList, installed);
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    installStandIns(installed);
+    interpretCommand(text.toUtf8().constData(), WebSearchTable());
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), QStringList{expected}, 5000);
+}
+
+void CommandInterpreterTest::nothingInstalled()
+{
+    // Nothing on PATH: every program step ends with a log line and the
+    // steps after it still run.
+    LogCapture log;
+    interpretCommand("打开d盘、计算器、记事本、word和excel", WebSearchTable());
+    const QStringList expected{"no xdg-open installed !", "no calculator installed !", "no text editor installed !",
+                               "no LibreOffice installed !", "no LibreOffice installed !"};
+    QStringList missing;
+    for (const QString &line : log.lines)
+        if (line.endsWith(QLatin1String(" installed !")))
+            missing << line;
+    QCOMPARE(missing, expected);
+}
+
+void CommandInterpreterTest::programsWithoutTable()
+{
+    // Site steps find nothing in an empty table; watch and buy open nothing.
+    installStandIns({"gnome-calculator"});
+    interpretCommand("在优酷看电影买东西，打开计算器", WebSearchTable());
+    QVERIFY(recorder.urls.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(recorded(), QStringList{"gnome-calculator "}, 5000);
+}
+
+QTEST_MAIN(CommandInterpreterTest)
+#include "tst_commandinterpreter.moc"

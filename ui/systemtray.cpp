@@ -177,9 +177,11 @@ void SystemTray::markLanguage(int language)
             QIcon(QString::fromLatin1(i == language ? selectIcon : emptyIcon)));
 }
 
+// The choice is stored before its one-second prompt: another choice made
+// during that second runs inside it, and the later choice must be the one
+// that stays, as it is the one the menu shows checked.
 void SystemTray::chooseLanguage(int language)
 {
-    showPromptFor(language);
     for (const ModeKeys &keys : modes) {
         if (setting(keys.mode) != 1)
             continue;
@@ -187,6 +189,7 @@ void SystemTray::chooseLanguage(int language)
         saveSettingsMap(settingsMap());
         markLanguage(language);
     }
+    showPromptFor(language);
 }
 
 void SystemTray::chooseDialect(int language)
@@ -194,10 +197,10 @@ void SystemTray::chooseDialect(int language)
     for (int m = 0; m < 2; ++m) {
         if (setting(modes[m].mode) != 1)
             continue;
-        showPromptFor(language);
         (*settingsMap())[QString::fromLatin1(modes[m].language)] = language;
         saveSettingsMap(settingsMap());
         markLanguage(language);
+        showPromptFor(language);
     }
     // Translation cannot use a dialect: nothing is stored and no mark stays;
     // the next refresh puts the mark back on the stored translation language.

@@ -100,6 +100,7 @@ private slots:
     void startMarksStoredLanguage();
     void languageEntries_data();
     void languageEntries();
+    void laterLanguageChoiceWins();
     void iconAndStatusFollowDeviceState();
     void windowsCreatedOnceAndPlaced_data();
     void windowsCreatedOnceAndPlaced();
@@ -256,6 +257,22 @@ void TestMainWindow::languageEntries()
     if (restored >= 0)
         QCOMPARE(checkedLanguage(tray), restored);
     QCOMPARE(storedLanguages(), after);
+}
+
+void TestMainWindow::laterLanguageChoiceWins()
+{
+    setModes(1, 0, 0);
+    setLanguages(0, 0, 0);
+    MainWindow window;
+    SystemTray *tray = trayOf(window);
+    // "粤语" is chosen while the prompt of "英文" is still up.
+    QTimer::singleShot(300, this, [tray] { languageActions(tray).at(2)->trigger(); });
+    languageActions(tray).at(1)->trigger();
+
+    QCOMPARE(checkedLanguage(tray), 2);
+    QCOMPARE(storedLanguages(), (QList<int>{2, 0, 0}));
+    QCOMPARE(languagesOnDisk(), (QList<int>{2, 0, 0}));
+    QCOMPARE(markedLanguage(tray), 2);
 }
 
 void TestMainWindow::iconAndStatusFollowDeviceState()

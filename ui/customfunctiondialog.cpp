@@ -11,11 +11,11 @@ namespace {
 
 const char selectedTab[] =
     "QPushButton{background-color: #3d6662; color: rgb(255, 255, 255); border: 1px solid #3d6662;"
-    " font: 12pt \"微软雅黑\";}"
+    " font: 12pt \"微软雅黑\"; padding: 0px;}"
     "QPushButton:hover{background-color: rgb(61, 102, 102); color: rgb(255, 255, 255);}";
 const char unselectedTab[] =
     "QPushButton{background-color: #e6e6e6; color: rgb(52, 52, 52); border: 1px solid #3d6662;"
-    " font: 12pt \"微软雅黑\";}"
+    " font: 12pt \"微软雅黑\"; padding: 0px;}"
     "QPushButton:hover{background-color: rgb(61, 102, 102); color: rgb(255, 255, 255);}";
 const char scrollBarLook[] = "QScrollBar{background:#e6e6e6; height:20px;}"
                              "QScrollBar::handle{background:#e6e6e6;}"

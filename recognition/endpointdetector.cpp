@@ -14,7 +14,9 @@ constexpr int speechStartFrames = 15;   // 150 ms of voiced frames before we bel
 } // namespace
 
 EndpointDetector::EndpointDetector(int endSilenceMs)
-    : m_endSilenceFrames(qMax(1, endSilenceMs / 10)), m_status(SPEECH_EP_LOOKING_FOR_SPEECH)
+    : m_endSilenceFrames(qMax(1, endSilenceMs / 10)), m_status(SPEECH_EP_LOOKING_FOR_SPEECH),
+      // Start from a quiet room, so speech from the very first frame is heard as speech.
+      m_noiseDb(quietestSpeechDb)
 {
 }
 

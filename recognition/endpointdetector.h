@@ -20,7 +20,7 @@ private:
 
     int m_endSilenceFrames;
     int m_status;
-    double m_noiseDb = 1e9;
+    double m_noiseDb;
     int m_speechFrames = 0;
     int m_quietFrames = 0;
     QByteArray m_pending; // bytes of a frame not yet complete

@@ -177,9 +177,11 @@ void WorkerEngine::appendAudio(const QByteArray &block)
     QByteArray pcm = block;
     if (!s.headerDone) {
         s.header.append(block);
-        const int offset = pcmOffset(s.header);
-        if (offset < 0)
+        int offset = pcmOffset(s.header);
+        if (offset < 0 && s.header.size() <= 65536)
             return;
+        if (offset < 0)
+            offset = 0; // no data chunk in sight: not a header we know, so not one to drop
         pcm = s.header.mid(offset);
         s.header.clear();
         s.headerDone = true;

@@ -1,0 +1,226 @@
+// speech.ini, parameter strings, user word lists, endpoint URLs and end-of-speech
+// detection: the pure parts of the speech SDK.
+
+#include "recognition/endpointdetector.h"
+#include "recognition/remoteengine.h"
+#include "recognition/speechconfig.h"
+#include "recognition/speechsdk.h"
+#include "recognition/workerengine.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+const QByteArray MAN = "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
+                       "result_type = plain, result_encoding = utf-8";
+const QByteArray ENG = "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
+                       "result_encoding = utf-8";
+const QByteArray CAN = "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
+                       "result_type = plain, result_encoding = utf-8";
+
+// 16 kHz PCM: silence (a little noise) and a loud vowel-like tone, in seconds.
+QByteArray pcm(const QList<QPair<bool, double>> &parts)
+{
+    QByteArray out;
+    quint32 seed = 1;
+    for (const auto &part : parts) {
+        const int samples = int(part.second * 16000);
+        for (int i = 0; i < samples; ++i) {
+            seed = seed * 1103515245 + 12345;
+            double v = int((seed >> 16) % 21) - 10; // background noise, about 6 LSB RMS
+            if (part.first)
+                v += 6000 * std::sin(2 * M_PI * 220 * i / 16000.0) + 2000 * std::sin(2 * M_PI * 1100 * i / 16000.0);
+            const qint16 s = qint16(v);
+            out.append(reinterpret_cast<const char *>(&s), 2);
+        }
+    }
+    return out;
+}
+} // namespace
+
+class SpeechConfigTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void languageName_data()
+    {
+        QTest::addColumn<QByteArray>("params");
+        QTest::addColumn<QString>("language");
+        QTest::newRow("MAN") << MAN << "mandarin";
+        QTest::newRow("ENG") << ENG << "english";
+        QTest::newRow("CAN") << CAN << "cantonese";
+        QTest::newRow("zh_cn without accent") << QByteArray("language = zh_cn") << "mandarin";
+        QTest::newRow("no language") << QByteArray("sub = iat") << "mandarin";
+        QTest::newRow("other language") << QByteArray("language = fr_fr, accent = x") << "fr_fr";
+        QTest::newRow("no spaces") << QByteArray("language=en_us") << "english";
+    }
+    void languageName()
+    {
+        QFETCH(QByteArray, params);
+        QFETCH(QString, language);
+        QCOMPARE(speechLanguageName(params), language);
+    }
+
+    void parse_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("check"); // "key=value" of a field to compare, or part of the error
+        QTest::newRow("empty") << "" << true << "engine=embedded";
+        QTest::newRow("comments") << "# engine = remote\n; x\n\nengine = embedded\n" << true << "engine=embedded";
+        QTest::newRow("remote") << "engine = remote\n[remote]\nurl = http://127.0.0.1:9/v1\nmodel = whisper-1\n"
+                                   "api_key = sk-1\nconnect_timeout = 0.5\ntimeout = 2\n"
+                                << true << "remote=http://127.0.0.1:9/v1 whisper-1 sk-1 500 2000";
+        QTest::newRow("result timeout") << "result_timeout = 1.5\n" << true << "result_timeout=1500";
+        QTest::newRow("general section") << "[general]\nresult_timeout = 3\nend_of_speech = 0.8\n" << true
+                                         << "result_timeout=3000";
+        QTest::newRow("mandarin model, relative paths")
+            << "[model.mandarin]\nacoustic_model = zh/hmm\nlanguage_model = /m/zh.lm.bin\ndictionary = zh.dic\n" << true
+            << "mandarin=/base/zh/hmm /m/zh.lm.bin /base/zh.dic";
+        QTest::newRow("english kept by default") << "" << true
+                                                 << "english=/usr/share/pocketsphinx/model/en-us/en-us";
+        QTest::newRow("remote language code") << "[remote]\nlanguage.cantonese = zh\n" << true << "cantonese=zh";
+        QTest::newRow("unknown engine") << "engine = cloud\n" << false << "line 1";
+        QTest::newRow("unknown key") << "\nspeed = 3\n" << false << "line 2";
+        QTest::newRow("bad time-out") << "result_timeout = soon\n" << false << "result_timeout";
+        QTest::newRow("negative time-out") << "result_timeout = -1\n" << false << "result_timeout";
+        QTest::newRow("unknown section") << "[misc]\na = b\n" << false << "[misc]";
+        QTest::newRow("header without bracket") << "[remote\n" << false << "line 1";
+        QTest::newRow("line without =") << "engine\n" << false << "key = value";
+        QTest::newRow("remote without url") << "engine = remote\n" << false << "url";
+        QTest::newRow("incomplete model") << "[model.cantonese]\nacoustic_model = /a\n" << false << "model.cantonese";
+    }
+    void parse()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, ok);
+        QFETCH(QString, check);
+        SpeechConfig config;
+        QString error;
+        QCOMPARE(SpeechConfig::parse(text, QStringLiteral("/base"), &config, &error), ok);
+        if (!ok) {
+            QVERIFY2(error.contains(check), qPrintable(error));
+            return;
+        }
+        const QString key = check.section(QLatin1Char('='), 0, 0);
+        const QString value = check.section(QLatin1Char('='), 1);
+        if (key == QLatin1String("engine"))
+            QCOMPARE(config.engine == SpeechConfig::Engine::Remote ? QStringLiteral("remote") : QStringLiteral("embedded"),
+                     value);
+        else if (key == QLatin1String("remote"))
+            QCOMPARE(QStringList({config.url, config.model, config.apiKey, QString::number(config.connectTimeoutMs),
+                                  QString::number(config.requestTimeoutMs)})
+                         .join(QLatin1Char(' ')),
+                     value);
+        else if (key == QLatin1String("result_timeout"))
+            QCOMPARE(QString::number(config.resultTimeoutMs), value);
+        else if (key == QLatin1String("cantonese"))
+            QCOMPARE(config.remoteLanguages.value(key), value);
+        else {
+            const SpeechModelPaths paths = config.models.value(key);
+            QCOMPARE(QStringList({paths.acousticModel, paths.languageModel, paths.dictionary})
+                         .join(QLatin1Char(' '))
+                         .left(value.size()),
+                     value);
+        }
+    }
+
+    void userWords_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QStringList>("words");
+        QTest::newRow("json") << QByteArray(R"({"userword":[{"name":"a","words":["塔沃鼠标","智能模式"]},)"
+                                            R"({"name":"b","words":["Ferrule"," "]}]})")
+                              << QStringList{QStringLiteral("塔沃鼠标"), QStringLiteral("智能模式"), QStringLiteral("Ferrule")};
+        QTest::newRow("lines") << QByteArray("alpha\r\nbeta\n\n gamma \n") << QStringList{"alpha", "beta", "gamma"};
+        QTest::newRow("commas") << QByteArray("one, two,three") << QStringList{"one", "two", "three"};
+        QTest::newRow("empty") << QByteArray() << QStringList();
+    }
+    void userWords()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QStringList, words);
+        QCOMPARE(WorkerEngine::parseUserWords(data), words);
+    }
+
+    void endpointUrl_data()
+    {
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("endpoint");
+        QTest::newRow("full") << "http://h:8080/v1/audio/transcriptions" << "http://h:8080/v1/audio/transcriptions";
+        QTest::newRow("v1 base") << "https://api.example/v1/" << "https://api.example/v1/audio/transcriptions";
+        QTest::newRow("host only") << "http://127.0.0.1:8080" << "http://127.0.0.1:8080/v1/audio/transcriptions";
+        QTest::newRow("other prefix") << "http://h/asr" << "http://h/asr/v1/audio/transcriptions";
+        QTest::newRow("whisper.cpp path") << "http://h/inference/audio/transcriptions"
+                                          << "http://h/inference/audio/transcriptions";
+    }
+    void endpointUrl()
+    {
+        QFETCH(QString, url);
+        QFETCH(QString, endpoint);
+        QCOMPARE(RemoteEngine::endpoint(url).toString(), endpoint);
+    }
+
+    void wavFile()
+    {
+        const QByteArray samples("\x01\x02\x03\x04", 4);
+        const QByteArray wav = RemoteEngine::wavFile(samples);
+        QCOMPARE(wav.size(), 48);
+        QVERIFY(wav.startsWith("RIFF"));
+        QCOMPARE(wav.mid(8, 8), QByteArray("WAVEfmt "));
+        QCOMPARE(qFromLittleEndian<quint32>(wav.constData() + 4), 40u);
+        QCOMPARE(qFromLittleEndian<quint32>(wav.constData() + 24), 16000u);
+        QCOMPARE(qFromLittleEndian<quint16>(wav.constData() + 34), quint16(16));
+        QCOMPARE(wav.mid(36, 4), QByteArray("data"));
+        QCOMPARE(qFromLittleEndian<quint32>(wav.constData() + 40), 4u);
+        QCOMPARE(wav.mid(44), samples);
+    }
+
+    void endOfSpeech_data()
+    {
+        QTest::addColumn<QByteArray>("audio");
+        QTest::addColumn<int>("status");       // at the end of the audio
+        QTest::addColumn<double>("endsAfter"); // seconds of audio fed when status 3 came, or -1
+        using Parts = QList<QPair<bool, double>>;
+        QTest::newRow("silence only") << pcm(Parts{{false, 5}}) << int(SPEECH_EP_LOOKING_FOR_SPEECH) << -1.0;
+        QTest::newRow("click is no speech") << pcm(Parts{{false, 1}, {true, 0.05}, {false, 3}})
+                                            << int(SPEECH_EP_LOOKING_FOR_SPEECH) << -1.0;
+        QTest::newRow("still speaking") << pcm(Parts{{false, 0.5}, {true, 2}}) << int(SPEECH_EP_IN_SPEECH) << -1.0;
+        QTest::newRow("short pause goes on") << pcm(Parts{{false, 0.5}, {true, 1}, {false, 1.5}, {true, 1}, {false, 1}})
+                                             << int(SPEECH_EP_IN_SPEECH) << -1.0;
+        QTest::newRow("speech then quiet") << pcm(Parts{{false, 0.5}, {true, 1}, {false, 3}})
+                                           << int(SPEECH_EP_AFTER_SPEECH) << 3.5;
+        QTest::newRow("speech from the start") << pcm(Parts{{true, 1}, {false, 2.5}}) << int(SPEECH_EP_AFTER_SPEECH)
+                                               << 3.0;
+    }
+    void endOfSpeech()
+    {
+        QFETCH(QByteArray, audio);
+        QFETCH(int, status);
+        QFETCH(double, endsAfter);
+        // The same audio fed in blocks of any size ends at the same place.
+        for (const int block : {6400, 1, 333}) {
+            EndpointDetector detector(2000);
+            int fed = 0;
+            int endedAt = -1;
+            while (fed < audio.size()) {
+                const int n = qMin(block, audio.size() - fed);
+                if (detector.feed(audio.mid(fed, n)) == SPEECH_EP_AFTER_SPEECH && endedAt < 0)
+                    endedAt = fed + n;
+                fed += n;
+            }
+            QCOMPARE(detector.status(), status);
+            if (endsAfter < 0) {
+                QCOMPARE(endedAt, -1);
+            } else {
+                QVERIFY2(qAbs(endedAt / 32000.0 - endsAfter) < 0.25 + block / 32000.0,
+                         qPrintable(QStringLiteral("ended after %1 s").arg(endedAt / 32000.0)));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(SpeechConfigTest)
+#include "tst_speechconfig.moc"

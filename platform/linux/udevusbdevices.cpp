@@ -4,30 +4,68 @@
 
 #include <libudev.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
+// The list is read straight from sysfs, the files libudev itself reads: a
+// libudev enumeration builds a whole device object per node (some forty file
+// operations: path resolution, uevent, database), where the IDs need one link
+// and at most four small attributes. libudev still tells when to read again.
+
 namespace {
+
+const char busDir[] = "/sys/bus/usb/devices";
 
 struct UdevUnref
 {
     void operator()(udev *handle) const { udev_unref(handle); }
     void operator()(udev_monitor *handle) const { udev_monitor_unref(handle); }
-    void operator()(udev_enumerate *handle) const { udev_enumerate_unref(handle); }
     void operator()(udev_device *handle) const { udev_device_unref(handle); }
 };
 template <typename T>
 using UdevPtr = std::unique_ptr<T, UdevUnref>;
 
-bool readNumber(udev_device *device, const char *attribute, int base, unsigned *value)
+struct DirClose
 {
-    const char *text = udev_device_get_sysattr_value(device, attribute);
-    if (!text)
+    void operator()(DIR *dir) const { closedir(dir); }
+};
+
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd) : fd(fd) {}
+    ~FileDescriptor()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+    int get() const { return fd; }
+
+private:
+    int fd;
+};
+
+// A sysfs attribute of the node name on the bus, as a number. Opened
+// relative to the bus folder: the kernel does not walk the whole path again.
+bool readNumber(int bus, const QByteArray &name, const char *attribute, int base, unsigned *value)
+{
+    const QByteArray path = name + '/' + attribute;
+    const FileDescriptor file(openat(bus, path.constData(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        return false;
+    char text[32];
+    const ssize_t size = read(file.get(), text, sizeof text);
+    if (size <= 0)
         return false;
     bool ok = false;
-    *value = QByteArray(text).trimmed().toUInt(&ok, base);
+    *value = QByteArray(text, int(size)).trimmed().toUInt(&ok, base);
     return ok && *value <= 0xFFFF;
 }
 
@@ -45,37 +83,39 @@ struct UsbDeviceIds
     unsigned interfaceCount = 0;
 };
 
-bool readDeviceIds(udev_device *device, UsbDeviceIds *ids)
+bool readDeviceIds(int bus, const QByteArray &name, UsbDeviceIds *ids)
 {
     unsigned vendor, product, revision;
-    if (!readNumber(device, "idVendor", 16, &vendor) || !readNumber(device, "idProduct", 16, &product)
-        || !readNumber(device, "bcdDevice", 16, &revision))
+    if (!readNumber(bus, name, "idVendor", 16, &vendor) || !readNumber(bus, name, "idProduct", 16, &product)
+        || !readNumber(bus, name, "bcdDevice", 16, &revision))
         return false;
     ids->withoutRevision = "USB\\VID_" + hex4(vendor) + "&PID_" + hex4(product);
     ids->withRevision = ids->withoutRevision + "&REV_" + hex4(revision);
-    if (!readNumber(device, "bNumInterfaces", 10, &ids->interfaceCount))
+    if (!readNumber(bus, name, "bNumInterfaces", 10, &ids->interfaceCount))
         ids->interfaceCount = 0;
     return true;
 }
 
-QByteArray parentPath(const char *syspath)
+// A node on the bus: its name there and its place in the device tree.
+struct BusNode
 {
-    const QByteArray path(syspath);
-    return path.left(path.lastIndexOf('/'));
-}
+    QByteArray name; // "1-1", "usb1", "1-1:1.0"
+    QByteArray path; // "devices/pci0000:00/0000:00:14.0/usb1/1-1"
+};
 
 class UdevUsbDevices : public UsbDevices
 {
 public:
-    explicit UdevUsbDevices(UsbChangeWatch watch) : context(udev_new())
+    explicit UdevUsbDevices(UsbChangeWatch watch)
     {
-        if (!context)
-            return;
         // Only udevd broadcasts on the "udev" group; without it a monitor
-        // stays silent and the kept list would never be renewed.
+        // stays silent and a kept list would never be renewed.
         const bool watchable = watch == UsbChangeWatch::Always
             || (watch == UsbChangeWatch::WhenUdevRuns && access("/run/udev/control", F_OK) == 0);
         if (!watchable)
+            return;
+        context.reset(udev_new());
+        if (!context)
             return;
         // Subscribed before the first read, so nothing between the two is missed.
         monitor.reset(udev_monitor_new_from_netlink(context.get(), "udev"));
@@ -98,8 +138,6 @@ public:
 private:
     bool changedSinceLastRead()
     {
-        if (!monitor)
-            return true;
         pollfd watched{udev_monitor_get_fd(monitor.get()), POLLIN, 0};
         if (poll(&watched, 1, 0) == 0)
             return false;
@@ -113,66 +151,65 @@ private:
         return changed;
     }
 
-    UsbDeviceList readAll()
+    static UsbDeviceList readAll()
     {
         UsbDeviceList list;
-        UdevPtr<udev_enumerate> enumeration;
-        if (context)
-            enumeration.reset(udev_enumerate_new(context.get()));
-        if (!enumeration || udev_enumerate_add_match_subsystem(enumeration.get(), "usb") < 0) {
-            list.listFailed = true;
+        const std::unique_ptr<DIR, DirClose> dir(opendir(busDir));
+        if (!dir) {
+            // No USB bus at all is an empty list, not a failure.
+            list.listFailed = errno != ENOENT;
             return list;
         }
-        if (udev_enumerate_scan_devices(enumeration.get()) < 0)
-            list.enumerationFailed = true;
-
-        // Devices come before their interfaces (the list is sorted by path),
-        // so an interface finds its device's IDs here without another read.
-        QHash<QByteArray, UsbDeviceIds> devices;
-        udev_list_entry *entry;
-        udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumeration.get()))
-        {
-            const char *syspath = udev_list_entry_get_name(entry);
-            list.nodes.append(nodeIds(syspath, &devices));
+        std::vector<BusNode> nodes;
+        errno = 0;
+        while (const dirent *entry = readdir(dir.get())) {
+            if (entry->d_name[0] == '.')
+                continue;
+            const QByteArray name(entry->d_name);
+            char target[PATH_MAX];
+            const ssize_t size = readlinkat(dirfd(dir.get()), entry->d_name, target, sizeof target);
+            if (size <= 0 || size == sizeof target)
+                continue; // gone since the listing
+            QByteArray path(target, int(size));
+            while (path.startsWith("../"))
+                path.remove(0, 3);
+            nodes.push_back({name, path});
+            errno = 0;
         }
+        list.enumerationFailed = errno != 0;
+        // libudev's order: by place in the device tree, so a device comes
+        // right before its interfaces and the devices behind it.
+        std::sort(nodes.begin(), nodes.end(),
+                  [](const BusNode &a, const BusNode &b) { return a.path < b.path; });
+
+        QHash<QByteArray, UsbDeviceIds> devices; // by path
+        list.nodes.reserve(int(nodes.size()));
+        for (const BusNode &node : nodes)
+            list.nodes.append(nodeIds(dirfd(dir.get()), node, &devices));
         return list;
     }
 
-    QByteArrayList nodeIds(const char *syspath, QHash<QByteArray, UsbDeviceIds> *devices)
+    static QByteArrayList nodeIds(int bus, const BusNode &node, QHash<QByteArray, UsbDeviceIds> *devices)
     {
-        UdevPtr<udev_device> device{udev_device_new_from_syspath(context.get(), syspath)};
-        if (!device)
-            return {};
-        const QByteArray type(udev_device_get_devtype(device.get()));
-        if (type == "usb_device") {
+        // Interfaces are the nodes named "<device port>:<configuration>.<interface>".
+        if (!node.name.contains(':')) {
             UsbDeviceIds ids;
-            if (!readDeviceIds(device.get(), &ids))
+            if (!readDeviceIds(bus, node.name, &ids))
                 return {};
-            devices->insert(QByteArray(syspath), ids);
+            devices->insert(node.path, ids);
             return {ids.withRevision, ids.withoutRevision};
         }
-        if (type != "usb_interface")
-            return {};
-
-        UsbDeviceIds ids;
-        auto known = devices->constFind(parentPath(syspath));
-        if (known != devices->cend()) {
-            ids = *known;
-        } else {
-            udev_device *parent = udev_device_get_parent_with_subsystem_devtype(
-                device.get(), "usb", "usb_device"); // owned by device
-            if (!parent || !readDeviceIds(parent, &ids))
-                return {};
-        }
+        const auto device = devices->constFind(node.path.left(node.path.lastIndexOf('/')));
         // Windows lists interfaces as nodes of their own only for composite
         // devices; a single-interface device is just the device.
         unsigned number;
-        if (ids.interfaceCount <= 1 || !readNumber(device.get(), "bInterfaceNumber", 16, &number))
+        if (device == devices->cend() || device->interfaceCount <= 1
+            || !readNumber(bus, node.name, "bInterfaceNumber", 16, &number))
             return {};
         char text[8];
         std::snprintf(text, sizeof text, "&MI_%02X", number);
         const QByteArray suffix(text);
-        return {ids.withRevision + suffix, ids.withoutRevision + suffix};
+        return {device->withRevision + suffix, device->withoutRevision + suffix};
     }
 
     UdevPtr<udev> context;

@@ -1,0 +1,265 @@
+// How long the user waits: from letting go of the side button to the last
+// character typed, for utterances of about 1, 3 and 10 s on the embedded
+// engine, with the real program; and its resident memory idle and at peak.
+// Runs under Xvfb and PulseAudio (see run.sh). Prints figures, never fails on time.
+//
+//   SUMMARY recognition utterance_s=D release_to_typed_s=T ratio=R   (one per length)
+//   SUMMARY memory rss_idle_mb=I rss_peak_mb=P
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+const QString testData = QStringLiteral("/usr/share/pocketsphinx/test/data/");
+
+struct Utterance
+{
+    const char *label;
+    QStringList parts; // WAV files (header skipped) or raw files, played back to back
+};
+
+QByteArray samplesOf(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = file.readAll();
+    if (bytes.startsWith("RIFF"))
+        bytes.remove(0, 44);
+    return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// VmRSS / VmHWM of a process in MB.
+double statusMb(qint64 pid, const char *field)
+{
+    QFile file(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : file.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+class Bench
+{
+public:
+    bool setUp(const QString &programDir);
+    // Returns the release-to-typed time in seconds, or a negative value on failure.
+    double speak(const QString &rawPath);
+    qint64 ferrulePid() const { return ferrule.processId(); }
+    void tearDown();
+
+private:
+    bool waitFor(const std::function<bool()> &condition, int timeoutMs);
+    qint64 recorded() const { return QFileInfo(run.filePath(QStringLiteral("record.raw"))).size(); }
+
+    QTemporaryDir run;
+    QTemporaryDir home;
+    QProcess target;
+    QProcess ferrule;
+    QElapsedTimer clock;
+    QByteArray output;
+    QString text;
+    qint64 textChangedAt = 0; // ms on clock
+    qint64 firstChangeAt = -1; // the first change after the release
+};
+
+bool Bench::waitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(5);
+    }
+    return true;
+}
+
+bool Bench::setUp(const QString &programDir)
+{
+    clock.start();
+    const QByteArray config = "AutomaticUpdate=0\nBootUp=0\nClosePrompt=0\nIntelligenceLanguage=0\n"
+                              "IntelligenceModel=0\nMonitorTalvoxMouseConnect=0\nNotUpdate=1\n"
+                              "ReminderUpdate=0\nRemovePunctuation=0\nTranslationLanguage=0\n"
+                              "TranslationModel=0\nTranslationResultLanguage=0\nTypingLanguage=1\n"
+                              "TypingModel=1\n";
+    if (!writeFile(run.filePath(QStringLiteral("config.txt")), config))
+        return false;
+    QDir(home.path()).mkpath(QStringLiteral("tmp"));
+    QDir(home.path()).mkpath(QStringLiteral("config"));
+
+    bool ready = false;
+    QObject::connect(&target, &QProcess::readyReadStandardOutput, [this, &ready] {
+        while (target.canReadLine()) {
+            const QByteArray line = target.readLine().trimmed();
+            if (line == "ready")
+                ready = true;
+            else if (line.startsWith("text ")) {
+                text = QString::fromUtf8(QByteArray::fromBase64(line.mid(5)));
+                textChangedAt = clock.elapsed();
+            }
+        }
+    });
+    target.start(programDir + QStringLiteral("/bench_recognition_target"), QStringList());
+    const bool targetUp = waitFor([&ready] { return ready; }, 20000);
+    QObject::disconnect(&target, nullptr, nullptr, nullptr);
+    QObject::connect(&target, &QProcess::readyReadStandardOutput, [this] {
+        while (target.canReadLine()) {
+            const QByteArray line = target.readLine().trimmed();
+            if (line.startsWith("text ")) {
+                text = QString::fromUtf8(QByteArray::fromBase64(line.mid(5)));
+                textChangedAt = clock.elapsed();
+                if (firstChangeAt < 0)
+                    firstChangeAt = textChangedAt;
+            }
+        }
+    });
+    if (!targetUp) {
+        std::fprintf(stderr, "the target window did not come up\n");
+        return false;
+    }
+
+    ferrule.setProcessChannelMode(QProcess::MergedChannels);
+    ferrule.setWorkingDirectory(run.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TMPDIR"), home.filePath(QStringLiteral("tmp")));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+    // The recognized text is read back from the log: plain lines only.
+    env.insert(QStringLiteral("QT_MESSAGE_PATTERN"), QStringLiteral("%{message}"));
+    ferrule.setProcessEnvironment(env);
+    QObject::connect(&ferrule, &QProcess::readyRead, [this] { output += ferrule.readAll(); });
+    ferrule.start(QStringLiteral(FERRULE_PROGRAM), QStringList());
+    if (!waitFor([this] { return output.contains("Mouse hook installed !"); }, 20000)) {
+        std::fprintf(stderr, "ferrule did not start:\n%s\n", output.constData());
+        return false;
+    }
+    return true;
+}
+
+double Bench::speak(const QString &rawPath)
+{
+    const int logFrom = output.size();
+    const QString before = text;
+    if (QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mousedown"), QStringLiteral("8")}) != 0)
+        return -1;
+    const qint64 start = recorded();
+    if (!waitFor([&] { return recorded() > start && output.indexOf("Forward button down !", logFrom) >= 0; }, 10000))
+        return -1;
+    QProcess::execute(QStringLiteral("pacat"), {QStringLiteral("--playback"), QStringLiteral("--raw"),
+                                                QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"),
+                                                QStringLiteral("--format=s16le"), rawPath});
+    // Let the end of the speech pass the audio server before letting go.
+    const qint64 afterSpeech = recorded() + 16000;
+    waitFor([&] { return recorded() >= afterSpeech; }, 10000);
+
+    QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mouseup"), QStringLiteral("8")});
+    const qint64 released = clock.elapsed();
+    firstChangeAt = -1;
+
+    // The program logs the text after typing it; the window's last change is the end.
+    const QByteArray rule(61, '=');
+    int textLine = -1;
+    if (!waitFor([&] {
+            const int end = output.indexOf("Quillet Auto Transform end !", logFrom);
+            const int firstRule = end < 0 ? -1 : output.indexOf(rule, end);
+            const int secondRule = firstRule < 0 ? -1 : output.indexOf(rule, firstRule + rule.size());
+            textLine = firstRule + rule.size() + 1;
+            return secondRule >= 0;
+        }, 120000)) {
+        std::fprintf(stderr, "no recognition result:\n%s\n", output.mid(logFrom).constData());
+        return -1;
+    }
+    const QString recognized = QString::fromUtf8(output.mid(textLine, output.indexOf('\n', textLine) - textLine));
+    std::fprintf(stderr, "recognized: \"%s\"\n", recognized.toUtf8().constData());
+    if (recognized.isEmpty())
+        return (clock.elapsed() - released) / 1000.0;
+    if (!waitFor([&] { return text == before + recognized; }, 30000)) {
+        std::fprintf(stderr, "the window shows \"%s\"\n", text.toUtf8().constData());
+        return -1;
+    }
+    std::printf("  %d characters: release to first character %.3f s, typing %.3f s\n",
+                int(recognized.size()), (firstChangeAt - released) / 1000.0,
+                (textChangedAt - firstChangeAt) / 1000.0);
+    return (textChangedAt - released) / 1000.0;
+}
+
+void Bench::tearDown()
+{
+    if (qEnvironmentVariableIsSet("FERRULE_BENCH_LOG"))
+        std::fprintf(stderr, "%s\n", output.constData());
+    for (QProcess *process : {&ferrule, &target}) {
+        process->terminate();
+        if (!process->waitForFinished(5000))
+            process->kill();
+        process->waitForFinished(5000);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    Bench bench;
+    if (!bench.setUp(QCoreApplication::applicationDirPath()))
+        return 0;
+    const double rssStart = statusMb(bench.ferrulePid(), "VmRSS:");
+
+    QTemporaryDir scratch;
+    const QList<Utterance> utterances{
+        {"warm-up", {testData + QStringLiteral("something.raw")}},
+        {"1", {testData + QStringLiteral("cards/001.wav")}},
+        {"3", {testData + QStringLiteral("goforward.raw")}},
+        {"10", {testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0870.wav"),
+                testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0880.wav")}},
+    };
+    int n = 0;
+    for (const Utterance &utterance : utterances) {
+        QByteArray samples;
+        for (const QString &part : utterance.parts)
+            samples += samplesOf(part);
+        const QString raw = scratch.filePath(QStringLiteral("utterance%1.raw").arg(n++));
+        if (samples.isEmpty() || !writeFile(raw, samples)) {
+            std::fprintf(stderr, "missing test recording %s\n", qPrintable(utterance.parts.join(' ')));
+            continue;
+        }
+        const double length = samples.size() / 32000.0;
+        const double seconds = bench.speak(raw);
+        if (seconds < 0) {
+            std::printf("recognition of %.2f s failed\n", length);
+            continue;
+        }
+        if (qstrcmp(utterance.label, "warm-up") == 0) {
+            std::printf("first utterance (model loads): utterance_s=%.2f release_to_typed_s=%.3f\n", length, seconds);
+            continue;
+        }
+        std::printf("SUMMARY recognition utterance_s=%.2f release_to_typed_s=%.3f ratio=%.3f\n", length,
+                    seconds, seconds / length);
+        std::fflush(stdout);
+    }
+
+    // Idle again with the model loaded: let the last recognition settle first.
+    QTest::qWait(1500);
+    const double idle = statusMb(bench.ferrulePid(), "VmRSS:");
+    const double peak = statusMb(bench.ferrulePid(), "VmHWM:");
+    std::printf("memory at start (no model yet): rss_mb=%.1f\n", rssStart);
+    std::printf("SUMMARY memory rss_idle_mb=%.1f rss_peak_mb=%.1f\n", idle, peak);
+    bench.tearDown();
+    return 0;
+}

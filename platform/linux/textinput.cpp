@@ -1,5 +1,7 @@
 #include "platform/textinput.h"
 
+#include "platform/linux/targetping.h"
+
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QThread>
@@ -13,6 +15,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <climits>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -20,9 +23,14 @@ namespace {
 
 // A target reads the new keyboard map only when it gets to the mapping
 // notification, possibly after the key press that used it. A keycode is
-// therefore rebound only this long after its last use: 100 ms never failed in
-// trials, 20 ms did.
+// therefore rebound only this long after its last use (100 ms never failed in
+// trials, 20 ms did), or once the target has answered a ping sent after that
+// use, which is sooner and also holds when the target is slow.
 constexpr qint64 kSafeAgeMs = 150;
+
+// How long a target that answers pings may take to catch up with the keys
+// typed so far before we fall back on the age rule.
+constexpr int kPingTimeoutMs = 2000;
 
 // How long modifiers the user still holds (after the push-to-talk click) may
 // take to be released before typing goes on without them.
@@ -105,6 +113,18 @@ public:
     std::vector<SpareKey> spares;
     KeyCode shiftKey = 0;
     bool capsLocked = false;
+    std::unique_ptr<TargetPing> ping;
+    // The keyboard as we found it, and the copy we bind characters in. All
+    // bindings made for one stretch of text go to the server in one request,
+    // so a target rebuilds its keyboard map once per stretch, not per key.
+    std::unique_ptr<XkbDescRec, KeyboardFree> original;
+    std::unique_ptr<XkbDescRec, KeyboardFree> working;
+    int pendingFirst = INT_MAX;
+    int pendingLast = -1;
+    int changedFirst = INT_MAX;
+    int changedLast = -1;
+    // Every key pressed before this time has been handled by the target.
+    qint64 confirmedAt = -1;
 
     Window root() const { return DefaultRootWindow(display.get()); }
 
@@ -172,11 +192,17 @@ public:
 
     void readKeyboard();
     void bind(SpareKey &spare, KeySym sym);
+    void sendBindings();
     void restoreKeyboard();
     void releaseHeldModifiers();
     bool press(Window focus, KeyCode code, bool shift);
     SpareKey *spareFor(const QVector<KeySym> &syms, int at);
     void waitUntilAged(qint64 lastUse);
+    bool mayRebind(const SpareKey &spare, qint64 now) const
+    {
+        return now - spare.lastUse >= kSafeAgeMs || spare.lastUse < confirmedAt;
+    }
+    void waitUntilSafe(qint64 lastUse);
 };
 
 void TextInput::Private::readKeyboard()
@@ -191,7 +217,9 @@ void TextInput::Private::readKeyboard()
     XkbStateRec state{};
     XkbGetState(dpy, XkbUseCoreKbd, &state);
     capsLocked = state.locked_mods & LockMask;
-    std::unique_ptr<XkbDescRec, KeyboardFree> xkb(XkbGetMap(dpy, XkbAllClientInfoMask, XkbUseCoreKbd));
+    original.reset(XkbGetMap(dpy, XkbAllClientInfoMask, XkbUseCoreKbd));
+    working.reset(XkbGetMap(dpy, XkbAllClientInfoMask, XkbUseCoreKbd));
+    XkbDescRec *xkb = original.get();
 
     std::unique_ptr<XModifierKeymap, ModifiersFree> modifiers(XGetModifierMapping(dpy));
     if (modifiers) {
@@ -219,7 +247,7 @@ void TextInput::Private::readKeyboard()
             unsigned modsOut = 0;
             KeySym sym = NoSymbol;
             const unsigned mods = XkbBuildCoreState(shift ? ShiftMask : 0, state.group);
-            if (!XkbTranslateKeyCode(xkb.get(), KeyCode(code), mods, &modsOut, &sym) || sym == NoSymbol)
+            if (!XkbTranslateKeyCode(xkb, KeyCode(code), mods, &modsOut, &sym) || sym == NoSymbol)
                 continue;
             auto found = keyboard.find(sym);
             if (found == keyboard.end() || (found->second.shift && !shift))
@@ -251,13 +279,39 @@ void TextInput::Private::readKeyboard()
 
 void TextInput::Private::bind(SpareKey &spare, KeySym sym)
 {
-    // The same symbol on every level and group, so that neither Shift nor
-    // the keyboard layout in use change what the key gives.
-    std::vector<KeySym> syms(size_t(symsPerKeycode), sym);
-    XChangeKeyboardMapping(display.get(), spare.code, symsPerKeycode, syms.data(), 1);
+    int types[XkbNumKbdGroups] = {XkbOneLevelIndex, XkbOneLevelIndex, XkbOneLevelIndex, XkbOneLevelIndex};
+    if (working && XkbChangeTypesOfKey(working.get(), spare.code, 1, XkbGroup1Mask, types, nullptr) == Success) {
+        // One level in one group: neither Shift nor the layout group in use
+        // change what the key gives.
+        if (KeySym *syms = XkbResizeKeySyms(working.get(), spare.code, 1))
+            syms[0] = sym;
+        pendingFirst = std::min(pendingFirst, int(spare.code));
+        pendingLast = std::max(pendingLast, int(spare.code));
+    } else {
+        // Without XKB: the same symbol in every column of the core map.
+        std::vector<KeySym> syms(size_t(symsPerKeycode), sym);
+        XChangeKeyboardMapping(display.get(), spare.code, symsPerKeycode, syms.data(), 1);
+    }
     spare.bound = sym;
     spare.changed = true;
     spare.lastUse = clock.elapsed();
+}
+
+void TextInput::Private::sendBindings()
+{
+    if (pendingLast >= pendingFirst) {
+        // The keys between the bound ones go along unchanged.
+        XkbMapChangesRec changes{};
+        changes.changed = XkbKeySymsMask;
+        changes.first_key_sym = KeyCode(pendingFirst);
+        changes.num_key_syms = pendingLast - pendingFirst + 1;
+        XkbChangeMap(display.get(), working.get(), &changes);
+        changedFirst = std::min(changedFirst, pendingFirst);
+        changedLast = std::max(changedLast, pendingLast);
+        pendingFirst = INT_MAX;
+        pendingLast = -1;
+    }
+    XSync(display.get(), False);
 }
 
 void TextInput::Private::waitUntilAged(qint64 lastUse)
@@ -267,6 +321,22 @@ void TextInput::Private::waitUntilAged(qint64 lastUse)
         QThread::msleep(static_cast<unsigned long>(wait));
 }
 
+// Until keys pressed at lastUse have surely been read by the target: it says
+// so by answering a ping, or enough time has passed.
+void TextInput::Private::waitUntilSafe(qint64 lastUse)
+{
+    if (clock.elapsed() - lastUse >= kSafeAgeMs || lastUse < confirmedAt)
+        return;
+    if (ping && ping->isAvailable()) {
+        const qint64 sent = clock.elapsed();
+        if (ping->roundTrip(kPingTimeoutMs)) {
+            confirmedAt = sent;
+            return;
+        }
+    }
+    waitUntilAged(lastUse);
+}
+
 void TextInput::Private::restoreKeyboard()
 {
     Display *dpy = display.get();
@@ -274,11 +344,19 @@ void TextInput::Private::restoreKeyboard()
     for (const SpareKey &spare : spares)
         if (spare.changed)
             lastUse = std::max(lastUse, spare.lastUse);
-    waitUntilAged(lastUse);
+    waitUntilSafe(lastUse);
+    if (changedLast >= changedFirst) {
+        XkbMapChangesRec changes{};
+        changes.changed = XkbKeySymsMask;
+        changes.first_key_sym = KeyCode(changedFirst);
+        changes.num_key_syms = changedLast - changedFirst + 1;
+        XkbChangeMap(dpy, original.get(), &changes);
+    }
     for (SpareKey &spare : spares) {
         if (!spare.changed)
             continue;
-        XChangeKeyboardMapping(dpy, spare.code, symsPerKeycode, spare.original.data(), 1);
+        if (int(spare.code) < changedFirst || int(spare.code) > changedLast)
+            XChangeKeyboardMapping(dpy, spare.code, symsPerKeycode, spare.original.data(), 1);
         spare.changed = false;
         spare.bound = NoSymbol;
     }
@@ -380,17 +458,17 @@ SpareKey *TextInput::Private::spareFor(const QVector<KeySym> &syms, int at)
     // The first victim may have to be waited for (one keycode: pace it); the
     // others are taken only when they have rested already.
     SpareKey *first = order.front();
-    waitUntilAged(first->lastUse);
+    waitUntilSafe(first->lastUse);
     const qint64 now = clock.elapsed();
     size_t next = 0;
     for (SpareKey *spare : order) {
         if (next >= needed.size())
             break;
-        if (spare != first && (now - spare->lastUse < kSafeAgeMs || comingUp.count(spare->bound)))
+        if (spare != first && (!mayRebind(*spare, now) || comingUp.count(spare->bound)))
             continue;
         bind(*spare, needed.at(next++));
     }
-    XSync(display.get(), False);
+    sendBindings();
     return first;
 }
 
@@ -463,6 +541,7 @@ int TextInput::type(const QString &text, quint64 focus)
 
     Display *dpy = d->display.get();
     d->readKeyboard();
+    d->ping.reset(new TargetPing(dpy, focus));
     d->releaseHeldModifiers();
     if (d->capsLocked)
         XkbLockModifiers(dpy, XkbUseCoreKbd, LockMask, 0);

@@ -9,15 +9,15 @@
 
 namespace {
 
-const QString selectedLook = QStringLiteral(
-    "QPushButton{background-color: #3d6662; color: white;"
-    " border: 1px solid rgb(85, 170, 127); font: 12pt \"微软雅黑\";}"
-    "QPushButton:hover{background-color: rgb(61, 102, 102); color: white;}");
+const QString selectedLook =
+    QStringLiteral("QPushButton{background-color: #3d6662; color: white;"
+                   " border: 1px solid rgb(85, 170, 127); font: 12pt \"微软雅黑\";}"
+                   "QPushButton:hover{background-color: rgb(61, 102, 102); color: white;}");
 
-const QString unselectedLook = QStringLiteral(
-    "QPushButton{background-color: white; color: #343434;"
-    " border: 1px solid rgb(85, 170, 127); font: 12pt \"微软雅黑\";}"
-    "QPushButton:hover{background-color: rgb(61, 102, 102); color: white;}");
+const QString unselectedLook =
+    QStringLiteral("QPushButton{background-color: white; color: #343434;"
+                   " border: 1px solid rgb(85, 170, 127); font: 12pt \"微软雅黑\";}"
+                   "QPushButton:hover{background-color: rgb(61, 102, 102); color: white;}");
 
 } // namespace
 

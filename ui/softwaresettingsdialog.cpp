@@ -82,8 +82,7 @@ SoftwareSettingsDialog::SoftwareSettingsDialog(QWidget *parent)
     // The refresh runs while the dialog is hidden too, so it opens up to date.
     refreshTimer.setInterval(1000);
     refreshTimer.setSingleShot(false);
-    connect(&refreshTimer, &QTimer::timeout, this,
-            &SoftwareSettingsDialog::refreshModeAndLanguage);
+    connect(&refreshTimer, &QTimer::timeout, this, &SoftwareSettingsDialog::refreshModeAndLanguage);
     refreshTimer.start();
 }
 

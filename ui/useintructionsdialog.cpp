@@ -3,10 +3,10 @@
 
 namespace {
 
-const QString selectedTab = QStringLiteral(
-    "QPushButton{background-color: #3d6662; color: white; border: 1px solid #3d6662;"
-    " font: 12pt \"微软雅黑\";}"
-    "QPushButton:hover{background-color: rgb(61, 102, 102); color: white;}");
+const QString selectedTab =
+    QStringLiteral("QPushButton{background-color: #3d6662; color: white; border: 1px solid #3d6662;"
+                   " font: 12pt \"微软雅黑\";}"
+                   "QPushButton:hover{background-color: rgb(61, 102, 102); color: white;}");
 
 const QString unselectedTab = QStringLiteral(
     "QPushButton{background-color: #e6e6e6; color: #343434; border: 1px solid #3d6662;"

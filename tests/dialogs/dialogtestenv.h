@@ -25,7 +25,10 @@ public:
         return true;
     }
 
-    QString autoStartEntry() const { return dir.filePath(QStringLiteral("xdg/autostart/Talvox.desktop")); }
+    QString autoStartEntry() const
+    {
+        return dir.filePath(QStringLiteral("xdg/autostart/Talvox.desktop"));
+    }
 
     // config.txt as it is on disk, key by key.
     static QMap<QString, int> configFile()

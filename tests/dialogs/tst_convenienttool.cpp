@@ -62,8 +62,11 @@ void TestConvenientTool::initTestCase()
 
 void TestConvenientTool::init()
 {
-    DialogTestEnv::reset({{TypingModel, 1}, {IntelligenceModel, 0}, {TranslationModel, 0},
-                          {TypingLanguage, 1}, {IntelligenceLanguage, 2},
+    DialogTestEnv::reset({{TypingModel, 1},
+                          {IntelligenceModel, 0},
+                          {TranslationModel, 0},
+                          {TypingLanguage, 1},
+                          {IntelligenceLanguage, 2},
                           {TranslationLanguage, 0}});
 }
 
@@ -75,14 +78,14 @@ void TestConvenientTool::modeButtonPressSwitchesMode_data()
     QTest::addColumn<QString>("prompt");
 
     QTest::newRow("智能, left") << "pushButton_2" << int(Qt::LeftButton) << QList<int>{0, 1, 0}
-                              << "你已选择 智能模式";
-    QTest::newRow("翻译, right") << "pushButton_3" << int(Qt::RightButton) << QList<int>{0, 0, 1}
-                               << "你已选择 翻译模式";
-    QTest::newRow("智能, middle") << "pushButton_2" << int(Qt::MiddleButton) << QList<int>{0, 1, 0}
                                 << "你已选择 智能模式";
+    QTest::newRow("翻译, right") << "pushButton_3" << int(Qt::RightButton) << QList<int>{0, 0, 1}
+                                 << "你已选择 翻译模式";
+    QTest::newRow("智能, middle") << "pushButton_2" << int(Qt::MiddleButton) << QList<int>{0, 1, 0}
+                                  << "你已选择 智能模式";
     // The active mode again: the same values are written and the prompt shown again.
     QTest::newRow("打字 again") << "pushButton" << int(Qt::LeftButton) << QList<int>{1, 0, 0}
-                              << "你已选择 打字模式";
+                                << "你已选择 打字模式";
 }
 
 void TestConvenientTool::modeButtonPressSwitchesMode()
@@ -125,8 +128,10 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
     QVERIFY(tool.isHidden());
 
     SettingsMap &map = *settingsMap();
-    QCOMPARE((QList<int>{map[TypingModel], map[IntelligenceModel], map[TranslationModel]}), expected);
-    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel), expected);
+    QCOMPARE((QList<int>{map[TypingModel], map[IntelligenceModel], map[TranslationModel]}),
+             expected);
+    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
+             expected);
     // The languages stay as they were for every mode.
     QCOMPARE(map[TypingLanguage], 1);
     QCOMPARE(map[IntelligenceLanguage], 2);
@@ -147,7 +152,8 @@ void TestConvenientTool::releaseDuringPromptLeavesButtonUp()
     QVERIFY(!pressed->isDown());
     QCOMPARE(face(button(tool, QStringLiteral("pushButton_3"))), unselectedFace);
     // After the next refresh only the chosen mode is highlighted.
-    QTRY_COMPARE_WITH_TIMEOUT(face(button(tool, QStringLiteral("pushButton"))), unselectedFace, 2000);
+    QTRY_COMPARE_WITH_TIMEOUT(face(button(tool, QStringLiteral("pushButton"))), unselectedFace,
+                              2000);
     QCOMPARE(face(pressed), selectedFace);
 }
 
@@ -202,7 +208,8 @@ void TestConvenientTool::refreshFollowsMap_data()
     QTest::newRow("intelligent") << QList<int>{0, 1, 0} << QList<bool>{false, true, false};
     QTest::newRow("translation") << QList<int>{0, 0, 1} << QList<bool>{false, false, true};
     // Several at 1: the last in the order typing, intelligent, translation wins.
-    QTest::newRow("typing and intelligent") << QList<int>{1, 1, 0} << QList<bool>{false, true, false};
+    QTest::newRow("typing and intelligent")
+        << QList<int>{1, 1, 0} << QList<bool>{false, true, false};
 }
 
 void TestConvenientTool::refreshFollowsMap()

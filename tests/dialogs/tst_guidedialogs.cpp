@@ -43,8 +43,8 @@ void drag(QWidget *window, QPoint at)
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(window, &press);
     const QPoint to = at + QPoint(40, 30);
-    QMouseEvent move(QEvent::MouseMove, to, window->mapToGlobal(to), Qt::NoButton,
-                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, to, window->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
     QApplication::sendEvent(window, &move);
     QMouseEvent release(QEvent::MouseButtonRelease, to, window->mapToGlobal(to), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);

@@ -50,7 +50,7 @@ private slots:
     void dragOnlyWithLeftButtonAlone();
 
 private:
-    template<typename T> static T *child(QWidget *dialog, const char *name)
+    template <typename T> static T *child(QWidget *dialog, const char *name)
     {
         T *widget = dialog->findChild<T *>(QLatin1String(name));
         if (!widget)
@@ -64,12 +64,20 @@ private:
     }
 
     DialogTestEnv env;
-    const QMap<QString, int> defaults{
-        {TypingModel, 0},     {IntelligenceModel, 1},    {TranslationModel, 0},
-        {TypingLanguage, 0},  {IntelligenceLanguage, 0}, {TranslationLanguage, 0},
-        {TranslationResultLanguage, 0}, {AutomaticUpdate, 1}, {ReminderUpdate, 0},
-        {NotUpdate, 0},       {BootUp, 0},               {ClosePrompt, 0},
-        {RemovePunctuation, 0}, {MonitorTalvoxMouseConnect, 0}};
+    const QMap<QString, int> defaults{{TypingModel, 0},
+                                      {IntelligenceModel, 1},
+                                      {TranslationModel, 0},
+                                      {TypingLanguage, 0},
+                                      {IntelligenceLanguage, 0},
+                                      {TranslationLanguage, 0},
+                                      {TranslationResultLanguage, 0},
+                                      {AutomaticUpdate, 1},
+                                      {ReminderUpdate, 0},
+                                      {NotUpdate, 0},
+                                      {BootUp, 0},
+                                      {ClosePrompt, 0},
+                                      {RemovePunctuation, 0},
+                                      {MonitorTalvoxMouseConnect, 0}};
 };
 
 void TestSoftwareSettingsDialog::initTestCase()
@@ -91,13 +99,13 @@ void TestSoftwareSettingsDialog::constructionShowsMap_data()
     QTest::addColumn<QList<bool>>("updateChecks");
     QTest::addColumn<QList<int>>("savedModes");
 
-    QTest::newRow("intelligent, reminder") << QList<int>{0, 1, 0} << QList<int>{0, 1, 0}
-                                           << QList<bool>{false, true, false}
-                                           << QList<bool>{false, true, false} << QList<int>{0, 1, 0};
+    QTest::newRow("intelligent, reminder")
+        << QList<int>{0, 1, 0} << QList<int>{0, 1, 0} << QList<bool>{false, true, false}
+        << QList<bool>{false, true, false} << QList<int>{0, 1, 0};
     // When a group holds several 1s the first key wins and its slot clears the others.
-    QTest::newRow("typing and translation") << QList<int>{1, 0, 1} << QList<int>{0, 1, 1}
-                                            << QList<bool>{true, false, false}
-                                            << QList<bool>{false, true, false} << QList<int>{1, 0, 0};
+    QTest::newRow("typing and translation")
+        << QList<int>{1, 0, 1} << QList<int>{0, 1, 1} << QList<bool>{true, false, false}
+        << QList<bool>{false, true, false} << QList<int>{1, 0, 0};
     QTest::newRow("no mode set") << QList<int>{0, 0, 0} << QList<int>{0, 0, 1}
                                  << QList<bool>{false, false, false}
                                  << QList<bool>{false, false, true} << QList<int>{0, 0, 0};
@@ -161,11 +169,16 @@ void TestSoftwareSettingsDialog::modeButtonsWriteTriple_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QList<int>>("expected");
 
-    QTest::newRow("intelligent -> typing") << QList<int>{0, 1, 0} << "radioButton" << QList<int>{1, 0, 0};
-    QTest::newRow("typing -> intelligent") << QList<int>{1, 0, 0} << "radioButton_2" << QList<int>{0, 1, 0};
-    QTest::newRow("typing -> translation") << QList<int>{1, 0, 0} << "radioButton_3" << QList<int>{0, 0, 1};
-    QTest::newRow("translation -> typing") << QList<int>{0, 0, 1} << "radioButton" << QList<int>{1, 0, 0};
-    QTest::newRow("none -> translation") << QList<int>{0, 0, 0} << "radioButton_3" << QList<int>{0, 0, 1};
+    QTest::newRow("intelligent -> typing")
+        << QList<int>{0, 1, 0} << "radioButton" << QList<int>{1, 0, 0};
+    QTest::newRow("typing -> intelligent")
+        << QList<int>{1, 0, 0} << "radioButton_2" << QList<int>{0, 1, 0};
+    QTest::newRow("typing -> translation")
+        << QList<int>{1, 0, 0} << "radioButton_3" << QList<int>{0, 0, 1};
+    QTest::newRow("translation -> typing")
+        << QList<int>{0, 0, 1} << "radioButton" << QList<int>{1, 0, 0};
+    QTest::newRow("none -> translation")
+        << QList<int>{0, 0, 0} << "radioButton_3" << QList<int>{0, 0, 1};
 }
 
 void TestSoftwareSettingsDialog::modeButtonsWriteTriple()
@@ -180,8 +193,10 @@ void TestSoftwareSettingsDialog::modeButtonsWriteTriple()
     click(child<QRadioButton>(&dialog, button.toLatin1().constData()));
 
     SettingsMap &map = *settingsMap();
-    QCOMPARE((QList<int>{map[TypingModel], map[IntelligenceModel], map[TranslationModel]}), expected);
-    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel), expected);
+    QCOMPARE((QList<int>{map[TypingModel], map[IntelligenceModel], map[TranslationModel]}),
+             expected);
+    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
+             expected);
     // The other group is left alone.
     QCOMPARE(DialogTestEnv::configTriple(AutomaticUpdate, ReminderUpdate, NotUpdate),
              (QList<int>{1, 0, 0}));
@@ -224,10 +239,13 @@ void TestSoftwareSettingsDialog::comboBoxesStoreIndex_data()
     QTest::newRow("typing: Sichuanese") << "comboBox" << TypingLanguage << 3 << "四川话";
     QTest::newRow("typing: Henanese") << "comboBox" << TypingLanguage << 4 << "河南话";
     QTest::newRow("intelligent: English") << "comboBox_2" << IntelligenceLanguage << 1 << "英语";
-    QTest::newRow("translation source: Cantonese") << "comboBox_3" << TranslationLanguage << 2 << "粤语";
+    QTest::newRow("translation source: Cantonese")
+        << "comboBox_3" << TranslationLanguage << 2 << "粤语";
     // Three choices only: further steps stay on the last one.
-    QTest::newRow("translation source: past the end") << "comboBox_3" << TranslationLanguage << 4 << "粤语";
-    QTest::newRow("translation result: Cantonese") << "comboBox_4" << TranslationResultLanguage << 1 << "粤语";
+    QTest::newRow("translation source: past the end")
+        << "comboBox_3" << TranslationLanguage << 4 << "粤语";
+    QTest::newRow("translation result: Cantonese")
+        << "comboBox_4" << TranslationResultLanguage << 1 << "粤语";
 }
 
 void TestSoftwareSettingsDialog::comboBoxesStoreIndex()
@@ -400,8 +418,8 @@ void TestSoftwareSettingsDialog::dragOnlyWithLeftButtonAlone_data()
     QTest::newRow("left") << int(Qt::LeftButton) << int(Qt::LeftButton) << true;
     QTest::newRow("right") << int(Qt::RightButton) << int(Qt::RightButton) << false;
     QTest::newRow("middle") << int(Qt::MiddleButton) << int(Qt::MiddleButton) << false;
-    QTest::newRow("left with right") << int(Qt::LeftButton) << int(Qt::LeftButton | Qt::RightButton)
-                                     << false;
+    QTest::newRow("left with right")
+        << int(Qt::LeftButton) << int(Qt::LeftButton | Qt::RightButton) << false;
     QTest::newRow("none held") << int(Qt::LeftButton) << int(Qt::NoButton) << false;
 }
 
@@ -421,8 +439,8 @@ void TestSoftwareSettingsDialog::dragOnlyWithLeftButtonAlone()
     // Grabbed by the title bar, which passes the mouse on to the dialog.
     auto *title = child<QLabel>(&dialog, "label_7");
     const QPoint grab(60, 20);
-    QMouseEvent press(QEvent::MouseButtonPress, grab, title->mapToGlobal(grab), pressed,
-                      pressed, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, grab, title->mapToGlobal(grab), pressed, pressed,
+                      Qt::NoModifier);
     QApplication::sendEvent(title, &press);
     const QPoint to = grab + QPoint(35, 45);
     QMouseEvent move(QEvent::MouseMove, to, title->mapToGlobal(to), Qt::NoButton, held,

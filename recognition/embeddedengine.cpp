@@ -118,6 +118,7 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
 {
     // The n-gram search offers no per-word boost; what it does allow is making a word
     // that the dictionary can pronounce but the language model lacks recognizable.
+    // Words the dictionary does not know cannot be pronounced and are passed over.
     ngram_model_t *lm = ps_get_lm(decoder.ps, ps_get_search(decoder.ps));
     int known = 0;
     int added = 0;
@@ -131,7 +132,10 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
         std::free(pronunciation);
         ++known;
         decoder.favoured.insert(word.toLower());
-        if (lm && ngram_wid(lm, w.constData()) == ngram_unknown_wid(lm)) {
+        // The decoder puts every dictionary word into the model's vocabulary, those the
+        // model lacks with probability zero; only these get a probability of their own.
+        // (Giving one to a word the model has would lower it, and crashes on some models.)
+        if (lm && ngram_score(lm, w.constData(), nullptr) <= ngram_zero(lm)) {
             ngram_model_add_word(lm, w.constData(), 1.0f);
             ++added;
         }

@@ -8,6 +8,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 
+#include <deque>
+
 // The SDK's state: the engine that serves the calls, and the strings handed back to the
 // caller, which must stay valid until the next call of the same kind.
 namespace {
@@ -16,7 +18,9 @@ struct SdkState
     QMutex mutex;
     std::shared_ptr<SpeechEngine> testingEngine;
     SpeechService session;
-    QByteArray sessionId;
+    // Ids handed out lately: a caller may still hold an older session's id when a
+    // nested run began a new session, and passing it back must not read freed memory.
+    std::deque<QByteArray> sessionIds;
     QByteArray uploadId;
     QByteArray fragment;
 };
@@ -91,8 +95,12 @@ const char *RecogSessionBegin(const char *grammarList, const char *params, int *
     logFailure("RecogSessionBegin", code);
     if (errorCode)
         *errorCode = code;
-    sdk.sessionId = code == 0 ? id : QByteArray();
-    return code == 0 ? sdk.sessionId.constData() : nullptr;
+    if (code != 0)
+        return nullptr;
+    sdk.sessionIds.push_back(id);
+    if (sdk.sessionIds.size() > 32)
+        sdk.sessionIds.pop_front();
+    return sdk.sessionIds.back().constData();
 }
 
 int RecogAudioWrite(const char *sessionId, const void *waveData, unsigned int waveLen, int audioStatus,

@@ -6,6 +6,7 @@
 #include "ui/promptbox.h"
 
 #include <QEvent>
+#include <QPointer>
 
 namespace {
 
@@ -100,9 +101,12 @@ void ConvenientTool::chooseMode(int typing, int intelligence, int translation,
     setWorkMode(map, typing, intelligence, translation);
     saveSettingsMap(map);
     hide();
-    // The box belongs to the strip and goes with it at the end of the run.
-    auto *box = new PromptBox(this);
+    // A fresh box per message, as everywhere else; once its second is over it
+    // is thrown away, so switching modes all day does not pile up hidden boxes.
+    QPointer<PromptBox> box = new PromptBox(this);
     box->showPrompt(prompt);
+    if (box)
+        box->deleteLater();
 }
 
 void ConvenientTool::on_pushButton_4_clicked()

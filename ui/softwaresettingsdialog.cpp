@@ -112,7 +112,9 @@ void SoftwareSettingsDialog::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton) {
         dragOffset = event->globalPos() - frameGeometry().topLeft();
         event->accept();
+        return;
     }
+    QDialog::mousePressEvent(event);
 }
 
 void SoftwareSettingsDialog::mouseMoveEvent(QMouseEvent *event)
@@ -120,7 +122,9 @@ void SoftwareSettingsDialog::mouseMoveEvent(QMouseEvent *event)
     if (event->buttons() == Qt::LeftButton) {
         move(event->globalPos() - dragOffset);
         event->accept();
+        return;
     }
+    QDialog::mouseMoveEvent(event);
 }
 
 void SoftwareSettingsDialog::closeEvent(QCloseEvent *event)

@@ -230,7 +230,8 @@ int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &bloc
             QElapsedTimer timer;
             timer.start();
             code = m_transcriber->transcribe(language, pcm, words, *cancelled, &text);
-            qDebug().noquote() << QStringLiteral("speech: %1 s of audio recognized in %2 s")
+            if (code == 0)
+                qDebug().noquote() << QStringLiteral("speech: %1 s of audio recognized in %2 s")
                                       .arg(pcm.size() / 32000.0, 0, 'f', 2)
                                       .arg(timer.elapsed() / 1000.0, 0, 'f', 2);
         }

@@ -1,0 +1,108 @@
+#pragma once
+
+// A one-request-at-a-time HTTP server on 127.0.0.1 (port chosen by the system) in a
+// thread of its own, so it answers while the test thread blocks in SDK calls. It
+// records each request and answers as told: a status and body, never, or by closing
+// the connection at once.
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+class StubHttpServer
+{
+public:
+    enum Mode { Answer, NeverAnswer, Close };
+
+    StubHttpServer(Mode mode, int status = 200, const QByteArray &body = QByteArray())
+        : m_mode(mode), m_status(status), m_body(body)
+    {
+        std::atomic<int> port{-1};
+        m_thread = std::thread([this, &port] { run(&port); });
+        while (port < 0)
+            std::this_thread::yield();
+        m_port = quint16(port);
+    }
+    ~StubHttpServer()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+    quint16 port() const { return m_port; }
+    QList<QByteArray> requests() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_requests;
+    }
+
+private:
+    void run(std::atomic<int> *port)
+    {
+        QTcpServer server;
+        if (!server.listen(QHostAddress::LocalHost, 0)) {
+            *port = 0;
+            return;
+        }
+        *port = server.serverPort();
+        std::vector<std::unique_ptr<QTcpSocket>> held;
+        while (!m_stop) {
+            if (!server.waitForNewConnection(20))
+                continue;
+            std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+            const QByteArray request = readRequest(*socket);
+            {
+                QMutexLocker lock(&m_mutex);
+                m_requests.append(request);
+            }
+            if (m_mode == Close) {
+                socket->abort();
+            } else if (m_mode == NeverAnswer) {
+                held.push_back(std::move(socket));
+            } else {
+                socket->write("HTTP/1.1 " + QByteArray::number(m_status) + " Stub\r\nContent-Type: application/json\r\n"
+                              "Connection: close\r\nContent-Length: " + QByteArray::number(m_body.size()) + "\r\n\r\n"
+                              + m_body);
+                socket->waitForBytesWritten(2000);
+                socket->disconnectFromHost();
+                if (socket->state() != QAbstractSocket::UnconnectedState)
+                    socket->waitForDisconnected(2000);
+            }
+        }
+    }
+
+    QByteArray readRequest(QTcpSocket &socket)
+    {
+        QByteArray data;
+        for (int i = 0; i < 250 && !m_stop; ++i) { // at most 5 s
+            socket.waitForReadyRead(20);
+            data += socket.readAll();
+            const int end = data.indexOf("\r\n\r\n");
+            if (end < 0)
+                continue;
+            int length = 0;
+            for (const QByteArray &line : data.left(end).split('\n')) {
+                if (line.toLower().startsWith("content-length:"))
+                    length = line.mid(15).trimmed().toInt();
+            }
+            if (data.size() >= end + 4 + length)
+                break;
+        }
+        return data;
+    }
+
+    const Mode m_mode;
+    const int m_status;
+    const QByteArray m_body;
+    quint16 m_port = 0;
+    std::atomic<bool> m_stop{false};
+    mutable QMutex m_mutex;
+    QList<QByteArray> m_requests;
+    std::thread m_thread;
+};

@@ -1,0 +1,268 @@
+// The remote engine against a small HTTP server of the test's own on 127.0.0.1: what
+// the request carries, a good reply, and every way a server can fail us, each with
+// its error code, log line and prompt, and never a hang.
+
+#include "speech/sdkfeeder.h"
+#include "speech/speechlog.h"
+#include "speech/stubhttpserver.h"
+
+#include "recognition/speecherror.h"
+#include "recognition/speechsdk.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const char MAN[] = "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
+                   "result_type = plain, result_encoding = utf-8";
+const char ENG[] = "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
+                   "result_encoding = utf-8";
+const char CAN[] = "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
+                   "result_type = plain, result_encoding = utf-8";
+const char apiKey[] = "sk-test-5f2e9a";
+
+QByteArray recording()
+{
+    QFile file(QStringLiteral("/usr/share/pocketsphinx/test/data/cards/001.wav"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct Request
+{
+    QByteArray requestLine;
+    QMap<QByteArray, QByteArray> headers; // lower-case names
+    QMap<QByteArray, QByteArray> fields;  // multipart field name -> content
+    QMap<QByteArray, QByteArray> partHeaders;
+};
+
+Request parse(const QByteArray &raw)
+{
+    Request r;
+    const int end = raw.indexOf("\r\n\r\n");
+    const QList<QByteArray> lines = raw.left(end).split('\n');
+    r.requestLine = lines.value(0).trimmed();
+    for (int i = 1; i < lines.size(); ++i) {
+        const int colon = lines[i].indexOf(':');
+        if (colon > 0)
+            r.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+    }
+    QByteArray boundary = r.headers.value("content-type");
+    boundary = boundary.mid(boundary.indexOf("boundary=") + 9);
+    if (boundary.startsWith('"'))
+        boundary = boundary.mid(1, boundary.size() - 2);
+    const QByteArray body = raw.mid(end + 4);
+    const QByteArray delimiter = "--" + boundary;
+    int pos = body.indexOf(delimiter);
+    while (pos >= 0) {
+        const int start = pos + delimiter.size() + 2; // past "\r\n"
+        const int next = body.indexOf("\r\n" + delimiter, start);
+        if (next < 0)
+            break;
+        const QByteArray part = body.mid(start, next - start);
+        const int headerEnd = part.indexOf("\r\n\r\n");
+        const QByteArray headers = part.left(headerEnd);
+        const QRegularExpression nameRe(QStringLiteral("name=\"([^\"]+)\""));
+        const QByteArray name = nameRe.match(QString::fromUtf8(headers)).captured(1).toUtf8();
+        r.fields.insert(name, part.mid(headerEnd + 4));
+        r.partHeaders.insert(name, headers);
+        pos = next + 2;
+    }
+    return r;
+}
+
+// A work_dir whose speech.ini points the remote engine at the port.
+struct RemoteWorkDir
+{
+    QTemporaryDir dir;
+    QByteArray login;
+    RemoteWorkDir(quint16 port, const QByteArray &extra = QByteArray(), const QByteArray &timeout = "1")
+    {
+        QFile file(dir.filePath(QStringLiteral("speech.ini")));
+        if (file.open(QIODevice::WriteOnly))
+            file.write("engine = remote\nresult_timeout = 10\n[remote]\nurl = http://127.0.0.1:" + QByteArray::number(port)
+                       + "\nmodel = whisper-1\napi_key = " + apiKey + "\nconnect_timeout = 1\ntimeout = " + timeout
+                       + "\n" + extra);
+        login = "appid = 4d7c2a19, work_dir = " + dir.path().toUtf8();
+    }
+};
+
+void uploadWords(const QByteArray &login, const QByteArray &words)
+{
+    SpeechLogin(nullptr, nullptr, login.constData());
+    int error = 0;
+    SpeechUploadData("userwords", words.constData(), unsigned(words.size()), "sub = uup, dtt = userword", &error);
+    SpeechLogout();
+}
+} // namespace
+
+class RemoteEngineTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void requestAndReply()
+    {
+        StubHttpServer server(StubHttpServer::Answer, 200, R"({"text":"  go forward ten meters "})");
+        RemoteWorkDir work(server.port());
+        SpeechLog log;
+        uploadWords(work.login, R"({"userword":[{"name":"mine","words":["Ferrule","塔沃鼠标"]}]})");
+        const QByteArray audio = recording();
+        QVERIFY(audio.size() > 44);
+        const SdkRun run = recognizeThroughSdk(audio, ENG, 20, work.login.constData());
+        QCOMPARE(run.error, 0);
+        QCOMPARE(run.text, QByteArray("go forward ten meters"));
+
+        QCOMPARE(server.requests().size(), 1);
+        const Request r = parse(server.requests().first());
+        QCOMPARE(r.requestLine, QByteArray("POST /v1/audio/transcriptions HTTP/1.1"));
+        QCOMPARE(r.headers.value("authorization"), QByteArray("Bearer ") + apiKey);
+        QVERIFY(r.headers.value("content-type").startsWith("multipart/form-data"));
+        QCOMPARE(r.fields.value("model"), QByteArray("whisper-1"));
+        QCOMPARE(r.fields.value("language"), QByteArray("en"));
+        QCOMPARE(QString::fromUtf8(r.fields.value("prompt")), QStringLiteral("Ferrule, 塔沃鼠标"));
+        QCOMPARE(r.fields.value("response_format"), QByteArray("json"));
+        QVERIFY(r.partHeaders.value("file").contains("filename=\"record.wav\""));
+        const QByteArray file = r.fields.value("file");
+        QVERIFY(file.startsWith("RIFF"));
+        QCOMPARE(file.size(), audio.size());
+        QVERIFY(file.mid(44) == audio.mid(44)); // the samples, whole, under a header of our own
+
+        // The key is a secret: no log line shows it.
+        for (const QString &line : log.lines())
+            QVERIFY2(!line.contains(QLatin1String(apiKey)), qPrintable(line));
+    }
+
+    void languageField_data()
+    {
+        QTest::addColumn<QByteArray>("params");
+        QTest::addColumn<QByteArray>("extra");
+        QTest::addColumn<QByteArray>("language");
+        QTest::newRow("Mandarin") << QByteArray(MAN) << QByteArray() << QByteArray("zh");
+        QTest::newRow("Cantonese") << QByteArray(CAN) << QByteArray() << QByteArray("yue");
+        QTest::newRow("Cantonese as the server calls it") << QByteArray(CAN) << QByteArray("language.cantonese = zh\n")
+                                                           << QByteArray("zh");
+        QTest::newRow("unmapped language: the server guesses") << QByteArray("language = fr_fr") << QByteArray()
+                                                               << QByteArray();
+    }
+    void languageField()
+    {
+        QFETCH(QByteArray, params);
+        QFETCH(QByteArray, extra);
+        QFETCH(QByteArray, language);
+        StubHttpServer server(StubHttpServer::Answer, 200, R"({"text":"你好"})");
+        RemoteWorkDir work(server.port(), extra);
+        const SdkRun run = recognizeThroughSdk(recording(), params.constData(), 20, work.login.constData());
+        QCOMPARE(run.error, 0);
+        QCOMPARE(QString::fromUtf8(run.text), QStringLiteral("你好"));
+        QCOMPARE(server.requests().size(), 1);
+        const Request r = parse(server.requests().first());
+        QCOMPARE(r.fields.value("language"), language);
+        QCOMPARE(r.fields.contains("language"), !language.isEmpty());
+    }
+
+    void failures_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("logged");
+        QTest::addColumn<QString>("prompt");
+        QTest::newRow("401") << int(StubHttpServer::Answer) << 401
+                             << QByteArray(R"({"error":{"message":"Incorrect API key"}})") << SpeechError::ServerRejected
+                             << "refused the request with HTTP 401 (Incorrect API key)" << "语音服务拒绝了请求";
+        QTest::newRow("404") << int(StubHttpServer::Answer) << 404 << QByteArray("not found") << SpeechError::ServerRejected
+                             << "HTTP 404" << "语音服务拒绝了请求";
+        QTest::newRow("500") << int(StubHttpServer::Answer) << 500 << QByteArray() << SpeechError::ServerRejected
+                             << "HTTP 500" << "语音服务拒绝了请求";
+        QTest::newRow("reply never comes") << int(StubHttpServer::NeverAnswer) << 0 << QByteArray()
+                                           << SpeechError::ServerTimeout << "did not answer within 1 s"
+                                           << "语音服务没有响应";
+        QTest::newRow("malformed JSON") << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"text": "go)")
+                                        << SpeechError::BadReply << "is not JSON with a \"text\" string"
+                                        << "语音服务回复有误";
+        QTest::newRow("JSON without text") << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"txt":"go"})")
+                                           << SpeechError::BadReply << "starting {\"txt\"" << "语音服务回复有误";
+        QTest::newRow("text not a string") << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"text":5})")
+                                           << SpeechError::BadReply << "\"text\" string" << "语音服务回复有误";
+        QTest::newRow("connection closed") << int(StubHttpServer::Close) << 0 << QByteArray()
+                                           << SpeechError::ServerUnreachable << "cannot reach the speech server"
+                                           << "语音服务无法连接";
+    }
+    void failures()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, code);
+        QFETCH(QString, logged);
+        QFETCH(QString, prompt);
+        StubHttpServer server(StubHttpServer::Mode(mode), status, body);
+        RemoteWorkDir work(server.port());
+        SpeechLog log;
+        QElapsedTimer timer;
+        timer.start();
+        const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
+        QCOMPARE(run.error, code);
+        QCOMPARE(QByteArray(run.failedCall), QByteArray("RecogGetResult"));
+        QVERIFY(run.text.isEmpty());
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
+        QVERIFY(log.contains(QStringLiteral("127.0.0.1:%1").arg(server.port())));
+        QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(code)), prompt);
+    }
+
+    void closedPort()
+    {
+        quint16 port = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            port = probe.serverPort();
+        }
+        RemoteWorkDir work(port);
+        SpeechLog log;
+        const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
+        QCOMPARE(run.error, SpeechError::ServerUnreachable);
+        QVERIFY2(log.contains(QStringLiteral("cannot reach the speech server at http://127.0.0.1:%1").arg(port)),
+                 qPrintable(log.lines().join(QLatin1Char('\n'))));
+        QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(run.error)), QStringLiteral("语音服务无法连接"));
+    }
+
+    void abandonedRequestDoesNotHoldUpTheNext()
+    {
+        // A long total time-out; the caller gives up after its own polling time-out and
+        // ends the session: the next session must begin at once, not after 30 s.
+        StubHttpServer server(StubHttpServer::NeverAnswer);
+        RemoteWorkDir work(server.port(), QByteArray(), "30");
+        QCOMPARE(SpeechLogin(nullptr, nullptr, work.login.constData()), 0);
+        int error = -1;
+        const char *session = RecogSessionBegin(nullptr, ENG, &error);
+        QCOMPARE(error, 0);
+        int endpoint = 0;
+        int recognition = 0;
+        const QByteArray audio = recording();
+        QCOMPARE(RecogAudioWrite(session, audio.constData(), unsigned(audio.size()), 1, &endpoint, &recognition), 0);
+        QCOMPARE(RecogAudioWrite(session, nullptr, 0, SPEECH_AUDIO_LAST, &endpoint, &recognition), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, 5000);
+        QVERIFY(!RecogGetResult(session, &recognition, 0, &error));
+        QCOMPARE(recognition, int(SPEECH_REC_INCOMPLETE));
+        RecogSessionEnd(session, "");
+        SpeechLogout();
+
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(SpeechLogin(nullptr, nullptr, work.login.constData()), 0);
+        session = RecogSessionBegin(nullptr, ENG, &error);
+        QCOMPARE(error, 0);
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        RecogSessionEnd(session, "");
+        SpeechLogout();
+    }
+};
+
+QTEST_GUILESS_MAIN(RemoteEngineTest)
+#include "tst_remoteengine.moc"

@@ -34,7 +34,6 @@ const char userWordsParams[] = "sub = uup, dtt = userword";
 const char userWordsPath[] = "./userwords.txt";
 const char audioPath[] = "./record.wav";
 
-constexpr int resultBufferSize = 4096;
 constexpr int hintBufferSize = 100;
 // 200 ms of 16 kHz 16-bit mono audio.
 constexpr unsigned int blockSize = 6400;
@@ -172,142 +171,151 @@ int QuilletIat::uploadUserWords()
 
 void QuilletIat::transcribe(const char *path, const char *params)
 {
-    char result[resultBufferSize];
     char hints[hintBufferSize];
-    memset(result, 0, sizeof result);
     memset(hints, 0, sizeof hints);
     const char *sessionId = nullptr;
-    int endpointStatus = 0;
-    int recogStatus = 0;
+    // Every way out ends the session, with a null id when none began.
+    if (path)
+        recognizeFile(path, params, &sessionId);
+    RecogSessionEnd(sessionId, hints);
+}
+
+void QuilletIat::recognizeFile(const char *path, const char *params, const char **sessionId)
+{
+    FilePtr file(fopen(path, "rb"));
+    if (!file) {
+        qDebug() << "open audioFile failed !n";
+        return;
+    }
+    const long length = fileLength(file.get());
+    std::unique_ptr<char[]> audio;
+    if (length >= 0)
+        audio.reset(new (std::nothrow) char[length > 0 ? length : 1]);
+    if (!audio) {
+        qDebug() << "out of memory !";
+        return;
+    }
+    if (fread(audio.get(), 1, length, file.get()) != static_cast<size_t>(length)) {
+        qDebug() << "read audioFile error!";
+        return;
+    }
+
+    qDebug() << "Start Quillet Auto Transform ...";
     int errorCode = 0;
-    long totalLength = 0;
+    *sessionId = RecogSessionBegin(nullptr, params, &errorCode);
+    if (errorCode != SPEECH_SUCCESS) {
+        qDebug() << "RecogSessionBegin failed !";
+        noteFailure(errorCode);
+        return;
+    }
+
+    ResultText text;
+    int recogStatus = 0;
+    if (!sendAudio(*sessionId, audio.get(), length, &text, &recogStatus))
+        return;
+    if (!awaitResult(*sessionId, &text, recogStatus))
+        return;
+    dispatch(text.buffer);
+}
+
+bool QuilletIat::sendAudio(const char *sessionId, const char *audio, long length, ResultText *text,
+                           int *recogStatus)
+{
+    const int blockPauseMs = SpeechBlockPauseMs();
+    int endpointStatus = 0;
     long offset = 0;
-
-    // Every way out of the steps below ends the session, with a null id when
-    // none began. The file and its buffer are freed first, as the lambda returns.
-    [&] {
-        if (!path)
-            return;
-        FilePtr file(fopen(path, "rb"));
-        if (!file) {
-            qDebug() << "open audioFile failed !n";
-            return;
-        }
-        const long length = fileLength(file.get());
-        std::unique_ptr<char[]> audio;
-        if (length >= 0)
-            audio.reset(new (std::nothrow) char[length > 0 ? length : 1]);
-        if (!audio) {
-            qDebug() << "out of memory !";
-            return;
-        }
-        if (fread(audio.get(), 1, length, file.get()) != static_cast<size_t>(length)) {
-            qDebug() << "read audioFile error!";
-            return;
-        }
-
-        // Appends a fragment, or refuses it when the text would fill the buffer.
-        auto collect = [&](const char *fragment) {
-            if (!fragment)
-                return true;
-            const long fragmentLength = static_cast<long>(strlen(fragment));
-            if (totalLength + fragmentLength >= resultBufferSize) {
-                qDebug() << "no enough buffer for rec_result !";
-                return false;
-            }
-            // The buffer was zero-filled, so the text stays NUL-terminated.
-            memcpy(result + totalLength, fragment, static_cast<size_t>(fragmentLength));
-            totalLength += fragmentLength;
-            return true;
-        };
-
-        qDebug() << "Start Quillet Auto Transform ...";
-        sessionId = RecogSessionBegin(nullptr, params, &errorCode);
-        if (errorCode != SPEECH_SUCCESS) {
-            qDebug() << "RecogSessionBegin failed !";
-            noteFailure(errorCode);
-            return;
-        }
-
-        const int blockPauseMs = SpeechBlockPauseMs();
-        long remaining = length;
-        for (;;) {
-            long size = blockSize;
-            if (remaining < 2 * static_cast<long>(blockSize))
-                size = remaining;
-            if (size <= 0)
-                break;
-            const int audioStatus = offset == 0 ? SPEECH_AUDIO_FIRST : SPEECH_AUDIO_CONTINUE;
-            const int written = RecogAudioWrite(sessionId, audio.get() + offset,
-                                                static_cast<unsigned int>(size), audioStatus,
-                                                &endpointStatus, &recogStatus);
-            if (written != SPEECH_SUCCESS) {
-                qDebug() << "RecogAudioWrite failed !";
-                noteFailure(written);
-                return;
-            }
-            offset += size;
-            remaining -= size;
-            if (recogStatus == SPEECH_REC_RESULT_READY) {
-                const char *fragment = RecogGetResult(sessionId, &recogStatus, 0, &errorCode);
-                if (errorCode != SPEECH_SUCCESS) {
-                    qDebug() << "RecogGetResult failed !";
-                    noteFailure(errorCode);
-                    return;
-                }
-                if (!collect(fragment))
-                    return;
-            }
-            if (endpointStatus == SPEECH_EP_AFTER_SPEECH)
-                break;
-            if (blockPauseMs > 0)
-                QThread::msleep(static_cast<unsigned long>(blockPauseMs));
-        }
-
-        const int written =
-            RecogAudioWrite(sessionId, nullptr, 0, SPEECH_AUDIO_LAST, &endpointStatus, &recogStatus);
+    long remaining = length;
+    for (;;) {
+        // The last block takes the rest: between 6400 and 12799 bytes, or the
+        // whole of a shorter file.
+        long size = blockSize;
+        if (remaining < 2 * static_cast<long>(blockSize))
+            size = remaining;
+        if (size <= 0)
+            break;
+        const int audioStatus = offset == 0 ? SPEECH_AUDIO_FIRST : SPEECH_AUDIO_CONTINUE;
+        const int written = RecogAudioWrite(sessionId, audio + offset, static_cast<unsigned int>(size),
+                                            audioStatus, &endpointStatus, recogStatus);
         if (written != SPEECH_SUCCESS) {
             qDebug() << "RecogAudioWrite failed !";
             noteFailure(written);
-            return;
+            return false;
         }
+        offset += size;
+        remaining -= size;
+        if (*recogStatus == SPEECH_REC_RESULT_READY && !fetchResult(sessionId, text, recogStatus))
+            return false;
+        if (endpointStatus == SPEECH_EP_AFTER_SPEECH)
+            break;
+        if (blockPauseMs > 0)
+            QThread::msleep(static_cast<unsigned long>(blockPauseMs));
+    }
 
-        // A service that never completes must not freeze the program for good.
-        const int timeoutMs = SpeechResultTimeoutMs();
-        QElapsedTimer polling;
-        polling.start();
-        while (recogStatus != SPEECH_REC_COMPLETE) {
-            if (polling.elapsed() >= timeoutMs) {
-                qDebug().noquote() << QStringLiteral("RecogGetResult timed out after %1 s !")
-                                          .arg(timeoutMs / 1000.0);
-                return;
-            }
-            const char *fragment = RecogGetResult(sessionId, &recogStatus, 0, &errorCode);
-            if (errorCode != SPEECH_SUCCESS) {
-                qDebug() << "RecogGetResult failed !";
-                noteFailure(errorCode);
-                return;
-            }
-            if (!collect(fragment))
-                return;
-            // The pause only spaces the queries; none follows the last one.
-            if (recogStatus != SPEECH_REC_COMPLETE)
-                QThread::msleep(pollPauseMs);
+    const int written =
+        RecogAudioWrite(sessionId, nullptr, 0, SPEECH_AUDIO_LAST, &endpointStatus, recogStatus);
+    if (written != SPEECH_SUCCESS) {
+        qDebug() << "RecogAudioWrite failed !";
+        noteFailure(written);
+        return false;
+    }
+    return true;
+}
+
+bool QuilletIat::awaitResult(const char *sessionId, ResultText *text, int recogStatus)
+{
+    // A service that never completes must not freeze the program for good.
+    const int timeoutMs = SpeechResultTimeoutMs();
+    QElapsedTimer polling;
+    polling.start();
+    while (recogStatus != SPEECH_REC_COMPLETE) {
+        if (polling.elapsed() >= timeoutMs) {
+            qDebug().noquote()
+                << QStringLiteral("RecogGetResult timed out after %1 s !").arg(timeoutMs / 1000.0);
+            return false;
         }
+        if (!fetchResult(sessionId, text, &recogStatus))
+            return false;
+        // The pause only spaces the queries; none follows the last one.
+        if (recogStatus != SPEECH_REC_COMPLETE)
+            QThread::msleep(pollPauseMs);
+    }
+    return true;
+}
 
-        SettingsMap &settings = *settingsMap();
-        if (settings[SettingKey::TypingModel] == 1)
-            typeText(result);
-        if (settings[SettingKey::IntelligenceModel] == 1)
-            interpretCommand(result);
-        const QString rule(61, QLatin1Char('='));
-        qDebug() << "Quillet Auto Transform end !";
-        qDebug().noquote() << rule;
-        qDebug().noquote() << QString::fromUtf8(result);
-        qDebug().noquote() << rule;
-    }();
+bool QuilletIat::fetchResult(const char *sessionId, ResultText *text, int *recogStatus)
+{
+    int errorCode = 0;
+    const char *fragment = RecogGetResult(sessionId, recogStatus, 0, &errorCode);
+    if (errorCode != SPEECH_SUCCESS) {
+        qDebug() << "RecogGetResult failed !";
+        noteFailure(errorCode);
+        return false;
+    }
+    if (!fragment)
+        return true;
+    const long fragmentLength = static_cast<long>(strlen(fragment));
+    if (text->length + fragmentLength >= resultBufferSize) {
+        qDebug() << "no enough buffer for rec_result !";
+        return false;
+    }
+    // The buffer was zero-filled, so the text stays NUL-terminated.
+    memcpy(text->buffer + text->length, fragment, static_cast<size_t>(fragmentLength));
+    text->length += fragmentLength;
+    return true;
+}
 
-    RecogSessionEnd(sessionId, hints);
+void QuilletIat::dispatch(const char *text)
+{
+    SettingsMap &settings = *settingsMap();
+    if (settings[SettingKey::TypingModel] == 1)
+        typeText(text);
+    if (settings[SettingKey::IntelligenceModel] == 1)
+        interpretCommand(text);
+    const QString rule(61, QLatin1Char('='));
+    qDebug() << "Quillet Auto Transform end !";
+    qDebug().noquote() << rule;
+    qDebug().noquote() << QString::fromUtf8(text);
+    qDebug().noquote() << rule;
 }
 
 void QuilletIat::typeText(const char *utf8)

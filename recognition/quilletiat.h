@@ -42,6 +42,23 @@ public:
     static Actions &actions();
 
 private:
+    // The text of one transcription: a zero-filled buffer of 4096 bytes that
+    // takes at most 4095, so it always ends in a NUL.
+    static constexpr long resultBufferSize = 4096;
+    struct ResultText
+    {
+        char buffer[resultBufferSize] = {};
+        long length = 0;
+    };
+
+    // The steps of transcribe; false ends the run without dispatching.
+    void recognizeFile(const char *path, const char *params, const char **sessionId);
+    bool sendAudio(const char *sessionId, const char *audio, long length, ResultText *text,
+                   int *recogStatus);
+    bool awaitResult(const char *sessionId, ResultText *text, int recogStatus);
+    bool fetchResult(const char *sessionId, ResultText *text, int *recogStatus);
+    void dispatch(const char *text);
+
     // Remembers what to tell the user when a failed SDK call means speech
     // recognition is unavailable; only the first such failure of a run counts.
     void noteFailure(int errorCode);

@@ -25,8 +25,11 @@ void TestStartup::firstStartCreatesConfigAndSecondStartEnds()
     first.setWorkingDirectory(runDir.path());
     first.start(QStringLiteral(FERRULE_PROGRAM), QStringList());
     QVERIFY(first.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime.path() + "/KestrelFerrule"), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(QFile::exists(runtime.path() + "/KestrelFerrule"),
+                              first.readAllStandardError().right(3000).constData(), 20000);
 
+    // The guard listens before the configuration is written; the file appears whole.
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runDir.filePath("config.txt")), 10000);
     QFile file(runDir.filePath("config.txt"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
@@ -38,11 +41,11 @@ void TestStartup::firstStartCreatesConfigAndSecondStartEnds()
     second.setProcessEnvironment(env);
     second.setWorkingDirectory(otherDir.path());
     second.start(QStringLiteral(FERRULE_PROGRAM), {"again"});
-    QVERIFY(second.waitForFinished(15000));
+    QVERIFY2(second.waitForFinished(20000), second.readAllStandardError().right(3000).constData());
     QCOMPARE(second.exitCode(), 0);
     QVERIFY(!QFile::exists(otherDir.filePath("config.txt")));
 
-    QCOMPARE(first.state(), QProcess::Running);
+    QVERIFY2(first.state() == QProcess::Running, first.readAllStandardError().right(3000).constData());
     first.terminate();
     QVERIFY(first.waitForFinished(10000));
 }

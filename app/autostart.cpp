@@ -42,8 +42,8 @@ QString quoteExecArgument(const QString &argument)
 {
     QString quoted = QStringLiteral("\"");
     for (const QChar c : argument) {
-        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$')
-            || c == QLatin1Char('\\'))
+        if (c == QLatin1Char('"') || c == QLatin1Char('`') || c == QLatin1Char('$') ||
+            c == QLatin1Char('\\'))
             quoted += QLatin1Char('\\');
         if (c == QLatin1Char('%'))
             quoted += QLatin1Char('%');
@@ -93,8 +93,8 @@ void setAutoStart(bool enable)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return;
-    file.write(autoStartEntryText(QCoreApplication::applicationFilePath(), QDir::currentPath())
-                   .toUtf8());
+    file.write(
+        autoStartEntryText(QCoreApplication::applicationFilePath(), QDir::currentPath()).toUtf8());
     file.commit();
 }
 

@@ -5,9 +5,9 @@
 // What the user is told after a pass. Each is reported once per change.
 struct ConnectionChanges
 {
-    bool detected = false; // both parts present, not so at the pass before
+    bool detected = false;      // both parts present, not so at the pass before
     bool interfaceLost = false; // interface missing, present at the pass before
-    bool deviceLost = false; // device missing, present at the pass before
+    bool deviceLost = false;    // device missing, present at the pass before
 };
 
 // Compares each pass with the one before it. The run starts as if the pass

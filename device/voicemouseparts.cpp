@@ -7,8 +7,8 @@ bool matchesMouseInterface(const QByteArray &hardwareId)
 
 bool matchesMouseDevice(const QByteArray &hardwareId)
 {
-    return hardwareId.contains("VID_04D9&PID_A09F&REV_0237") && hardwareId.contains("USB")
-        && hardwareId.size() == 30;
+    return hardwareId.contains("VID_04D9&PID_A09F&REV_0237") && hardwareId.contains("USB") &&
+           hardwareId.size() == 30;
 }
 
 VoiceMouseParts findVoiceMouseParts(const QVector<QByteArrayList> &nodes)

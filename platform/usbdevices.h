@@ -31,6 +31,11 @@ public:
 // When the list may be kept between calls: only a udev daemon broadcasts the
 // changes, so without one (a container, a minimal system) every call reads
 // the whole list again.
-enum class UsbChangeWatch { WhenUdevRuns, Always, Never };
+enum class UsbChangeWatch
+{
+    WhenUdevRuns,
+    Always,
+    Never
+};
 
 std::unique_ptr<UsbDevices> createUsbDevices(UsbChangeWatch watch = UsbChangeWatch::WhenUdevRuns);

@@ -8,12 +8,12 @@
 
 #include "device/recordingmonitor.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QApplication>
 
 #include <algorithm>
 #include <functional>
@@ -23,7 +23,8 @@ namespace {
 const char bus[] = "/sys/devices/pci0000:00/0000:00:14.0/usb1";
 
 // Median time of one call in nanoseconds.
-double medianNanoseconds(int rounds, const std::function<void()> &before, const std::function<void()> &work)
+double medianNanoseconds(int rounds, const std::function<void()> &before,
+                         const std::function<void()> &work)
 {
     QVector<qint64> times;
     times.reserve(rounds);
@@ -45,19 +46,19 @@ QByteArray tree300(int *nodes)
 {
     QByteArray text;
     *nodes = 0;
-    auto device = [&](const QByteArray &path, const char *vendor, const char *product, const char *revision,
-                      int interfaces) {
-        text += "P: " + path + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vendor
-            + "\nA: idProduct=" + product + "\nA: bcdDevice=" + revision
-            + "\nA: bNumInterfaces= " + QByteArray::number(interfaces) + "\n\n";
+    auto device = [&](const QByteArray &path, const char *vendor, const char *product,
+                      const char *revision, int interfaces) {
+        text += "P: " + path + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vendor +
+                "\nA: idProduct=" + product + "\nA: bcdDevice=" + revision +
+                "\nA: bNumInterfaces= " + QByteArray::number(interfaces) + "\n\n";
         ++*nodes;
         QByteArray name = path.mid(path.lastIndexOf('/') + 1);
         if (name.startsWith("usb"))
             name = name.mid(3) + "-0";
         for (int i = 0; i < interfaces; ++i) {
-            text += "P: " + path + '/' + name + ":1." + QByteArray::number(i)
-                + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber=0"
-                + QByteArray::number(i) + "\n\n";
+            text += "P: " + path + '/' + name + ":1." + QByteArray::number(i) +
+                    "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber=0" +
+                    QByteArray::number(i) + "\n\n";
             ++*nodes;
         }
     };
@@ -77,7 +78,7 @@ QByteArray tree300(int *nodes)
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv); // the monitor is a widget
-    QTemporaryDir runDir; // the monitor's config.txt goes here
+    QTemporaryDir runDir;         // the monitor's config.txt goes here
     QDir::setCurrent(runDir.path());
     QTextStream out(stdout);
 
@@ -88,8 +89,8 @@ int main(int argc, char *argv[])
         RecordingMonitor rereading(createUsbDevices(UsbChangeWatch::Never));
         const double ownFull = medianNanoseconds(200, nullptr, [&] { rereading.scanDevices(); });
         const int count = createUsbDevices(UsbChangeWatch::Never)->presentDevices().nodes.size();
-        out << "device_pass_own nodes=" << count << " pass_us=" << own / 1000 << " full_us=" << ownFull / 1000
-            << '\n';
+        out << "device_pass_own nodes=" << count << " pass_us=" << own / 1000
+            << " full_us=" << ownFull / 1000 << '\n';
     }
 
     UMockdevTestbed *testbed = umockdev_testbed_new();
@@ -113,9 +114,9 @@ int main(int argc, char *argv[])
     const double full = medianNanoseconds(50, nullptr, [&] { rereading.scanDevices(); });
     const int seen = createUsbDevices(UsbChangeWatch::Never)->presentDevices().nodes.size();
 
-    out << "device_pass mock_nodes=" << nodes << " seen=" << seen << " unchanged_us=" << unchanged / 1000
-        << " changed_ms=" << changed / 1e6 << " full_300_ms=" << full / 1e6
-        << " prompts=" << kept.prompts.join(',') << '\n';
+    out << "device_pass mock_nodes=" << nodes << " seen=" << seen
+        << " unchanged_us=" << unchanged / 1000 << " changed_ms=" << changed / 1e6
+        << " full_300_ms=" << full / 1e6 << " prompts=" << kept.prompts.join(',') << '\n';
     g_object_unref(testbed);
     return 0;
 }

@@ -27,8 +27,7 @@ struct UdevUnref
     void operator()(udev_monitor *handle) const { udev_monitor_unref(handle); }
     void operator()(udev_device *handle) const { udev_device_unref(handle); }
 };
-template <typename T>
-using UdevPtr = std::unique_ptr<T, UdevUnref>;
+template <typename T> using UdevPtr = std::unique_ptr<T, UdevUnref>;
 
 struct DirClose
 {
@@ -78,7 +77,7 @@ QByteArray hex4(unsigned value)
 
 struct UsbDeviceIds
 {
-    QByteArray withRevision; // USB\VID_xxxx&PID_xxxx&REV_xxxx
+    QByteArray withRevision;    // USB\VID_xxxx&PID_xxxx&REV_xxxx
     QByteArray withoutRevision; // USB\VID_xxxx&PID_xxxx
     unsigned interfaceCount = 0;
 };
@@ -86,8 +85,9 @@ struct UsbDeviceIds
 bool readDeviceIds(int bus, const QByteArray &name, UsbDeviceIds *ids)
 {
     unsigned vendor, product, revision;
-    if (!readNumber(bus, name, "idVendor", 16, &vendor) || !readNumber(bus, name, "idProduct", 16, &product)
-        || !readNumber(bus, name, "bcdDevice", 16, &revision))
+    if (!readNumber(bus, name, "idVendor", 16, &vendor) ||
+        !readNumber(bus, name, "idProduct", 16, &product) ||
+        !readNumber(bus, name, "bcdDevice", 16, &revision))
         return false;
     ids->withoutRevision = "USB\\VID_" + hex4(vendor) + "&PID_" + hex4(product);
     ids->withRevision = ids->withoutRevision + "&REV_" + hex4(revision);
@@ -110,8 +110,9 @@ public:
     {
         // Only udevd broadcasts on the "udev" group; without it a monitor
         // stays silent and a kept list would never be renewed.
-        const bool watchable = watch == UsbChangeWatch::Always
-            || (watch == UsbChangeWatch::WhenUdevRuns && access("/run/udev/control", F_OK) == 0);
+        const bool watchable =
+            watch == UsbChangeWatch::Always ||
+            (watch == UsbChangeWatch::WhenUdevRuns && access("/run/udev/control", F_OK) == 0);
         if (!watchable)
             return;
         context.reset(udev_new());
@@ -119,9 +120,9 @@ public:
             return;
         // Subscribed before the first read, so nothing between the two is missed.
         monitor.reset(udev_monitor_new_from_netlink(context.get(), "udev"));
-        if (monitor
-            && (udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "usb", nullptr) < 0
-                || udev_monitor_enable_receiving(monitor.get()) < 0))
+        if (monitor &&
+            (udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "usb", nullptr) < 0 ||
+             udev_monitor_enable_receiving(monitor.get()) < 0))
             monitor.reset();
     }
 
@@ -189,7 +190,8 @@ private:
         return list;
     }
 
-    static QByteArrayList nodeIds(int bus, const BusNode &node, QHash<QByteArray, UsbDeviceIds> *devices)
+    static QByteArrayList nodeIds(int bus, const BusNode &node,
+                                  QHash<QByteArray, UsbDeviceIds> *devices)
     {
         // Interfaces are the nodes named "<device port>:<configuration>.<interface>".
         if (!node.name.contains(':')) {
@@ -203,8 +205,8 @@ private:
         // Windows lists interfaces as nodes of their own only for composite
         // devices; a single-interface device is just the device.
         unsigned number;
-        if (device == devices->cend() || device->interfaceCount <= 1
-            || !readNumber(bus, node.name, "bInterfaceNumber", 16, &number))
+        if (device == devices->cend() || device->interfaceCount <= 1 ||
+            !readNumber(bus, node.name, "bInterfaceNumber", 16, &number))
             return {};
         char text[8];
         std::snprintf(text, sizeof text, "&MI_%02X", number);

@@ -27,8 +27,8 @@ int main(int argc, char *argv[])
         QFile report(qEnvironmentVariable("FERRULE_AUTOSTART_REPORT"));
         if (!report.open(QIODevice::WriteOnly))
             return 2;
-        report.write((QCoreApplication::applicationFilePath() + '\n' + QDir::currentPath() + '\n'
-                      + QString::number(arguments.size() - 1) + '\n')
+        report.write((QCoreApplication::applicationFilePath() + '\n' + QDir::currentPath() + '\n' +
+                      QString::number(arguments.size() - 1) + '\n')
                          .toUtf8());
     }
     return 0;

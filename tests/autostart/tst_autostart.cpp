@@ -49,7 +49,8 @@ private slots:
         entry = configHome + QStringLiteral("/autostart/Talvox.desktop");
         environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
-        environment.insert(QStringLiteral("HOME"), root.filePath(QStringLiteral("home %1").arg(round)));
+        environment.insert(QStringLiteral("HOME"),
+                           root.filePath(QStringLiteral("home %1").arg(round)));
     }
 
     // The session must start the registering program in the folder it was
@@ -59,15 +60,24 @@ private slots:
         QTest::addColumn<QString>("programFolder");
         QTest::addColumn<QString>("workFolder");
 
-        QTest::newRow("plain") << "bin" << "run";
-        QTest::newRow("blanks") << "Program Files/Ferrule" << "my run dir";
-        QTest::newRow("dollar") << "price $HOME" << "$PWD";
-        QTest::newRow("double quote") << "say \"hi\"" << "quote\"d";
-        QTest::newRow("backslash") << "back\\slash" << "back\\slash run";
-        QTest::newRow("backtick") << "tick `id`" << "run `id`";
-        QTest::newRow("leading blank") << " lead" << " lead run";
-        QTest::newRow("semicolon and hash") << "a;b#c" << "x;y#z";
-        QTest::newRow("non-ASCII") << "程序" << "运行";
+        QTest::newRow("plain") << "bin"
+                               << "run";
+        QTest::newRow("blanks") << "Program Files/Ferrule"
+                                << "my run dir";
+        QTest::newRow("dollar") << "price $HOME"
+                                << "$PWD";
+        QTest::newRow("double quote") << "say \"hi\""
+                                      << "quote\"d";
+        QTest::newRow("backslash") << "back\\slash"
+                                   << "back\\slash run";
+        QTest::newRow("backtick") << "tick `id`"
+                                  << "run `id`";
+        QTest::newRow("leading blank") << " lead"
+                                       << " lead run";
+        QTest::newRow("semicolon and hash") << "a;b#c"
+                                            << "x;y#z";
+        QTest::newRow("non-ASCII") << "程序"
+                                   << "运行";
     }
 
     void entryStartsTheProgramWhereItRegistered()
@@ -181,10 +191,14 @@ private slots:
     {
         QTest::addColumn<QString>("xdgConfigHome"); // "-": unset
         QTest::addColumn<QString>("expectedUnderHome");
-        QTest::newRow("set") << "" << "";
-        QTest::newRow("unset") << "-" << ".config/autostart/Talvox.desktop";
-        QTest::newRow("empty") << "" << ".config/autostart/Talvox.desktop";
-        QTest::newRow("relative is ignored") << "relative/config" << ".config/autostart/Talvox.desktop";
+        QTest::newRow("set") << ""
+                             << "";
+        QTest::newRow("unset") << "-"
+                               << ".config/autostart/Talvox.desktop";
+        QTest::newRow("empty") << ""
+                               << ".config/autostart/Talvox.desktop";
+        QTest::newRow("relative is ignored") << "relative/config"
+                                             << ".config/autostart/Talvox.desktop";
     }
 
     void configFolder()
@@ -227,8 +241,8 @@ private:
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(workDir);
         process.start(program, {mode});
-        return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit
-            && process.exitCode() == 0;
+        return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
     }
 
     void validate()
@@ -237,7 +251,8 @@ private:
         validator.start(QStringLiteral("desktop-file-validate"), {entry});
         QVERIFY(validator.waitForFinished(30000));
         const QByteArray complaints = validator.readAll();
-        QVERIFY2(validator.exitCode() == 0 && !complaints.contains("error"), complaints.constData());
+        QVERIFY2(validator.exitCode() == 0 && !complaints.contains("error"),
+                 complaints.constData());
     }
 
     // Starts the entry as a desktop session would (GLib's launcher) and

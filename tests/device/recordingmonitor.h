@@ -12,7 +12,8 @@
 class RecordingMonitor : public DeviceManagement
 {
 public:
-    explicit RecordingMonitor(std::unique_ptr<UsbDevices> devices) : DeviceManagement(std::move(devices))
+    explicit RecordingMonitor(std::unique_ptr<UsbDevices> devices)
+        : DeviceManagement(std::move(devices))
     {
         findChild<QTimer *>()->stop();
     }

@@ -15,7 +15,8 @@ namespace {
 
 using Pass = QVector<QByteArrayList>;
 
-const QByteArrayList mouseInterface{"USB\\VID_0D8C&PID_0132&REV_0100&MI_00", "USB\\VID_0D8C&PID_0132&MI_00"};
+const QByteArrayList mouseInterface{"USB\\VID_0D8C&PID_0132&REV_0100&MI_00",
+                                    "USB\\VID_0D8C&PID_0132&MI_00"};
 const QByteArrayList mouseDevice{"USB\\VID_04D9&PID_A09F&REV_0237", "USB\\VID_04D9&PID_A09F"};
 const QByteArrayList soundCard{"USB\\VID_0D8C&PID_0132&REV_0100", "USB\\VID_0D8C&PID_0132"};
 const QByteArrayList rootHub{"USB\\VID_1D6B&PID_0002&REV_0601", "USB\\VID_1D6B&PID_0002"};
@@ -114,17 +115,18 @@ private slots:
             << QVector<int>{1, 0, 1, untouched, untouched};
         QTest::newRow("device missing for exactly one pass")
             << QVector<Pass>{both, interfaceOnly, both, both}
-            << QStringList{detected, deviceLost, detected, ""} << QVector<int>{1, untouched, 1, untouched};
+            << QStringList{detected, deviceLost, detected, ""}
+            << QVector<int>{1, untouched, 1, untouched};
         QTest::newRow("interface missing for several passes")
             << QVector<Pass>{both, deviceOnly, deviceOnly, deviceOnly, both}
             << QStringList{detected, interfaceLost, "", "", detected}
             << QVector<int>{1, 0, untouched, untouched, 1};
         QTest::newRow("only the device at first, interface added")
-            << QVector<Pass>{deviceOnly, deviceOnly, both} << QStringList{interfaceLost, "", detected}
-            << QVector<int>{0, untouched, 1};
+            << QVector<Pass>{deviceOnly, deviceOnly, both}
+            << QStringList{interfaceLost, "", detected} << QVector<int>{0, untouched, 1};
         QTest::newRow("only the interface at first, device added")
-            << QVector<Pass>{interfaceOnly, interfaceOnly, both} << QStringList{deviceLost, "", detected}
-            << QVector<int>{untouched, untouched, 1};
+            << QVector<Pass>{interfaceOnly, interfaceOnly, both}
+            << QStringList{deviceLost, "", detected} << QVector<int>{untouched, untouched, 1};
         QTest::newRow("two nodes match the interface pattern")
             << QVector<Pass>{{mouseInterface, mouseInterface, mouseDevice}} << QStringList{detected}
             << QVector<int>{1};
@@ -135,16 +137,20 @@ private slots:
             << QVector<Pass>{{mouseInterface, {"USB\\VID_04D9&PID_A09F&REV_0237&MI_00"}}}
             << QStringList{deviceLost} << QVector<int>{untouched};
         QTest::newRow("device pattern only in the second hardware ID")
-            << QVector<Pass>{{mouseInterface, {"USB\\VID_1234&PID_0001&REV_0001", mouseDevice.first()}}}
+            << QVector<Pass>{{mouseInterface,
+                              {"USB\\VID_1234&PID_0001&REV_0001", mouseDevice.first()}}}
             << QStringList{deviceLost} << QVector<int>{untouched};
         QTest::newRow("interface pattern only in the second hardware ID")
-            << QVector<Pass>{{{"USB\\VID_1234&PID_0001&REV_0001", mouseInterface.first()}, mouseDevice}}
+            << QVector<Pass>{{{"USB\\VID_1234&PID_0001&REV_0001", mouseInterface.first()},
+                              mouseDevice}}
             << QStringList{interfaceLost} << QVector<int>{0};
         QTest::newRow("patterns without the USB bus")
-            << QVector<Pass>{{{"HID\\VID_0D8C&PID_0132&REV_0100&MI_00"}, {"HID\\VID_04D9&PID_A09F&REV_0237"}}}
+            << QVector<Pass>{{{"HID\\VID_0D8C&PID_0132&REV_0100&MI_00"},
+                              {"HID\\VID_04D9&PID_A09F&REV_0237"}}}
             << QStringList{bothLost} << QVector<int>{0};
         QTest::newRow("patterns are case-sensitive")
-            << QVector<Pass>{{{"USB\\VID_0d8c&PID_0132&REV_0100&MI_00"}, {"USB\\VID_04d9&PID_A09F&REV_0237"}}}
+            << QVector<Pass>{{{"USB\\VID_0d8c&PID_0132&REV_0100&MI_00"},
+                              {"USB\\VID_04d9&PID_A09F&REV_0237"}}}
             << QStringList{bothLost} << QVector<int>{0};
         QTest::newRow("device pattern behind a longer bus name")
             << QVector<Pass>{{mouseInterface, {"USBSTOR\\VID_04D9&PID_A09F&REV_0237"}}}
@@ -176,7 +182,8 @@ private slots:
                      qPrintable(where + ": " + monitor.prompts.join('|')));
             QVERIFY2(connectSetting() == expectedSetting.at(i), qPrintable(where));
             // Saved exactly when written.
-            QVERIFY2(QFile::exists(QStringLiteral("config.txt")) == (expectedSetting.at(i) != untouched),
+            QVERIFY2(QFile::exists(QStringLiteral("config.txt")) ==
+                         (expectedSetting.at(i) != untouched),
                      qPrintable(where));
             if (expectedSetting.at(i) != untouched) {
                 SettingsMap saved;
@@ -188,7 +195,8 @@ private slots:
 
     void settingWrittenAfterItsPrompt()
     {
-        RecordingMonitor monitor(std::make_unique<RecordedDevices>(QVector<UsbDeviceList>{listOf(both), listOf(neither)}));
+        RecordingMonitor monitor(std::make_unique<RecordedDevices>(
+            QVector<UsbDeviceList>{listOf(both), listOf(neither)}));
         QVector<int> seenDuringPrompt;
         monitor.duringPrompt = [&] { seenDuringPrompt << connectSetting(); };
         monitor.scanDevices();
@@ -209,8 +217,10 @@ private slots:
         QTest::newRow("no list") << true << false << Pass{} << QStringList{"Get classdev failed !"}
                                  << QStringList{interfaceLost, deviceLost};
         QTest::newRow("walk ended early, what was read counts")
-            << false << true << both << QStringList{"Enum alldev failed !"} << QStringList{detected};
-        QTest::newRow("no failure") << false << false << both << QStringList{} << QStringList{detected};
+            << false << true << both << QStringList{"Enum alldev failed !"}
+            << QStringList{detected};
+        QTest::newRow("no failure")
+            << false << false << both << QStringList{} << QStringList{detected};
     }
 
     void failuresAreLogged()
@@ -230,7 +240,8 @@ private slots:
             LogCapture log;
             monitor.scanDevices();
             for (const QString &line : log.lines)
-                if (line.contains(QLatin1String("failed !")) && !line.contains(QLatin1String("open file")))
+                if (line.contains(QLatin1String("failed !")) &&
+                    !line.contains(QLatin1String("open file")))
                     failures << line;
         }
         QCOMPARE(failures, expectedLog);
@@ -241,7 +252,8 @@ private slots:
     // start a second pass inside the first.
     void noPassInsideAPass()
     {
-        auto devices = std::make_unique<RecordedDevices>(QVector<UsbDeviceList>{listOf(neither), listOf(both)});
+        auto devices = std::make_unique<RecordedDevices>(
+            QVector<UsbDeviceList>{listOf(neither), listOf(both)});
         RecordedDevices *recorded = devices.get();
         RecordingMonitor monitor(std::move(devices));
         monitor.duringPrompt = [&] { monitor.scanDevices(); };
@@ -260,7 +272,8 @@ private slots:
     // pass follows at the first tick after it.
     void timerWithRealPrompts()
     {
-        auto devices = std::make_unique<RecordedDevices>(QVector<UsbDeviceList>{listOf(neither), listOf(neither)});
+        auto devices = std::make_unique<RecordedDevices>(
+            QVector<UsbDeviceList>{listOf(neither), listOf(neither)});
         RecordedDevices *recorded = devices.get();
         recorded->clock.start();
         DeviceManagement monitor(std::move(devices));
@@ -284,8 +297,6 @@ private slots:
 private:
     QTemporaryDir runDir;
 };
-
-
 
 QTEST_MAIN(TestDeviceManagement)
 #include "tst_devicemanagement.moc"

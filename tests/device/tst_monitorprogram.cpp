@@ -18,8 +18,11 @@ private slots:
         UMockdevTestbed *testbed = umockdev_testbed_new();
         QVERIFY(umockdev_in_mock_environment());
         const QByteArray root = "/devices/pci0000:00/0000:00:14.0/usb1";
-        QVERIFY(umockdev_testbed_add_from_string(testbed, description(root, "1d6b", "0002", "0601", 1, "1-0").constData(), nullptr));
-        QVERIFY(umockdev_testbed_add_from_string(testbed, description(root + "/1-1", "04d9", "a09f", "0237", 2, "1-1").constData(), nullptr));
+        QVERIFY(umockdev_testbed_add_from_string(
+            testbed, description(root, "1d6b", "0002", "0601", 1, "1-0").constData(), nullptr));
+        QVERIFY(umockdev_testbed_add_from_string(
+            testbed, description(root + "/1-1", "04d9", "a09f", "0237", 2, "1-1").constData(),
+            nullptr));
         const QByteArray soundCard = description(root + "/1-2", "0d8c", "0132", "0100", 2, "1-2");
         QVERIFY(umockdev_testbed_add_from_string(testbed, soundCard.constData(), nullptr));
 
@@ -63,13 +66,14 @@ private:
     static QByteArray description(const QByteArray &path, const char *vendor, const char *product,
                                   const char *revision, int interfaces, const QByteArray &port)
     {
-        QByteArray text = "P: " + path + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vendor
-            + "\nA: idProduct=" + product + "\nA: bcdDevice=" + revision
-            + "\nA: bNumInterfaces= " + QByteArray::number(interfaces) + "\n\n";
+        QByteArray text = "P: " + path +
+                          "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=" + vendor +
+                          "\nA: idProduct=" + product + "\nA: bcdDevice=" + revision +
+                          "\nA: bNumInterfaces= " + QByteArray::number(interfaces) + "\n\n";
         for (int i = 0; i < interfaces; ++i)
-            text += "P: " + path + '/' + port + ":1." + QByteArray::number(i)
-                + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber=0" + QByteArray::number(i)
-                + "\n\n";
+            text += "P: " + path + '/' + port + ":1." + QByteArray::number(i) +
+                    "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber=0" +
+                    QByteArray::number(i) + "\n\n";
         return text;
     }
 
@@ -77,8 +81,9 @@ private:
     {
         QFile file(path);
         // BootUp=2 keeps the session's autostart entries out of it.
-        return file.open(QIODevice::WriteOnly)
-            && file.write("BootUp=2\nMonitorTalvoxMouseConnect=" + QByteArray::number(connected) + '\n') > 0;
+        return file.open(QIODevice::WriteOnly) &&
+               file.write("BootUp=2\nMonitorTalvoxMouseConnect=" + QByteArray::number(connected) +
+                          '\n') > 0;
     }
 
     static int connectState(const QString &path)

@@ -10,28 +10,28 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-
 namespace {
 
 const char bus[] = "/sys/devices/pci0000:00/0000:00:14.0/usb1";
 
 // One USB device with its interfaces, as umockdev-record would describe them.
 QByteArray describeDevice(const QByteArray &path, const char *vendor, const char *product,
-                          const char *revision, int interfaces, const QByteArrayList &interfaceNumbers)
+                          const char *revision, int interfaces,
+                          const QByteArrayList &interfaceNumbers)
 {
     QByteArray text = "P: " + path + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n";
     if (vendor)
         text += QByteArray("A: idVendor=") + vendor + '\n';
-    text += QByteArray("A: idProduct=") + product + "\nA: bcdDevice=" + revision
-        + "\nA: bNumInterfaces= " + QByteArray::number(interfaces) + "\n\n";
+    text += QByteArray("A: idProduct=") + product + "\nA: bcdDevice=" + revision +
+            "\nA: bNumInterfaces= " + QByteArray::number(interfaces) + "\n\n";
     // Interfaces are named after the port path; the root hub's port is 0.
     QByteArray name = path.mid(path.lastIndexOf('/') + 1);
     if (name.startsWith("usb"))
         name = name.mid(3) + "-0";
     for (int i = 0; i < interfaceNumbers.size(); ++i)
-        text += "P: " + path + '/' + name + ":1." + QByteArray::number(i)
-            + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber=" + interfaceNumbers.at(i)
-            + "\n\n";
+        text += "P: " + path + '/' + name + ":1." + QByteArray::number(i) +
+                "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber=" +
+                interfaceNumbers.at(i) + "\n\n";
     return text;
 }
 
@@ -40,13 +40,34 @@ QByteArray at(const char *relative)
     return QByteArray(bus).mid(4) + relative; // without the leading /sys
 }
 
-QByteArray rootHub() { return describeDevice(at(""), "1d6b", "0002", "0601", 1, {"00"}); }
-QByteArray mouse() { return describeDevice(at("/1-1"), "04d9", "a09f", "0237", 2, {"00", "01"}); }
-QByteArray soundCard() { return describeDevice(at("/1-2"), "0d8c", "0132", "0100", 4, {"00", "01", "02", "03"}); }
-QByteArray keyboard() { return describeDevice(at("/1-3"), "046d", "c31c", "6401", 1, {"00"}); }
-QByteArray hub() { return describeDevice(at("/1-4"), "05e3", "0610", "a2b3", 1, {"00"}); }
-QByteArray behindHub() { return describeDevice(at("/1-4/1-4.1"), "0bda", "8153", "3100", 2, {"00", "0a"}); }
-QByteArray noVendor() { return describeDevice(at("/1-5"), nullptr, "0001", "0001", 1, {}); }
+QByteArray rootHub()
+{
+    return describeDevice(at(""), "1d6b", "0002", "0601", 1, {"00"});
+}
+QByteArray mouse()
+{
+    return describeDevice(at("/1-1"), "04d9", "a09f", "0237", 2, {"00", "01"});
+}
+QByteArray soundCard()
+{
+    return describeDevice(at("/1-2"), "0d8c", "0132", "0100", 4, {"00", "01", "02", "03"});
+}
+QByteArray keyboard()
+{
+    return describeDevice(at("/1-3"), "046d", "c31c", "6401", 1, {"00"});
+}
+QByteArray hub()
+{
+    return describeDevice(at("/1-4"), "05e3", "0610", "a2b3", 1, {"00"});
+}
+QByteArray behindHub()
+{
+    return describeDevice(at("/1-4/1-4.1"), "0bda", "8153", "3100", 2, {"00", "0a"});
+}
+QByteArray noVendor()
+{
+    return describeDevice(at("/1-5"), nullptr, "0001", "0001", 1, {});
+}
 
 const QString detected = QStringLiteral("已检测到塔沃鼠标");
 const QString interfaceLost = QStringLiteral("鼠标未连接");
@@ -116,9 +137,10 @@ private slots:
             "", // no idVendor
         };
         QCOMPARE(firstIds(list), expected);
-        QCOMPARE(list.nodes.at(2), (QByteArrayList{"USB\\VID_04D9&PID_A09F&REV_0237", "USB\\VID_04D9&PID_A09F"}));
-        QCOMPARE(list.nodes.at(6),
-                 (QByteArrayList{"USB\\VID_0D8C&PID_0132&REV_0100&MI_00", "USB\\VID_0D8C&PID_0132&MI_00"}));
+        QCOMPARE(list.nodes.at(2),
+                 (QByteArrayList{"USB\\VID_04D9&PID_A09F&REV_0237", "USB\\VID_04D9&PID_A09F"}));
+        QCOMPARE(list.nodes.at(6), (QByteArrayList{"USB\\VID_0D8C&PID_0132&REV_0100&MI_00",
+                                                   "USB\\VID_0D8C&PID_0132&MI_00"}));
     }
 
     void emptyBus()
@@ -185,7 +207,8 @@ private:
     void add(const QByteArray &description)
     {
         GError *error = nullptr;
-        const bool added = umockdev_testbed_add_from_string(testbed, description.constData(), &error);
+        const bool added =
+            umockdev_testbed_add_from_string(testbed, description.constData(), &error);
         QVERIFY2(added, error ? error->message : "");
     }
 
@@ -197,7 +220,11 @@ private:
     }
 
     // As the kernel does it: the interfaces go first, then the device.
-    enum class Announce { Yes, No };
+    enum class Announce
+    {
+        Yes,
+        No
+    };
     void unplug(const char *relative, Announce announce = Announce::Yes)
     {
         const QByteArray path = QByteArray(bus) + relative;

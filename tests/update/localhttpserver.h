@@ -38,10 +38,14 @@ private:
                 return;
             requests << received.left(end);
             pending.remove(socket);
-            socket->write("HTTP/1.1 " + QByteArray::number(status) + " Answer\r\n"
+            socket->write("HTTP/1.1 " + QByteArray::number(status) +
+                          " Answer\r\n"
                           "Content-Type: application/json\r\n"
-                          "Content-Length: " + QByteArray::number(body.size()) + "\r\n"
-                          "Connection: close\r\n\r\n" + body);
+                          "Content-Length: " +
+                          QByteArray::number(body.size()) +
+                          "\r\n"
+                          "Connection: close\r\n\r\n" +
+                          body);
             socket->disconnectFromHost();
         });
     }

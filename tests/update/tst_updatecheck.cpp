@@ -57,7 +57,8 @@ private:
 namespace {
 
 const QString notice = QStringLiteral(
-    "box 塔沃更新提醒|塔沃软件更新啦！为了你更好的体验，请前往官网下载更新吧！！！|确定|icon 0|parent no|quit on close no");
+    "box 塔沃更新提醒|塔沃软件更新啦！为了你更好的体验，请前往官网下载更新吧！！！|确定|icon "
+    "0|parent no|quit on close no");
 
 QString productPage()
 {
@@ -92,7 +93,8 @@ private slots:
         QCOMPARE(updateCheckUrl().toString(),
                  QStringLiteral("http://" FERRULE_UPDATE_HOST ":8001/api2/public/v1/app/update"
                                 "?device=1&client=4&version=0"));
-        QCOMPARE(productPageUrl().toString(), QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse"));
+        QCOMPARE(productPageUrl().toString(),
+                 QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse"));
     }
 
     void request()
@@ -101,7 +103,8 @@ private slots:
         QVERIFY(runCheck().isEmpty());
         QCOMPARE(server.requests.size(), 1);
         const QList<QByteArray> lines = server.requests.first().split('\n');
-        QCOMPARE(lines.first().trimmed(), QByteArray("GET /api2/public/v1/app/update?device=1&client=4&version=0 HTTP/1.1"));
+        QCOMPARE(lines.first().trimmed(),
+                 QByteArray("GET /api2/public/v1/app/update?device=1&client=4&version=0 HTTP/1.1"));
         QVERIFY(lines.contains("Host: 127.0.0.1:" + QByteArray::number(server.port()) + '\r'));
     }
 
@@ -112,23 +115,39 @@ private slots:
         QTest::addColumn<bool>("expectNotice");
         QTest::addColumn<bool>("expectErrorLine");
 
-        QTest::newRow("same version") << 200 << QByteArray(R"({"data":{"version":"1.00"}})") << false << false;
-        QTest::newRow("newer version") << 200 << QByteArray(R"({"data":{"version":"1.01"}})") << true << false;
+        QTest::newRow("same version")
+            << 200 << QByteArray(R"({"data":{"version":"1.00"}})") << false << false;
+        QTest::newRow("newer version")
+            << 200 << QByteArray(R"({"data":{"version":"1.01"}})") << true << false;
         QTest::newRow("other members ignored")
-            << 200 << QByteArray(R"({"code":0,"msg":"ok","data":{"url":"x","version":"1.01","size":3}})") << true << false;
-        QTest::newRow("longer string with the same start") << 200 << QByteArray(R"({"data":{"version":"1.00a"}})") << true << false;
-        QTest::newRow("10 is greater as a string") << 200 << QByteArray(R"({"data":{"version":"10"}})") << true << false;
-        QTest::newRow("prefix of the running version") << 200 << QByteArray(R"({"data":{"version":"1.0"}})") << false << false;
-        QTest::newRow("older version") << 200 << QByteArray(R"({"data":{"version":"0.99"}})") << false << false;
-        QTest::newRow("2.0 is greater") << 200 << QByteArray(R"({"data":{"version":"2.0"}})") << true << false;
-        QTest::newRow("empty version") << 200 << QByteArray(R"({"data":{"version":""}})") << false << false;
-        QTest::newRow("version as a number") << 200 << QByteArray(R"({"data":{"version":1.5}})") << false << false;
-        QTest::newRow("version at the top level") << 200 << QByteArray(R"({"version":"9.99"})") << false << false;
+            << 200
+            << QByteArray(R"({"code":0,"msg":"ok","data":{"url":"x","version":"1.01","size":3}})")
+            << true << false;
+        QTest::newRow("longer string with the same start")
+            << 200 << QByteArray(R"({"data":{"version":"1.00a"}})") << true << false;
+        QTest::newRow("10 is greater as a string")
+            << 200 << QByteArray(R"({"data":{"version":"10"}})") << true << false;
+        QTest::newRow("prefix of the running version")
+            << 200 << QByteArray(R"({"data":{"version":"1.0"}})") << false << false;
+        QTest::newRow("older version")
+            << 200 << QByteArray(R"({"data":{"version":"0.99"}})") << false << false;
+        QTest::newRow("2.0 is greater")
+            << 200 << QByteArray(R"({"data":{"version":"2.0"}})") << true << false;
+        QTest::newRow("empty version")
+            << 200 << QByteArray(R"({"data":{"version":""}})") << false << false;
+        QTest::newRow("version as a number")
+            << 200 << QByteArray(R"({"data":{"version":1.5}})") << false << false;
+        QTest::newRow("version at the top level")
+            << 200 << QByteArray(R"({"version":"9.99"})") << false << false;
         QTest::newRow("no data") << 200 << QByteArray(R"({"code":0})") << false << false;
-        QTest::newRow("data is a string") << 200 << QByteArray(R"({"data":"9.99"})") << false << false;
-        QTest::newRow("data is an array") << 200 << QByteArray(R"({"data":[{"version":"9.99"}]})") << false << false;
-        QTest::newRow("document is an array") << 200 << QByteArray(R"([{"data":{"version":"9.99"}}])") << false << false;
-        QTest::newRow("malformed JSON") << 200 << QByteArray(R"({"data":{"version":"9.99"})") << false << false;
+        QTest::newRow("data is a string")
+            << 200 << QByteArray(R"({"data":"9.99"})") << false << false;
+        QTest::newRow("data is an array")
+            << 200 << QByteArray(R"({"data":[{"version":"9.99"}]})") << false << false;
+        QTest::newRow("document is an array")
+            << 200 << QByteArray(R"([{"data":{"version":"9.99"}}])") << false << false;
+        QTest::newRow("malformed JSON")
+            << 200 << QByteArray(R"({"data":{"version":"9.99"})") << false << false;
         QTest::newRow("empty body") << 200 << QByteArray() << false << false;
         QTest::newRow("server error naming a newer version")
             << 500 << QByteArray(R"({"data":{"version":"1.01"}})") << true << true;

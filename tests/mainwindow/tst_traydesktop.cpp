@@ -6,6 +6,7 @@
 #include "traywindows.h"
 #include "ui/convenienttool.h"
 #include "ui/customfunctiondialog.h"
+#include "ui/promptmessagedialog.h"
 
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -42,6 +43,21 @@ Colours iconColours(const QRect &area)
             found.grey += near(pixel, 150, 150, 150);
         }
     return found;
+}
+
+// Moves the pointer onto the icon and clicks there with xdotool (another X client).
+bool clickIcon(const QRect &icon, const QStringList &clickArguments)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"),
+                  // --sync waits for a movement, so start from a corner away from the icon.
+                  QStringList{QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("1"),
+                              QStringLiteral("1"), QStringLiteral("mousemove"), QStringLiteral("--sync"),
+                              QString::number(icon.center().x()), QString::number(icon.center().y()),
+                              QStringLiteral("click")}
+                      + clickArguments);
+    return xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit
+        && xdotool.exitCode() == 0;
 }
 
 QImage render(const QString &text, const QFont &font)
@@ -110,12 +126,7 @@ void TestTrayDesktop::trayIconFollowsDeviceAndClickShowsStrip()
     QCOMPARE(iconColours(icon).grey, 0);
 
     // A real click on the icon shows the floating strip at the bottom right.
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("mousemove"), QStringLiteral("--sync"), QString::number(icon.center().x()),
-                   QString::number(icon.center().y()), QStringLiteral("click"), QStringLiteral("1")});
-    QVERIFY(xdotool.waitForFinished(10000));
-    QCOMPARE(xdotool.exitCode(), 0);
+    QVERIFY(clickIcon(icon, {QStringLiteral("1")}));
     QTRY_VERIFY_WITH_TIMEOUT(window.findChild<ConvenientTool *>(), 5000);
     auto *tool = window.findChild<ConvenientTool *>();
     QTRY_VERIFY(tool->isVisible());
@@ -124,6 +135,21 @@ void TestTrayDesktop::trayIconFollowsDeviceAndClickShowsStrip()
     QCOMPARE(tool->geometry(), QRect(desktop.width() - 310, desktop.height() - 65, 200, 25));
     QCOMPARE(tool->mapToGlobal(QPoint(0, 0)), QPoint(desktop.width() - 310, desktop.height() - 65));
     QVERIFY(window.isHidden());
+
+    // A double click opens the function introduction as well, placed once.
+    QVERIFY(clickIcon(icon, {QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
+                             QStringLiteral("80"), QStringLiteral("1")}));
+    QTRY_VERIFY_WITH_TIMEOUT(window.findChild<PromptMessageDialog *>(), 5000);
+    auto *intro = window.findChild<PromptMessageDialog *>();
+    QTRY_VERIFY(intro->isVisible());
+    QCOMPARE(intro->geometry(), QRect(desktop.width() - 200, desktop.height() - 615, 200, 540));
+    intro->hide();
+    tool->hide();
+
+    // A right click opens the menu.
+    QVERIFY(clickIcon(icon, {QStringLiteral("3")}));
+    QTRY_VERIFY_WITH_TIMEOUT(tray->contextMenu()->isVisible(), 5000);
+    tray->contextMenu()->hide();
     TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
 }
 

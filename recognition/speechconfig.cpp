@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace {
@@ -98,7 +99,12 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
             return false;
         }
         const QString key = line.left(eq).trimmed().toLower();
-        const QString value = line.mid(eq + 1).trimmed();
+        QString value = line.mid(eq + 1);
+        // A comment may follow a value after white space.
+        const int comment = value.indexOf(QRegularExpression(QStringLiteral("\\s[#;]")));
+        if (comment >= 0)
+            value.truncate(comment);
+        value = value.trimmed();
         bool ok = true;
         if (section.isEmpty() || section == QLatin1String("general")) {
             if (key == QLatin1String("engine")) {

@@ -74,6 +74,9 @@ private slots:
                                    "api_key = sk-1\nconnect_timeout = 0.5\ntimeout = 2\n"
                                 << true << "remote=http://127.0.0.1:9/v1 whisper-1 sk-1 500 2000";
         QTest::newRow("result timeout") << "result_timeout = 1.5\n" << true << "result_timeout=1500";
+        QTest::newRow("comment after a value") << "[remote]\nurl = http://h/a#b   # the server\nmodel = m ; x\n"
+                                                  "api_key = k\t# secret\n"
+                                               << true << "remote=http://h/a#b m k 5000 30000";
         QTest::newRow("general section") << "[general]\nresult_timeout = 3\nend_of_speech = 0.8\n" << true
                                          << "result_timeout=3000";
         QTest::newRow("mandarin model, relative paths")
@@ -125,6 +128,32 @@ private slots:
                          .left(value.size()),
                      value);
         }
+    }
+
+    void sampleFile()
+    {
+        // data/speech.ini is copied into every new run folder: as shipped it must
+        // mean the defaults, and each example in it must be valid once uncommented.
+        QFile file(qEnvironmentVariable("FERRULE_SOURCE_DIR") + QStringLiteral("/data/speech.ini"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        SpeechConfig shipped;
+        SpeechConfig defaults;
+        QString error;
+        QVERIFY2(SpeechConfig::parse(text, QStringLiteral("/run"), &shipped, &error), qPrintable(error));
+        QVERIFY(SpeechConfig::parse(QString(), QStringLiteral("/run"), &defaults, &error));
+        QVERIFY(shipped == defaults);
+
+        QString uncommented = text;
+        uncommented.replace(QRegularExpression(QStringLiteral("^#(?=\\S)"), QRegularExpression::MultilineOption),
+                            QString());
+        SpeechConfig all;
+        QVERIFY2(SpeechConfig::parse(uncommented, QStringLiteral("/run"), &all, &error), qPrintable(error));
+        QCOMPARE(all.models.keys(), (QStringList{"cantonese", "english", "mandarin"}));
+        QCOMPARE(all.models.value(QStringLiteral("mandarin")).dictionary, QStringLiteral("/run/models/zh_cn/zh_cn.dic"));
+        QCOMPARE(all.url, QStringLiteral("http://127.0.0.1:8080/v1/audio/transcriptions"));
+        QCOMPARE(all.requestTimeoutMs, 30000);
+        QCOMPARE(all.resultTimeoutMs, 20000);
     }
 
     void userWords_data()

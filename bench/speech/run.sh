@@ -1,0 +1,6 @@
+#!/usr/bin/env bash
+# Speech model figures: one utterance through the speech SDK with the model kept
+# loaded, and with the model loaded for every utterance.
+set -uo pipefail
+bin=${FERRULE_BENCH_BIN:?}
+QT_QPA_PLATFORM=offscreen "$bin/speech/bench_speechmodel"

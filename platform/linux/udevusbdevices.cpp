@@ -162,8 +162,13 @@ private:
             return list;
         }
         std::vector<BusNode> nodes;
-        errno = 0;
-        while (const dirent *entry = readdir(dir.get())) {
+        for (;;) {
+            errno = 0; // readdir's only way to tell an error from the end
+            const dirent *entry = readdir(dir.get());
+            if (!entry) {
+                list.enumerationFailed = errno != 0;
+                break;
+            }
             if (entry->d_name[0] == '.')
                 continue;
             const QByteArray name(entry->d_name);
@@ -175,9 +180,7 @@ private:
             while (path.startsWith("../"))
                 path.remove(0, 3);
             nodes.push_back({name, path});
-            errno = 0;
         }
-        list.enumerationFailed = errno != 0;
         // libudev's order: by place in the device tree, so a device comes
         // right before its interfaces and the devices behind it.
         std::sort(nodes.begin(), nodes.end(),

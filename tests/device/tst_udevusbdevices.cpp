@@ -7,6 +7,7 @@
 #include "recordingmonitor.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -148,6 +149,25 @@ private slots:
         const UsbDeviceList list = createUsbDevices(UsbChangeWatch::Always)->presentDevices();
         QVERIFY(!list.listFailed);
         QVERIFY(list.nodes.isEmpty());
+    }
+
+    // What is on the bus folder but not a device link is passed over without
+    // calling the list failed.
+    void strayEntryOnTheBus()
+    {
+        add(rootHub());
+        gchar *sys = umockdev_testbed_get_sys_dir(testbed);
+        const QString stray =
+            QString::fromLocal8Bit(sys) + QStringLiteral("/bus/usb/devices/stray");
+        g_free(sys);
+        QFile file(stray);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        const UsbDeviceList list = createUsbDevices(UsbChangeWatch::Never)->presentDevices();
+        QVERIFY(!list.listFailed);
+        QVERIFY(!list.enumerationFailed);
+        QCOMPARE(firstIds(list), (QByteArrayList{"USB\\VID_1D6B&PID_0002&REV_0601", ""}));
     }
 
     void monitorFollowsPlugging_data()

@@ -28,6 +28,10 @@ namespace {
 // use, which is sooner and also holds when the target is slow.
 constexpr qint64 kSafeAgeMs = 150;
 
+// The map goes back once per run, so a target that cannot tell us it has
+// caught up gets more time before its last characters lose their keycodes.
+constexpr qint64 kRestoreAgeMs = 500;
+
 // How long a target that answers pings may take to catch up with the keys
 // typed so far before we fall back on the age rule.
 constexpr int kPingTimeoutMs = 2000;
@@ -114,6 +118,7 @@ public:
     KeyCode shiftKey = 0;
     bool capsLocked = false;
     std::unique_ptr<TargetPing> ping;
+
     // The keyboard as we found it, and the copy we bind characters in. All
     // bindings made for one stretch of text go to the server in one request,
     // so a target rebuilds its keyboard map once per stretch, not per key.
@@ -334,6 +339,7 @@ void TextInput::Private::waitUntilSafe(qint64 lastUse)
             return;
         }
     }
+
     waitUntilAged(lastUse);
 }
 
@@ -345,6 +351,9 @@ void TextInput::Private::restoreKeyboard()
         if (spare.changed)
             lastUse = std::max(lastUse, spare.lastUse);
     waitUntilSafe(lastUse);
+    const qint64 rest = lastUse + kRestoreAgeMs - clock.elapsed();
+    if (lastUse >= confirmedAt && rest > 0)
+        QThread::msleep(static_cast<unsigned long>(rest));
     if (changedLast >= changedFirst) {
         XkbMapChangesRec changes{};
         changes.changed = XkbKeySymsMask;
@@ -570,5 +579,6 @@ int TextInput::type(const QString &text, quint64 focus)
         ++typed;
     }
     d->restoreKeyboard();
+    d->ping.reset();
     return typed;
 }

@@ -172,9 +172,11 @@ void MainWindow::showConvenientTool()
 
 void MainWindow::showOfflineGrammar()
 {
-    QMessageBox question(QMessageBox::Question, QStringLiteral("Quillet"),
-                         QStringLiteral("由于本系统集成的离线命令较多，构建离线语法可能会消耗1~2分钟时间，是否继续？"),
-                         QMessageBox::Yes | QMessageBox::No);
+    QMessageBox question(
+        QMessageBox::Question, QStringLiteral("Quillet"),
+        QStringLiteral(
+            "由于本系统集成的离线命令较多，构建离线语法可能会消耗1~2分钟时间，是否继续？"),
+        QMessageBox::Yes | QMessageBox::No);
     question.button(QMessageBox::Yes)->setText(QStringLiteral("是(Y)"));
     question.button(QMessageBox::No)->setText(QStringLiteral("否(N)"));
     if (question.exec() != QMessageBox::Yes)
@@ -182,20 +184,23 @@ void MainWindow::showOfflineGrammar()
 
     // The speech engines recognize commands directly from their language
     // models, so there is no grammar to build; say so instead of claiming one.
-    QMessageBox answer(QMessageBox::NoIcon, QStringLiteral("Quillet"),
-                       QStringLiteral("\n未构建离线语法：当前的语音引擎无需单独的离线语法即可识别命令。\n"),
-                       QMessageBox::Ok);
+    QMessageBox answer(
+        QMessageBox::NoIcon, QStringLiteral("Quillet"),
+        QStringLiteral("\n未构建离线语法：当前的语音引擎无需单独的离线语法即可识别命令。\n"),
+        QMessageBox::Ok);
     answer.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
     answer.exec();
 }
 
 void MainWindow::updateStatusBar()
 {
-    const int connected = (*settingsMap())[QString::fromLatin1(SettingKey::MonitorTalvoxMouseConnect)];
+    const int connected =
+        (*settingsMap())[QString::fromLatin1(SettingKey::MonitorTalvoxMouseConnect)];
     if (connected == 1)
         connectionLabel->setText(QStringLiteral("塔沃鼠标已连接"));
     else if (connected == 0)
         connectionLabel->setText(QStringLiteral("鼠标或声卡驱动异常"));
     logInLabel->setText(QStringLiteral("未登录"));
-    dateTimeLabel->setText(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    dateTimeLabel->setText(
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
 }

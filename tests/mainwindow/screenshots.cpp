@@ -171,10 +171,10 @@ int main(int argc, char *argv[])
 
     const QPoint menuAt(100, 100);
     shootMenu(QStringLiteral("tray-menu"), tray->contextMenu(), menuAt);
-    shootMenu(QStringLiteral("tray-menu-personal"), submenu(tray->contextMenu(), QStringLiteral("个人中心")),
-              menuAt + QPoint(200, 0));
-    shootMenu(QStringLiteral("tray-menu-languages"), submenu(tray->contextMenu(), QStringLiteral("语言设置")),
-              menuAt + QPoint(400, 0));
+    shootMenu(QStringLiteral("tray-menu-personal"),
+              submenu(tray->contextMenu(), QStringLiteral("个人中心")), menuAt + QPoint(200, 0));
+    shootMenu(QStringLiteral("tray-menu-languages"),
+              submenu(tray->contextMenu(), QStringLiteral("语言设置")), menuAt + QPoint(400, 0));
     for (QMenu *menu : tray->contextMenu()->findChildren<QMenu *>())
         menu->hide();
     tray->contextMenu()->hide();
@@ -219,12 +219,14 @@ int main(int argc, char *argv[])
             w->hide();
 
     PromptBox prompt;
-    QTimer::singleShot(500, &prompt, [&prompt] { save(QStringLiteral("prompt-box"), prompt.grab().toImage()); });
+    QTimer::singleShot(500, &prompt,
+                       [&prompt] { save(QStringLiteral("prompt-box"), prompt.grab().toImage()); });
     prompt.showPrompt(QStringLiteral("你选择：粤语"));
 
-    shootModalBoxes({QStringLiteral("offline-grammar-question"), QStringLiteral("offline-grammar-answer")},
-                    {QMessageBox::Yes, QMessageBox::Ok},
-                    [&window] { QMetaObject::invokeMethod(&window, "showOfflineGrammar"); });
+    shootModalBoxes(
+        {QStringLiteral("offline-grammar-question"), QStringLiteral("offline-grammar-answer")},
+        {QMessageBox::Yes, QMessageBox::Ok},
+        [&window] { QMetaObject::invokeMethod(&window, "showOfflineGrammar"); });
 
     if (failures)
         qWarning() << failures << "screenshots failed";

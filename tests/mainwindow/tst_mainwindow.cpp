@@ -47,7 +47,8 @@ QList<int> storedLanguages()
 QList<int> languagesOnDisk()
 {
     const QMap<QString, int> file = TrayTestEnv::configFile();
-    return {file.value(SettingKey::TypingLanguage, -1), file.value(SettingKey::IntelligenceLanguage, -1),
+    return {file.value(SettingKey::TypingLanguage, -1),
+            file.value(SettingKey::IntelligenceLanguage, -1),
             file.value(SettingKey::TranslationLanguage, -1)};
 }
 
@@ -130,8 +131,8 @@ void TestMainWindow::contextMenuInOrder()
     QStringList top;
     for (QAction *action : tray->contextMenu()->actions())
         top << action->text();
-    QCOMPARE(top, QStringList({"打开主窗口", "关于我们", "软件更新", "意见反馈", "购买产品", "软件设置",
-                               "个人中心", "语言设置", "退出"}));
+    QCOMPARE(top, QStringList({"打开主窗口", "关于我们", "软件更新", "意见反馈", "购买产品",
+                               "软件设置", "个人中心", "语言设置", "退出"}));
     QStringList personal;
     for (QAction *action : entry(tray, QStringLiteral("个人中心"))->menu()->actions())
         personal << action->text();
@@ -161,7 +162,8 @@ void TestMainWindow::startMarksStoredLanguage_data()
     QTest::newRow("typing, Sichuanese") << QList<int>{1, 0, 0} << QList<int>{3, 0, 1} << 3 << 3;
     QTest::newRow("translation, English") << QList<int>{0, 0, 1} << QList<int>{4, 4, 1} << 1 << 1;
     // A dialect for translation (written by hand) is marked but never checked.
-    QTest::newRow("translation, stored Henanese") << QList<int>{0, 0, 1} << QList<int>{0, 0, 4} << -1 << 4;
+    QTest::newRow("translation, stored Henanese")
+        << QList<int>{0, 0, 1} << QList<int>{0, 0, 4} << -1 << 4;
     QTest::newRow("out of range") << QList<int>{1, 0, 0} << QList<int>{7, 0, 0} << -1 << -2;
 }
 
@@ -194,16 +196,17 @@ void TestMainWindow::languageEntries_data()
     QTest::addColumn<int>("chosen");
     QTest::addColumn<QString>("prompt");
     QTest::addColumn<QList<int>>("after");
-    QTest::addColumn<int>("marked"); // right after the choice
+    QTest::addColumn<int>("marked");   // right after the choice
     QTest::addColumn<int>("restored"); // mark and check after the next refresh
 
     const QList<int> start{0, 2, 1};
     QTest::newRow("英文 in typing mode")
         << QList<int>{1, 0, 0} << start << 1 << "你选择：英文" << QList<int>{1, 2, 1} << 1 << 1;
-    QTest::newRow("粤语 in intelligent mode")
-        << QList<int>{0, 1, 0} << QList<int>{1, 0, 1} << 2 << "你选择：粤语" << QList<int>{1, 2, 1} << 2 << 2;
+    QTest::newRow("粤语 in intelligent mode") << QList<int>{0, 1, 0} << QList<int>{1, 0, 1} << 2
+                                              << "你选择：粤语" << QList<int>{1, 2, 1} << 2 << 2;
     QTest::newRow("中文 in translation mode")
-        << QList<int>{0, 0, 1} << start << 0 << "你选择：中文(普通话)" << QList<int>{0, 2, 0} << 0 << 0;
+        << QList<int>{0, 0, 1} << start << 0 << "你选择：中文(普通话)" << QList<int>{0, 2, 0} << 0
+        << 0;
     QTest::newRow("四川话 in typing mode")
         << QList<int>{1, 0, 0} << start << 3 << "你选择：四川话" << QList<int>{3, 2, 1} << 3 << 3;
     QTest::newRow("河南话 in intelligent mode")
@@ -282,9 +285,11 @@ void TestMainWindow::iconAndStatusFollowDeviceState()
     SystemTray *tray = trayOf(window);
     QVERIFY(sameIcon(tray->icon(), ":/ico/talvoxhui.ico"));
     QVERIFY(sameIcon(window.windowIcon(), ":/ico/talvox.ico"));
-    QTRY_VERIFY_WITH_TIMEOUT(statusTexts(window).contains(QStringLiteral("鼠标或声卡驱动异常")), 1200);
+    QTRY_VERIFY_WITH_TIMEOUT(statusTexts(window).contains(QStringLiteral("鼠标或声卡驱动异常")),
+                             1200);
     QVERIFY(statusTexts(window).contains(QStringLiteral("未登录")));
-    const QRegularExpression clock(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d [0-2]\\d:[0-5]\\d:[0-5]\\d$"));
+    const QRegularExpression clock(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d [0-2]\\d:[0-5]\\d:[0-5]\\d$"));
     QCOMPARE(statusTexts(window).filter(clock).size(), 1);
 
     // The device monitor writes the map; the views follow on their own timers.
@@ -310,17 +315,20 @@ void TestMainWindow::windowsCreatedOnceAndPlaced_data()
     QTest::addColumn<QByteArray>("className");
     QTest::addColumn<QRect>("geometry");
     QTest::addColumn<bool>("white");
-    QTest::newRow("login") << QByteArray("showLogIn") << QByteArray("UserLogInDialog") << QRect() << true;
-    QTest::newRow("settings") << QByteArray("showSoftwareSettings") << QByteArray("SoftwareSettingsDialog")
-                              << QRect() << true;
-    QTest::newRow("custom commands") << QByteArray("showCustomFunc") << QByteArray("CustomFunctionDialog")
-                                     << QRect() << false;
-    QTest::newRow("introduction") << QByteArray("showLeftMouseEvent") << QByteArray("PromptMessageDialog")
+    QTest::newRow("login") << QByteArray("showLogIn") << QByteArray("UserLogInDialog") << QRect()
+                           << true;
+    QTest::newRow("settings") << QByteArray("showSoftwareSettings")
+                              << QByteArray("SoftwareSettingsDialog") << QRect() << true;
+    QTest::newRow("custom commands")
+        << QByteArray("showCustomFunc") << QByteArray("CustomFunctionDialog") << QRect() << false;
+    QTest::newRow("introduction") << QByteArray("showLeftMouseEvent")
+                                  << QByteArray("PromptMessageDialog")
                                   << QRect(d.width() - 200, d.height() - 615, 200, 540) << true;
     QTest::newRow("instructions") << QByteArray("showHelp") << QByteArray("UseIntructionsDialog")
                                   << QRect(d.width() - 400, d.height() - 692, 400, 652) << true;
-    QTest::newRow("floating tool") << QByteArray("showConvenientTool") << QByteArray("ConvenientTool")
-                                   << QRect(d.width() - 310, d.height() - 65, 200, 25) << false;
+    QTest::newRow("floating tool")
+        << QByteArray("showConvenientTool") << QByteArray("ConvenientTool")
+        << QRect(d.width() - 310, d.height() - 65, 200, 25) << false;
 }
 
 void TestMainWindow::windowsCreatedOnceAndPlaced()
@@ -415,7 +423,8 @@ void TestMainWindow::trayActivation_data()
     QTest::addColumn<int>("reason");
     QTest::addColumn<QByteArray>("opens");
     QTest::newRow("click") << int(QSystemTrayIcon::Trigger) << QByteArray("ConvenientTool");
-    QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick) << QByteArray("PromptMessageDialog");
+    QTest::newRow("double click") << int(QSystemTrayIcon::DoubleClick)
+                                  << QByteArray("PromptMessageDialog");
     QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick) << QByteArray();
     QTest::newRow("context") << int(QSystemTrayIcon::Context) << QByteArray();
 }
@@ -523,7 +532,8 @@ void TestMainWindow::offlineGrammarAnswersTruthfully()
     QCOMPARE(seen[0].title, QStringLiteral("Quillet"));
     QCOMPARE(seen[0].icon, QMessageBox::Question);
     QCOMPARE(seen[0].text,
-             QStringLiteral("由于本系统集成的离线命令较多，构建离线语法可能会消耗1~2分钟时间，是否继续？"));
+             QStringLiteral(
+                 "由于本系统集成的离线命令较多，构建离线语法可能会消耗1~2分钟时间，是否继续？"));
     QCOMPARE(QSet<QString>(seen[0].buttons.begin(), seen[0].buttons.end()),
              QSet<QString>({"是(Y)", "否(N)"}));
     if (boxes == 2) {
@@ -541,7 +551,8 @@ void TestMainWindow::webEntries_data()
 {
     QTest::addColumn<QString>("entryText");
     QTest::addColumn<QString>("url");
-    QTest::newRow("软件更新") << "软件更新" << QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse");
+    QTest::newRow("软件更新") << "软件更新"
+                              << QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse");
     QTest::newRow("关于我们") << "关于我们" << QStringLiteral("http://" FERRULE_PRODUCT_HOST "/");
     QTest::newRow("意见反馈") << "意见反馈" << QString();
     QTest::newRow("购买产品") << "购买产品" << QString();

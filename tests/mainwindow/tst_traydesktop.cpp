@@ -51,13 +51,13 @@ bool clickIcon(const QRect &icon, const QStringList &clickArguments)
     QProcess xdotool;
     xdotool.start(QStringLiteral("xdotool"),
                   // --sync waits for a movement, so start from a corner away from the icon.
-                  QStringList{QStringLiteral("mousemove"), QStringLiteral("--sync"), QStringLiteral("1"),
-                              QStringLiteral("1"), QStringLiteral("mousemove"), QStringLiteral("--sync"),
-                              QString::number(icon.center().x()), QString::number(icon.center().y()),
-                              QStringLiteral("click")}
-                      + clickArguments);
-    return xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit
-        && xdotool.exitCode() == 0;
+                  QStringList{QStringLiteral("mousemove"), QStringLiteral("--sync"),
+                              QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("mousemove"),
+                              QStringLiteral("--sync"), QString::number(icon.center().x()),
+                              QString::number(icon.center().y()), QStringLiteral("click")} +
+                      clickArguments);
+    return xdotool.waitForFinished(10000) && xdotool.exitStatus() == QProcess::NormalExit &&
+           xdotool.exitCode() == 0;
 }
 
 QImage render(const QString &text, const QFont &font)
@@ -72,12 +72,13 @@ QImage render(const QString &text, const QFont &font)
 }
 
 // Texts of the tray and its windows, in the form's font.
-const char *const interfaceTexts[] = {"塔沃智能鼠标", "打开主窗口", "关于我们", "软件更新", "意见反馈",
-                                      "购买产品", "软件设置", "个人中心", "语言设置", "退出", "自定义功能",
-                                      "用户登录", "中文(普通话)", "英文", "粤语", "四川话", "河南话",
-                                      "用户自定义设置", "新增命令词", "已定义命令词", "确定保存",
-                                      "浏览文件夹", "密   码：", "塔沃鼠标已连接", "鼠标或声卡驱动异常",
-                                      "未登录", "构建离线语法", "使用说明", "你选择：河南话"};
+const char *const interfaceTexts[] = {
+    "塔沃智能鼠标", "打开主窗口",   "关于我们",       "软件更新",       "意见反馈",
+    "购买产品",     "软件设置",     "个人中心",       "语言设置",       "退出",
+    "自定义功能",   "用户登录",     "中文(普通话)",   "英文",           "粤语",
+    "四川话",       "河南话",       "用户自定义设置", "新增命令词",     "已定义命令词",
+    "确定保存",     "浏览文件夹",   "密   码：",      "塔沃鼠标已连接", "鼠标或声卡驱动异常",
+    "未登录",       "构建离线语法", "使用说明",       "你选择：河南话"};
 
 } // namespace
 
@@ -93,8 +94,10 @@ private slots:
         QVERIFY(env.enter());
         QVERIFY2(QGuiApplication::platformName() == QLatin1String("xcb"), "needs an X display");
         installFontSubstitutions();
-        TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}, {SettingKey::TypingModel, 0},
-                          {SettingKey::IntelligenceModel, 1}, {SettingKey::TranslationModel, 0}});
+        TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0},
+                          {SettingKey::TypingModel, 0},
+                          {SettingKey::IntelligenceModel, 1},
+                          {SettingKey::TranslationModel, 0}});
     }
 
     void trayIconFollowsDeviceAndClickShowsStrip();
@@ -108,8 +111,9 @@ void TestTrayDesktop::trayIconFollowsDeviceAndClickShowsStrip()
     SystemTray *tray = trayOf(window);
     // The icon's place is known once the host has embedded it in its panel.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    QTRY_VERIFY_WITH_TIMEOUT(tray->geometry().width() > 0 && tray->geometry().topLeft() != QPoint(0, 0)
-                                 && screen.contains(tray->geometry()),
+    QTRY_VERIFY_WITH_TIMEOUT(tray->geometry().width() > 0 &&
+                                 tray->geometry().topLeft() != QPoint(0, 0) &&
+                                 screen.contains(tray->geometry()),
                              10000);
     const QRect icon = tray->geometry();
 
@@ -137,8 +141,9 @@ void TestTrayDesktop::trayIconFollowsDeviceAndClickShowsStrip()
     QVERIFY(window.isHidden());
 
     // A double click opens the function introduction as well, placed once.
-    QVERIFY(clickIcon(icon, {QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
-                             QStringLiteral("80"), QStringLiteral("1")}));
+    QVERIFY(
+        clickIcon(icon, {QStringLiteral("--repeat"), QStringLiteral("2"), QStringLiteral("--delay"),
+                         QStringLiteral("80"), QStringLiteral("1")}));
     QTRY_VERIFY_WITH_TIMEOUT(window.findChild<PromptMessageDialog *>(), 5000);
     auto *intro = window.findChild<PromptMessageDialog *>();
     QTRY_VERIFY(intro->isVisible());
@@ -157,12 +162,14 @@ void TestTrayDesktop::chineseIsDrawnWithCjkFont()
 {
     const QFont font(QStringLiteral("微软雅黑"), 12);
     const QString family = QFontInfo(font).family();
-    QVERIFY2(family.contains(QLatin1String("WenQuanYi")) || family.contains(QLatin1String("Noto Sans CJK")),
+    QVERIFY2(family.contains(QLatin1String("WenQuanYi")) ||
+                 family.contains(QLatin1String("Noto Sans CJK")),
              qPrintable(family));
     const QFontMetrics metrics(font);
     for (const char *text : interfaceTexts)
         for (const QChar c : QString::fromUtf8(text))
-            QVERIFY2(c.isSpace() || metrics.inFont(c), qPrintable(QString::fromUtf8(text) + QLatin1Char(' ') + c));
+            QVERIFY2(c.isSpace() || metrics.inFont(c),
+                     qPrintable(QString::fromUtf8(text) + QLatin1Char(' ') + c));
 
     // A missing glyph is drawn as the same box whatever the character; real
     // glyphs differ from it and from each other.
@@ -171,9 +178,10 @@ void TestTrayDesktop::chineseIsDrawnWithCjkFont()
     for (const QChar c : QStringLiteral("塔沃智能鼠标用户登录")) {
         const QImage glyph = render(QString(c), font);
         QVERIFY2(glyph != box, qPrintable(QString(c)));
-        seen.insert(glyph.cacheKey() ? qHash(QByteArray(reinterpret_cast<const char *>(glyph.constBits()),
-                                                        int(glyph.sizeInBytes())))
-                                     : 0);
+        seen.insert(glyph.cacheKey()
+                        ? qHash(QByteArray(reinterpret_cast<const char *>(glyph.constBits()),
+                                           int(glyph.sizeInBytes())))
+                        : 0);
     }
     QCOMPARE(seen.size(), 10);
 

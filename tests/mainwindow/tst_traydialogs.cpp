@@ -82,10 +82,18 @@ void TestTrayDialogs::closeHidesAndKeepsState_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("closer"); // a tool button's name, or empty for a close request
     QTest::addColumn<QString>("field");
-    QTest::newRow("custom, title-bar button") << "custom" << "toolButton_3" << "lineEdit_2";
-    QTest::newRow("custom, close request") << "custom" << "" << "lineEdit";
-    QTest::newRow("login, title-bar button") << "login" << "toolButton" << "lineEdit";
-    QTest::newRow("login, close request") << "login" << "" << "lineEdit_2";
+    QTest::newRow("custom, title-bar button") << "custom"
+                                              << "toolButton_3"
+                                              << "lineEdit_2";
+    QTest::newRow("custom, close request") << "custom"
+                                           << ""
+                                           << "lineEdit";
+    QTest::newRow("login, title-bar button") << "login"
+                                             << "toolButton"
+                                             << "lineEdit";
+    QTest::newRow("login, close request") << "login"
+                                          << ""
+                                          << "lineEdit_2";
 }
 
 void TestTrayDialogs::closeHidesAndKeepsState()
@@ -124,8 +132,10 @@ void TestTrayDialogs::dragsOnlyWithLeftButtonAlone_data()
     QTest::addColumn<int>("heldButtons");
     QTest::addColumn<bool>("moves");
     for (const char *kind : {"custom", "login"}) {
-        QTest::addRow("%s, left", kind) << kind << int(Qt::LeftButton) << int(Qt::LeftButton) << true;
-        QTest::addRow("%s, right", kind) << kind << int(Qt::RightButton) << int(Qt::RightButton) << false;
+        QTest::addRow("%s, left", kind)
+            << kind << int(Qt::LeftButton) << int(Qt::LeftButton) << true;
+        QTest::addRow("%s, right", kind)
+            << kind << int(Qt::RightButton) << int(Qt::RightButton) << false;
         QTest::addRow("%s, left and right", kind)
             << kind << int(Qt::LeftButton) << int(Qt::LeftButton | Qt::RightButton) << false;
         QTest::addRow("%s, left then middle held", kind)

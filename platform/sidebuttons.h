@@ -9,7 +9,11 @@
 class SideButtons
 {
 public:
-    enum class Event { Press, Release };
+    enum class Event
+    {
+        Press,
+        Release
+    };
     using Handler = std::function<void(Event)>;
 
     virtual ~SideButtons() = default;

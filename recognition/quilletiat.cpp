@@ -95,7 +95,8 @@ QuilletIat::QuilletIat(QWidget *parent)
 
     SettingsMap &settings = *settingsMap();
     if (settings[SettingKey::TypingModel] == 1)
-        sessionParams = paramsForLanguage(settings[SettingKey::TypingLanguage], true, sessionParams);
+        sessionParams =
+            paramsForLanguage(settings[SettingKey::TypingLanguage], true, sessionParams);
     if (settings[SettingKey::IntelligenceModel] == 1)
         sessionParams =
             paramsForLanguage(settings[SettingKey::IntelligenceLanguage], true, sessionParams);
@@ -234,8 +235,9 @@ bool QuilletIat::sendAudio(const char *sessionId, const char *audio, long length
         if (size <= 0)
             break;
         const int audioStatus = offset == 0 ? SPEECH_AUDIO_FIRST : SPEECH_AUDIO_CONTINUE;
-        const int written = RecogAudioWrite(sessionId, audio + offset, static_cast<unsigned int>(size),
-                                            audioStatus, &endpointStatus, recogStatus);
+        const int written =
+            RecogAudioWrite(sessionId, audio + offset, static_cast<unsigned int>(size), audioStatus,
+                            &endpointStatus, recogStatus);
         if (written != SPEECH_SUCCESS) {
             qDebug() << "RecogAudioWrite failed !";
             noteFailure(written);

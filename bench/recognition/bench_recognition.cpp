@@ -41,7 +41,8 @@ QByteArray samplesOf(const QString &path)
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 // VmRSS / VmHWM of a process in MB.
@@ -76,7 +77,7 @@ private:
     QElapsedTimer clock;
     QByteArray output;
     QString text;
-    qint64 textChangedAt = 0; // ms on clock
+    qint64 textChangedAt = 0;  // ms on clock
     qint64 firstChangeAt = -1; // the first change after the release
 };
 
@@ -156,14 +157,20 @@ double Bench::speak(const QString &rawPath)
 {
     const int logFrom = output.size();
     const QString before = text;
-    if (QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mousedown"), QStringLiteral("8")}) != 0)
+    if (QProcess::execute(QStringLiteral("xdotool"),
+                          {QStringLiteral("mousedown"), QStringLiteral("8")}) != 0)
         return -1;
     const qint64 start = recorded();
-    if (!waitFor([&] { return recorded() > start && output.indexOf("Forward button down !", logFrom) >= 0; }, 10000))
+    if (!waitFor(
+            [&] {
+                return recorded() > start && output.indexOf("Forward button down !", logFrom) >= 0;
+            },
+            10000))
         return -1;
-    QProcess::execute(QStringLiteral("pacat"), {QStringLiteral("--playback"), QStringLiteral("--raw"),
-                                                QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"),
-                                                QStringLiteral("--format=s16le"), rawPath});
+    QProcess::execute(QStringLiteral("pacat"),
+                      {QStringLiteral("--playback"), QStringLiteral("--raw"),
+                       QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"),
+                       QStringLiteral("--format=s16le"), rawPath});
     // Let the end of the speech pass the audio server before letting go.
     const qint64 afterSpeech = recorded() + 16000;
     waitFor([&] { return recorded() >= afterSpeech; }, 10000);
@@ -175,17 +182,21 @@ double Bench::speak(const QString &rawPath)
     // The program logs the text after typing it; the window's last change is the end.
     const QByteArray rule(61, '=');
     int textLine = -1;
-    if (!waitFor([&] {
-            const int end = output.indexOf("Quillet Auto Transform end !", logFrom);
-            const int firstRule = end < 0 ? -1 : output.indexOf(rule, end);
-            const int secondRule = firstRule < 0 ? -1 : output.indexOf(rule, firstRule + rule.size());
-            textLine = firstRule + rule.size() + 1;
-            return secondRule >= 0;
-        }, 120000)) {
+    if (!waitFor(
+            [&] {
+                const int end = output.indexOf("Quillet Auto Transform end !", logFrom);
+                const int firstRule = end < 0 ? -1 : output.indexOf(rule, end);
+                const int secondRule =
+                    firstRule < 0 ? -1 : output.indexOf(rule, firstRule + rule.size());
+                textLine = firstRule + rule.size() + 1;
+                return secondRule >= 0;
+            },
+            120000)) {
         std::fprintf(stderr, "no recognition result:\n%s\n", output.mid(logFrom).constData());
         return -1;
     }
-    const QString recognized = QString::fromUtf8(output.mid(textLine, output.indexOf('\n', textLine) - textLine));
+    const QString recognized =
+        QString::fromUtf8(output.mid(textLine, output.indexOf('\n', textLine) - textLine));
     std::fprintf(stderr, "recognized: \"%s\"\n", recognized.toUtf8().constData());
     if (recognized.isEmpty())
         return (clock.elapsed() - released) / 1000.0;
@@ -226,8 +237,9 @@ int main(int argc, char **argv)
         {"warm-up", {testData + QStringLiteral("something.raw")}},
         {"1", {testData + QStringLiteral("cards/001.wav")}},
         {"3", {testData + QStringLiteral("goforward.raw")}},
-        {"10", {testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0870.wav"),
-                testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0880.wav")}},
+        {"10",
+         {testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0870.wav"),
+          testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0880.wav")}},
     };
     int n = 0;
     for (const Utterance &utterance : utterances) {
@@ -236,7 +248,8 @@ int main(int argc, char **argv)
             samples += samplesOf(part);
         const QString raw = scratch.filePath(QStringLiteral("utterance%1.raw").arg(n++));
         if (samples.isEmpty() || !writeFile(raw, samples)) {
-            std::fprintf(stderr, "missing test recording %s\n", qPrintable(utterance.parts.join(' ')));
+            std::fprintf(stderr, "missing test recording %s\n",
+                         qPrintable(utterance.parts.join(' ')));
             continue;
         }
         const double length = samples.size() / 32000.0;
@@ -246,11 +259,12 @@ int main(int argc, char **argv)
             continue;
         }
         if (qstrcmp(utterance.label, "warm-up") == 0) {
-            std::printf("first utterance (model loads): utterance_s=%.2f release_to_typed_s=%.3f\n", length, seconds);
+            std::printf("first utterance (model loads): utterance_s=%.2f release_to_typed_s=%.3f\n",
+                        length, seconds);
             continue;
         }
-        std::printf("SUMMARY recognition utterance_s=%.2f release_to_typed_s=%.3f ratio=%.3f\n", length,
-                    seconds, seconds / length);
+        std::printf("SUMMARY recognition utterance_s=%.2f release_to_typed_s=%.3f ratio=%.3f\n",
+                    length, seconds, seconds / length);
         std::fflush(stdout);
     }
 

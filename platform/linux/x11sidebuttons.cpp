@@ -101,8 +101,8 @@ std::unique_ptr<SideButtons> SideButtons::watch(Handler handler)
         return nullptr;
     }
     int major = 2, minor = 2;
-    if (XIQueryVersion(display.get(), &major, &minor) != Success || major < 2
-        || (major == 2 && minor < 1)) {
+    if (XIQueryVersion(display.get(), &major, &minor) != Success || major < 2 ||
+        (major == 2 && minor < 1)) {
         qWarning() << "Side buttons: the X server lacks XInput 2.1, push-to-talk is off !";
         return nullptr;
     }

@@ -24,9 +24,8 @@ int main(int argc, char **argv)
     QPlainTextEdit editor;
     editor.setWindowTitle(QStringLiteral("ferrule end-to-end target"));
     editor.setGeometry(50, 50, 500, 300);
-    QObject::connect(&editor, &QPlainTextEdit::textChanged, [&editor] {
-        say("text " + editor.toPlainText().toUtf8().toBase64());
-    });
+    QObject::connect(&editor, &QPlainTextEdit::textChanged,
+                     [&editor] { say("text " + editor.toPlainText().toUtf8().toBase64()); });
     editor.show();
     editor.activateWindow();
     editor.setFocus();

@@ -22,7 +22,8 @@ const char goForward[] = "/usr/share/pocketsphinx/test/data/goforward.raw";
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 QByteArray readFile(const QString &path)
@@ -50,7 +51,8 @@ QByteArray config(int typing, int typingLanguage, int intelligence, int intellig
 class TranscriptionStub : public QTcpServer
 {
 public:
-    explicit TranscriptionStub(const QString &text) : reply(QJsonDocument(QJsonObject{{"text", text}}).toJson())
+    explicit TranscriptionStub(const QString &text)
+        : reply(QJsonDocument(QJsonObject{{"text", text}}).toJson())
     {
         connect(this, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *socket = nextPendingConnection()) {
@@ -80,8 +82,8 @@ private:
             return;
         requests << *buffer;
         buffer->clear();
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: "
-                      + QByteArray::number(reply.size()) + "\r\nConnection: close\r\n\r\n" + reply);
+        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                      QByteArray::number(reply.size()) + "\r\nConnection: close\r\n\r\n" + reply);
         socket->disconnectFromHost();
     }
 
@@ -107,7 +109,10 @@ private:
     // Holds button 8 while the recording at path (if any) is played into the microphone.
     void pressSpeakRelease(const QString &path);
     bool waitForOutput(const QByteArray &line, int timeoutMs);
-    qint64 recorded() const { return QFileInfo(runDir->filePath(QStringLiteral("record.raw"))).size(); }
+    qint64 recorded() const
+    {
+        return QFileInfo(runDir->filePath(QStringLiteral("record.raw"))).size();
+    }
 
     std::unique_ptr<QTemporaryDir> runDir;
     std::unique_ptr<QTemporaryDir> homeDir;
@@ -125,7 +130,8 @@ void TestEndToEnd::init()
     QVERIFY(runDir->isValid() && homeDir->isValid());
     const QString source = qEnvironmentVariable("FERRULE_SOURCE_DIR");
     for (const char *name : {"websearch.txt", "userwords.txt"})
-        QVERIFY(QFile::copy(source + QStringLiteral("/data/") + QLatin1String(name), runDir->filePath(QLatin1String(name))));
+        QVERIFY(QFile::copy(source + QStringLiteral("/data/") + QLatin1String(name),
+                            runDir->filePath(QLatin1String(name))));
 
     // The desktop's URL opener, replaced by one that writes down what it was given.
     QVERIFY(QDir(homeDir->path()).mkpath(QStringLiteral("bin")));
@@ -181,13 +187,16 @@ void TestEndToEnd::startFerrule()
     ferrule->setProcessChannelMode(QProcess::MergedChannels);
     ferrule->setWorkingDirectory(runDir->path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PATH"), homeDir->filePath(QStringLiteral("bin")) + QLatin1Char(':') + env.value(QStringLiteral("PATH")));
-    env.insert(QStringLiteral("FERRULE_TEST_OPENED"), homeDir->filePath(QStringLiteral("opened.txt")));
+    env.insert(QStringLiteral("PATH"), homeDir->filePath(QStringLiteral("bin")) + QLatin1Char(':') +
+                                           env.value(QStringLiteral("PATH")));
+    env.insert(QStringLiteral("FERRULE_TEST_OPENED"),
+               homeDir->filePath(QStringLiteral("opened.txt")));
     // A single-instance socket and an autostart folder of its own, away from other runs.
     env.insert(QStringLiteral("TMPDIR"), homeDir->filePath(QStringLiteral("tmp")));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), homeDir->filePath(QStringLiteral("config")));
     ferrule->setProcessEnvironment(env);
-    connect(ferrule.get(), &QProcess::readyRead, this, [this] { ferruleOutput += ferrule->readAll(); });
+    connect(ferrule.get(), &QProcess::readyRead, this,
+            [this] { ferruleOutput += ferrule->readAll(); });
     ferrule->start(QStringLiteral(FERRULE_PROGRAM), QStringList());
     QVERIFY2(waitForOutput("Mouse hook installed !", 20000), ferruleOutput.constData());
 }
@@ -202,22 +211,27 @@ bool TestEndToEnd::waitForOutput(const QByteArray &line, int timeoutMs)
 
 void TestEndToEnd::pressSpeakRelease(const QString &path)
 {
-    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mousedown"), QStringLiteral("8")}), 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
+                               {QStringLiteral("mousedown"), QStringLiteral("8")}),
+             0);
     QVERIFY2(waitForOutput("Forward button down !", 10000), ferruleOutput.constData());
     // The capture is running once record.raw starts to fill.
     QTRY_VERIFY_WITH_TIMEOUT(recorded() > 0, 10000);
     if (!path.isEmpty()) {
         QProcess player;
-        player.start(QStringLiteral("pacat"), {QStringLiteral("--playback"), QStringLiteral("--raw"),
-                                               QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"),
-                                               QStringLiteral("--format=s16le"), path});
+        player.start(QStringLiteral("pacat"),
+                     {QStringLiteral("--playback"), QStringLiteral("--raw"),
+                      QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"),
+                      QStringLiteral("--format=s16le"), path});
         QVERIFY(player.waitForFinished(30000));
         QCOMPARE(player.exitCode(), 0);
     }
     // Half a second more in the file: the end of the speech has passed the audio server.
     const qint64 afterSpeech = recorded() + 16000;
     QTRY_VERIFY_WITH_TIMEOUT(recorded() >= afterSpeech, 10000);
-    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mouseup"), QStringLiteral("8")}), 0);
+    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
+                               {QStringLiteral("mouseup"), QStringLiteral("8")}),
+             0);
     QVERIFY2(waitForOutput("Forward button up !", 10000), ferruleOutput.constData());
 }
 
@@ -239,11 +253,12 @@ void TestEndToEnd::intelligentModeWithRemoteEngine()
     TranscriptionStub stub(sentence);
     QVERIFY(stub.listen(QHostAddress::LocalHost, 0));
     QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(0, 0, 1, 0)));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
-                      QStringLiteral("[general]\nengine = remote\n[remote]\nurl = http://127.0.0.1:%1\n"
-                                     "model = whisper-1\napi_key = e2e-secret\ntimeout = 10\n")
-                          .arg(stub.serverPort())
-                          .toUtf8()));
+    QVERIFY(
+        writeFile(runDir->filePath(QStringLiteral("speech.ini")),
+                  QStringLiteral("[general]\nengine = remote\n[remote]\nurl = http://127.0.0.1:%1\n"
+                                 "model = whisper-1\napi_key = e2e-secret\ntimeout = 10\n")
+                      .arg(stub.serverPort())
+                      .toUtf8()));
     startTarget();
     startFerrule();
 
@@ -252,7 +267,9 @@ void TestEndToEnd::intelligentModeWithRemoteEngine()
     QTRY_COMPARE_WITH_TIMEOUT(targetText, sentence, 60000);
     const QString opened = homeDir->filePath(QStringLiteral("opened.txt"));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(opened), 20000);
-    QTRY_COMPARE_WITH_TIMEOUT(readFile(opened), QByteArray("https://search.jd.com/Search?keyword=%E8%80%B3%E6%9C%BA\n"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        readFile(opened), QByteArray("https://search.jd.com/Search?keyword=%E8%80%B3%E6%9C%BA\n"),
+        5000);
 
     // The utterance went to the stub as Mandarin, with the recorded WAV.
     QCOMPARE(stub.requests.size(), 1);

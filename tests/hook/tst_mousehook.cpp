@@ -38,8 +38,9 @@ bool pressPromptShown()
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         auto *box = qobject_cast<PromptBox *>(widget);
-        if (box && box->isVisible()
-            && box->findChild<QLabel *>(QStringLiteral("label"))->text() == QStringLiteral("请说口令！"))
+        if (box && box->isVisible() &&
+            box->findChild<QLabel *>(QStringLiteral("label"))->text() ==
+                QStringLiteral("请说口令！"))
             return true;
     }
     return false;
@@ -118,7 +119,9 @@ void TestMouseHook::initTestCase()
     QVERIFY(QDir::setCurrent(dir.path()));
     engine = std::make_shared<ScriptedEngine>();
     installSpeechEngineForTesting(engine);
-    QuilletIat::actions().typeText = [this](const char *utf8) { dispatched << QString::fromUtf8(utf8); };
+    QuilletIat::actions().typeText = [this](const char *utf8) {
+        dispatched << QString::fromUtf8(utf8);
+    };
     QuilletIat::actions().interpretCommand = [this](const char *utf8, const WebSearchTable &) {
         dispatched << QString::fromUtf8(utf8);
     };
@@ -171,7 +174,8 @@ void TestMouseHook::pressAndReleaseReachTheHook()
     QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button down !")), 5000);
     QVERIFY(findLine(QStringLiteral("Forward button down !"))->onGuiThread);
     // The hook takes nothing away from the window under the pointer.
-    QTRY_COMPARE_WITH_TIMEOUT(target.pressed, QList<Qt::MouseButton>{Qt::MouseButton(qtButton)}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(target.pressed, QList<Qt::MouseButton>{Qt::MouseButton(qtButton)},
+                              5000);
     QCOMPARE(logouts(), 0);
 
     // Held past the prompt's second, as a user speaking would.
@@ -181,7 +185,8 @@ void TestMouseHook::pressAndReleaseReachTheHook()
     const LogLine *up = findLine(QStringLiteral("Forward button up !"));
     QVERIFY(up->onGuiThread);
     QVERIFY(!up->pressPromptShown);
-    QTRY_COMPARE_WITH_TIMEOUT(target.released, QList<Qt::MouseButton>{Qt::MouseButton(qtButton)}, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(target.released, QList<Qt::MouseButton>{Qt::MouseButton(qtButton)},
+                              5000);
 
     // The release ran one whole recognition of the file the capture wrote.
     QCOMPARE(logouts(), 1);

@@ -53,7 +53,8 @@ QByteArray pattern(int size)
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
 }
 
 // A file whose size claims far more than any buffer can take.
@@ -66,7 +67,8 @@ bool writeSparseFile(const QString &path, qint64 size)
 // A sysfs file reports a size of 4096 bytes but reads as a few: a read that comes up short.
 const char shortReadFile[] = "/sys/devices/system/cpu/online";
 
-enum class Failure {
+enum class Failure
+{
     Login,
     UserWordsMissing,
     UserWordsOutOfMemory,
@@ -134,9 +136,11 @@ void TestQuilletIat::init()
     QVERIFY(dir->isValid());
     previousDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir->path()));
-    QVERIFY(writeFile(QStringLiteral("userwords.txt"), "{\"userword\":[{\"name\":\"x\",\"words\":[\"Ferrule\"]}]}"));
-    QVERIFY(writeFile(QStringLiteral("websearch.txt"),
-                      "百度 https://www.baidu.com/s?wd=\n京东 https://search.jd.com/Search?keyword=\n"));
+    QVERIFY(writeFile(QStringLiteral("userwords.txt"),
+                      "{\"userword\":[{\"name\":\"x\",\"words\":[\"Ferrule\"]}]}"));
+    QVERIFY(writeFile(
+        QStringLiteral("websearch.txt"),
+        "百度 https://www.baidu.com/s?wd=\n京东 https://search.jd.com/Search?keyword=\n"));
     QVERIFY(writeFile(QStringLiteral("record.wav"), pattern(19200)));
 
     setModes(1, English, 0, 0, 0, 0);
@@ -202,7 +206,8 @@ qint64 TestQuilletIat::runRecognizer()
 
 QString TestQuilletIat::ops() const
 {
-    static const char *names[] = {"Login", "Upload", "Begin", "Write", "GetResult", "End", "Logout"};
+    static const char *names[] = {"Login",     "Upload", "Begin", "Write",
+                                  "GetResult", "End",    "Logout"};
     QStringList result;
     for (const ScriptedEngine::Call &call : engine->calls)
         result << QLatin1String(names[call.op]);
@@ -219,7 +224,8 @@ void TestQuilletIat::sendsTheFileInBlocks_data()
     QTest::newRow("12799 bytes: one block") << 12799 << QList<int>{12799};
     QTest::newRow("12800 bytes: two blocks") << 12800 << QList<int>{6400, 6400};
     QTest::newRow("19200 bytes: three blocks") << 19200 << QList<int>{6400, 6400, 6400};
-    QTest::newRow("20000 bytes: last block takes the rest") << 20000 << QList<int>{6400, 6400, 7200};
+    QTest::newRow("20000 bytes: last block takes the rest")
+        << 20000 << QList<int>{6400, 6400, 7200};
 }
 
 void TestQuilletIat::sendsTheFileInBlocks()
@@ -349,15 +355,13 @@ void TestQuilletIat::resultBufferLimit()
     if (!early.isEmpty())
         engine->writeReplies = {WriteReply{0, 0, SPEECH_REC_RESULT_READY}};
     for (int i = 0; i < early.size(); ++i)
-        engine->resultReplies << ResultReply{0, i + 1 < early.size() ? SPEECH_REC_RESULT_READY
-                                                                     : SPEECH_REC_INCOMPLETE,
-                                             early.at(i)};
+        engine->resultReplies << ResultReply{
+            0, i + 1 < early.size() ? SPEECH_REC_RESULT_READY : SPEECH_REC_INCOMPLETE, early.at(i)};
     // The single block asks for one query only; the rest of the early text comes
     // with the first polls, which is where it would arrive from a real service too.
     for (int i = 0; i < late.size(); ++i)
-        engine->resultReplies << ResultReply{0, i + 1 < late.size() ? SPEECH_REC_INCOMPLETE
-                                                                    : SPEECH_REC_COMPLETE,
-                                             late.at(i)};
+        engine->resultReplies << ResultReply{
+            0, i + 1 < late.size() ? SPEECH_REC_INCOMPLETE : SPEECH_REC_COMPLETE, late.at(i)};
     if (late.isEmpty())
         engine->resultReplies << ResultReply{0, SPEECH_REC_COMPLETE, {}};
 
@@ -367,7 +371,8 @@ void TestQuilletIat::resultBufferLimit()
         QCOMPARE(dispatched.size(), 1);
         const QString text = dispatched.first().mid(5);
         QCOMPARE(text.size(), 4095);
-        QCOMPARE(text, QString(sentWhileSending, QLatin1Char('a')) + QString(sentWhilePolling, QLatin1Char('b')));
+        QCOMPARE(text, QString(sentWhileSending, QLatin1Char('a')) +
+                           QString(sentWhilePolling, QLatin1Char('b')));
         QVERIFY(!log->contains(QStringLiteral("no enough buffer for rec_result !")));
     } else {
         QVERIFY(dispatched.isEmpty());
@@ -381,30 +386,32 @@ void TestQuilletIat::failures_data()
 {
     QTest::addColumn<Failure>("failure");
     QTest::addColumn<QStringList>("logLines");
-    QTest::addColumn<bool>("recognized");       // the text is still dispatched
-    QTest::addColumn<bool>("sessionBegun");     // session end gets the session's id
-    QTest::addColumn<QString>("prompt");        // what the user is shown, if anything
+    QTest::addColumn<bool>("recognized");   // the text is still dispatched
+    QTest::addColumn<bool>("sessionBegun"); // session end gets the session's id
+    QTest::addColumn<QString>("prompt");    // what the user is shown, if anything
 
     const QString none;
     QTest::newRow("login fails, run goes on")
         << Failure::Login << QStringList{QStringLiteral("SpeechLogin failed !")} << true << true
         << QStringLiteral("语音服务无法连接");
-    QTest::newRow("no userwords.txt")
-        << Failure::UserWordsMissing
-        << QStringList{QStringLiteral("Open userwords.txt failed !"), QStringLiteral("UploadUserwords failed !")}
-        << true << true << none;
+    QTest::newRow("no userwords.txt") << Failure::UserWordsMissing
+                                      << QStringList{QStringLiteral("Open userwords.txt failed !"),
+                                                     QStringLiteral("UploadUserwords failed !")}
+                                      << true << true << none;
     QTest::newRow("word list too big for memory")
         << Failure::UserWordsOutOfMemory
-        << QStringList{QStringLiteral("Out of memory !"), QStringLiteral("UploadUserwords failed !")}
+        << QStringList{QStringLiteral("Out of memory !"),
+                       QStringLiteral("UploadUserwords failed !")}
         << true << true << none;
     QTest::newRow("word list read short")
         << Failure::UserWordsReadShort
-        << QStringList{QStringLiteral("Read userwords.txt fialed !"), QStringLiteral("UploadUserwords failed !")}
+        << QStringList{QStringLiteral("Read userwords.txt fialed !"),
+                       QStringLiteral("UploadUserwords failed !")}
         << true << true << none;
-    QTest::newRow("upload call fails")
-        << Failure::Upload
-        << QStringList{QStringLiteral("SpeechUploadData failed !"), QStringLiteral("UploadUserwords failed !")}
-        << true << true << none;
+    QTest::newRow("upload call fails") << Failure::Upload
+                                       << QStringList{QStringLiteral("SpeechUploadData failed !"),
+                                                      QStringLiteral("UploadUserwords failed !")}
+                                       << true << true << none;
     QTest::newRow("no record.wav")
         << Failure::AudioMissing << QStringList{QStringLiteral("open audioFile failed !n")} << false
         << false << none;
@@ -493,8 +500,9 @@ void TestQuilletIat::failures()
         engine->resultReplies = {ResultReply{SpeechError::DecodeFailed, SPEECH_REC_INCOMPLETE, {}}};
         break;
     case Failure::QueryWhilePolling:
-        engine->resultReplies = {ResultReply{0, SPEECH_REC_INCOMPLETE, "go "},
-                                 ResultReply{SpeechError::ServerUnreachable, SPEECH_REC_INCOMPLETE, {}}};
+        engine->resultReplies = {
+            ResultReply{0, SPEECH_REC_INCOMPLETE, "go "},
+            ResultReply{SpeechError::ServerUnreachable, SPEECH_REC_INCOMPLETE, {}}};
         break;
     case Failure::PollingTimeout:
         engine->resultTimeout = 400;
@@ -525,12 +533,13 @@ void TestQuilletIat::failures()
         QCOMPARE(endId, engine->sessionId);
     else
         QVERIFY(endId.isNull());
-    const bool audioRead = failure != Failure::AudioMissing && failure != Failure::AudioOutOfMemory
-                           && failure != Failure::AudioReadShort;
+    const bool audioRead = failure != Failure::AudioMissing &&
+                           failure != Failure::AudioOutOfMemory &&
+                           failure != Failure::AudioReadShort;
     QCOMPARE(engine->callsOf(Op::Begin).size(), audioRead ? 1 : 0);
-    const bool wordsRead = failure != Failure::UserWordsMissing
-                           && failure != Failure::UserWordsOutOfMemory
-                           && failure != Failure::UserWordsReadShort;
+    const bool wordsRead = failure != Failure::UserWordsMissing &&
+                           failure != Failure::UserWordsOutOfMemory &&
+                           failure != Failure::UserWordsReadShort;
     QCOMPARE(engine->callsOf(Op::Upload).size(), wordsRead ? 1 : 0);
 
     if (prompt.isEmpty())
@@ -547,7 +556,8 @@ void TestQuilletIat::failures()
 
 void TestQuilletIat::parameterChoice_data()
 {
-    QTest::addColumn<QList<int>>("modes"); // typing, language, intelligence, language, translation, language
+    QTest::addColumn<QList<int>>(
+        "modes"); // typing, language, intelligence, language, translation, language
     QTest::addColumn<QByteArray>("expected");
 
     const QList<int> languages{-1, 0, 1, 2, 3, 4, 5};
@@ -567,12 +577,14 @@ void TestQuilletIat::parameterChoice_data()
     QTest::newRow("typing English, intelligent Cantonese") << QList<int>{1, 1, 1, 2, 0, 0} << CAN;
     QTest::newRow("typing English, intelligent Mandarin keeps English")
         << QList<int>{1, 1, 1, 0, 0, 0} << ENG;
-    QTest::newRow("typing Cantonese, intelligent Henan dialect") << QList<int>{1, 2, 1, 4, 0, 0} << MAN;
+    QTest::newRow("typing Cantonese, intelligent Henan dialect")
+        << QList<int>{1, 2, 1, 4, 0, 0} << MAN;
     QTest::newRow("typing English, translation Sichuan keeps English")
         << QList<int>{1, 1, 0, 0, 1, 3} << ENG;
     QTest::newRow("typing Cantonese, translation Henan keeps Cantonese")
         << QList<int>{1, 2, 0, 0, 1, 4} << CAN;
-    QTest::newRow("intelligent English, translation Cantonese") << QList<int>{0, 0, 1, 1, 1, 2} << CAN;
+    QTest::newRow("intelligent English, translation Cantonese")
+        << QList<int>{0, 0, 1, 1, 1, 2} << CAN;
     QTest::newRow("all three, last selecting wins") << QList<int>{1, 2, 1, 1, 1, 0} << ENG;
     QTest::newRow("all three English to Cantonese") << QList<int>{1, 1, 1, 1, 1, 2} << CAN;
 }
@@ -615,7 +627,8 @@ void TestQuilletIat::dispatchByMode_data()
 
     const QString text = QStringLiteral("打开百度");
     QTest::newRow("typing") << QList<int>{1, 0, 0, 0, 0, 0} << QStringList{"type:" + text};
-    QTest::newRow("intelligent") << QList<int>{0, 0, 1, 0, 0, 0} << QStringList{"interpret:" + text};
+    QTest::newRow("intelligent") << QList<int>{0, 0, 1, 0, 0, 0}
+                                 << QStringList{"interpret:" + text};
     QTest::newRow("translation: log only") << QList<int>{0, 0, 0, 0, 1, 0} << QStringList{};
     QTest::newRow("typing and intelligent: typed, then interpreted")
         << QList<int>{1, 0, 1, 0, 0, 0} << QStringList{"type:" + text, "interpret:" + text};
@@ -635,7 +648,8 @@ void TestQuilletIat::dispatchByMode()
     QCOMPARE(dispatched, expected);
     if (expected.contains("interpret:" + text)) {
         QCOMPARE(tableSeen.size(), 2);
-        QCOMPARE(tableSeen.value(QStringLiteral("百度").toUtf8()), QByteArray("https://www.baidu.com/s?wd="));
+        QCOMPARE(tableSeen.value(QStringLiteral("百度").toUtf8()),
+                 QByteArray("https://www.baidu.com/s?wd="));
     }
     // The text always reaches the log, framed by two rules.
     const QString rule(61, QLatin1Char('='));

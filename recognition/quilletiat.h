@@ -59,8 +59,8 @@ private:
     bool fetchResult(const char *sessionId, ResultText *text, int *recogStatus);
     void dispatch(const char *text);
 
-    // Remembers what to tell the user when a failed SDK call means speech
-    // recognition is unavailable; only the first such failure of a run counts.
+    // Remembers the SDK's few words for a failed call (model missing, server
+    // unreachable ...), shown once the run has ended; the first failure counts.
     void noteFailure(int errorCode);
 
     Ui::QuilletIat *ui;

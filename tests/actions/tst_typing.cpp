@@ -132,6 +132,7 @@ private slots:
     void fewSpareKeycodes();
     void windowClosedMidText();
     void intoXterm();
+    void withWindowManager();
 
 private:
     QString initialKeymap;
@@ -318,6 +319,35 @@ void TypingTest::intoXterm()
     QTRY_COMPARE_WITH_TIMEOUT(typed(), text, 15000);
     xterm.kill();
     xterm.waitForFinished(5000);
+}
+
+void TypingTest::withWindowManager()
+{
+    // A window manager names the active window on the root window and puts
+    // its own frame around the target.
+    QProcess manager;
+    manager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    QVERIFY(manager.waitForStarted());
+    auto managed = []() {
+        return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+            .contains(QLatin1String("window id"));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(managed(), 10000);
+    {
+        Target target({QStringLiteral("--line")});
+        QVERIFY(target.isReady());
+        QVERIFY(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), target.windowId()}));
+        QTRY_VERIFY_WITH_TIMEOUT(run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")})
+                                     .contains(QStringLiteral("0x%1").arg(target.windowId().toULongLong(), 0, 16)),
+                                 10000);
+        LogCapture log;
+        const QString text = QStringLiteral("窗口管理器：Openbox，“活動視窗”！");
+        typeText(text.toUtf8().constData());
+        QTRY_COMPARE_WITH_TIMEOUT(target.text(), text, 10000);
+        QCOMPARE(log.lines.value(0), QStringLiteral("0x%1").arg(target.windowId().toULongLong(), 0, 16));
+    }
+    manager.terminate();
+    QVERIFY(manager.waitForFinished(5000));
 }
 
 QTEST_GUILESS_MAIN(TypingTest)

@@ -29,6 +29,9 @@ public:
     virtual int endSession(const QByteArray &sessionId, const QByteArray &hints) = 0;
     virtual int logout() = 0;
 
+    // Starts loading what a session with these parameters needs, without waiting.
+    virtual void preload(const QByteArray &params) { Q_UNUSED(params) }
+
     // Pause the caller should leave between audio blocks (0: the engine takes the whole
     // utterance at once) and how long it should poll for the final result.
     virtual int blockPauseMs() const = 0;

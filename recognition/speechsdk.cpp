@@ -160,6 +160,14 @@ int SpeechLogout()
     return sdk.session.logout();
 }
 
+void SpeechPreload(const char *loginParams, const char *recognitionParams)
+{
+    SdkState &sdk = state();
+    QMutexLocker lock(&sdk.mutex);
+    if (!sdk.testingEngine)
+        sdk.session.preload(bytes(loginParams), bytes(recognitionParams));
+}
+
 int SpeechBlockPauseMs()
 {
     SdkState &sdk = state();

@@ -38,3 +38,8 @@ int SpeechResultTimeoutMs();
 // and, for an error code, a few Chinese words the user can act on (empty when the
 // code needs no prompt), e.g. "未安装该语言的语音模型" or "语音服务无法连接".
 const char *SpeechErrorPrompt(int errorCode);
+
+// Loads, in the background, what recognition with these parameters will need (the
+// language's model), so the first utterance does not wait for it. Returns at once;
+// a failure is logged and met again at the session begin.
+void SpeechPreload(const char *loginParams, const char *recognitionParams);

@@ -22,7 +22,17 @@ int SpeechService::login(const std::shared_ptr<SpeechEngine> &testingEngine, con
         return m_loginError;
     }
 
-    QString workDir = speechParamValue(params, QStringLiteral("work_dir"));
+    m_loginError = configuredEngine(params);
+    if (m_loginError != 0)
+        return m_loginError;
+    m_active = m_kept;
+    m_loginError = m_active->login(user, password, params);
+    return m_loginError;
+}
+
+int SpeechService::configuredEngine(const QByteArray &loginParams)
+{
+    QString workDir = speechParamValue(loginParams, QStringLiteral("work_dir"));
     if (workDir.isEmpty())
         workDir = QStringLiteral(".");
     SpeechConfig config;
@@ -31,8 +41,7 @@ int SpeechService::login(const std::shared_ptr<SpeechEngine> &testingEngine, con
         qWarning().noquote() << QStringLiteral("speech: bad settings, speech recognition is off until "
                                                "this is fixed: %1")
                                     .arg(error);
-        m_loginError = SpeechError::BadSettings;
-        return m_loginError;
+        return SpeechError::BadSettings;
     }
     m_resultTimeoutMs = config.resultTimeoutMs;
     if (!m_kept || config != m_keptConfig) {
@@ -40,9 +49,13 @@ int SpeechService::login(const std::shared_ptr<SpeechEngine> &testingEngine, con
         m_kept = createSpeechEngine(config);
         m_keptConfig = config;
     }
-    m_active = m_kept;
-    m_loginError = m_active->login(user, password, params);
-    return m_loginError;
+    return 0;
+}
+
+void SpeechService::preload(const QByteArray &loginParams, const QByteArray &params)
+{
+    if (configuredEngine(loginParams) == 0)
+        m_kept->preload(params);
 }
 
 int SpeechService::logout()

@@ -14,6 +14,8 @@ public:
     int login(const std::shared_ptr<SpeechEngine> &testingEngine, const QByteArray &user,
               const QByteArray &password, const QByteArray &params);
     int logout();
+    // Makes the configured engine (not logging in) and has it preload for params.
+    void preload(const QByteArray &loginParams, const QByteArray &params);
 
     // Runs call on the logged-in engine; without one, returns why there is none.
     template <typename Call>
@@ -29,6 +31,8 @@ public:
 
 private:
     static int notLoggedIn();
+    // The engine speech.ini asks for, kept while the file says the same; 0 or an error code.
+    int configuredEngine(const QByteArray &loginParams);
     std::shared_ptr<SpeechEngine> m_active; // set between login and logout
     std::shared_ptr<SpeechEngine> m_kept;   // the configured engine, kept across logins
     SpeechConfig m_keptConfig;

@@ -171,6 +171,13 @@ QByteArray WorkerEngine::beginSession(const QByteArray &, const QByteArray &para
     return m_session->id;
 }
 
+void WorkerEngine::preload(const QByteArray &params)
+{
+    const QString language = speechLanguageName(params);
+    if (m_transcriber->checkLanguage(language) == 0)
+        post([this, language] { m_transcriber->prepare(language); });
+}
+
 void WorkerEngine::appendAudio(const QByteArray &block)
 {
     Session &s = *m_session;

@@ -40,6 +40,7 @@ public:
                          int *errorCode) override;
     int endSession(const QByteArray &sessionId, const QByteArray &hints) override;
     int logout() override;
+    void preload(const QByteArray &params) override;
     int blockPauseMs() const override { return 0; }
     int resultTimeoutMs() const override { return m_settings.resultTimeoutMs; }
 

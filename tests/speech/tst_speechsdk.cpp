@@ -169,6 +169,21 @@ private slots:
         SpeechLogout();
     }
 
+    void preloadLoadsTheModelAhead()
+    {
+        WorkDir work("result_timeout = 9\n");
+        SpeechLog log;
+        SpeechPreload(work.login.constData(), MAN); // no model: says so, loads nothing
+        QVERIFY(log.contains(QStringLiteral("no speech model for mandarin")));
+        SpeechPreload(work.login.constData(), ENG);
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("english speech model loaded")), 60000);
+        const SdkRun run = recognizeThroughSdk(readFile(cards + QStringLiteral("001.wav")), ENG, 20,
+                                               work.login.constData());
+        QCOMPARE(run.error, 0);
+        QCOMPARE(run.text, QByteArray("ten of clubs"));
+        QCOMPARE(log.count(QStringLiteral("speech model loaded")), 1);
+    }
+
     void endOfSpeechStopsTheUtteranceEarly()
     {
         // The recording followed by 4 s of silence: the end of speech is heard after

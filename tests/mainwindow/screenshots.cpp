@@ -152,6 +152,8 @@ int main(int argc, char *argv[])
     QTemporaryDir work;
     if (!work.isValid() || !QDir::setCurrent(work.path()))
         return 2;
+    // The settings dialog applies the autostart setting: keep it off the user's session.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.filePath(QStringLiteral("config"))));
     installFontSubstitutions();
     createDefaultConfig();
     SettingsMap *map = settingsMap();

@@ -23,7 +23,8 @@ void forwardSphinxMessage(void *, err_lvl_t level, const char *format, ...)
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    qWarning().noquote() << QStringLiteral("pocketsphinx: %1").arg(QString::fromUtf8(line).trimmed());
+    qWarning().noquote()
+        << QStringLiteral("pocketsphinx: %1").arg(QString::fromUtf8(line).trimmed());
 }
 
 QString settingsFile(const SpeechConfig &config)
@@ -56,20 +57,24 @@ EmbeddedEngine::~EmbeddedEngine() = default;
 int EmbeddedEngine::checkLanguage(const QString &language) const
 {
     if (!m_config.models.contains(language)) {
-        qWarning().noquote() << QStringLiteral("speech: no speech model for %1: install a pocketsphinx %1 model "
-                                               "and name it in a [model.%1] section of %2, or switch the "
-                                               "recognition language to English")
-                                    .arg(language, settingsFile(m_config));
+        qWarning().noquote()
+            << QStringLiteral("speech: no speech model for %1: install a pocketsphinx %1 model "
+                              "and name it in a [model.%1] section of %2, or switch the "
+                              "recognition language to English")
+                   .arg(language, settingsFile(m_config));
         return SpeechError::NoModel;
     }
     const SpeechModelPaths &paths = m_config.models.value(language);
     const QStringList files = {paths.acousticModel, paths.languageModel, paths.dictionary};
     for (const QString &file : files) {
         if (!QFileInfo::exists(file)) {
-            const QString hint = language == QLatin1String("english") && m_config.path.isEmpty()
-                                     ? QStringLiteral("install the Debian package pocketsphinx-en-us")
-                                     : QStringLiteral("correct [model.%1] in %2").arg(language, settingsFile(m_config));
-            qWarning().noquote() << QStringLiteral("speech: the %1 speech model is missing at %2: %3")
+            const QString hint =
+                language == QLatin1String("english") && m_config.path.isEmpty()
+                    ? QStringLiteral("install the Debian package pocketsphinx-en-us")
+                    : QStringLiteral("correct [model.%1] in %2")
+                          .arg(language, settingsFile(m_config));
+            qWarning().noquote() << QStringLiteral(
+                                        "speech: the %1 speech model is missing at %2: %3")
                                         .arg(language, file, hint);
             return SpeechError::ModelLoadFailed;
         }
@@ -95,18 +100,20 @@ int EmbeddedEngine::prepare(const QString &language)
     // tree search alone (no flat-lexicon and lattice passes) take about half the
     // decoding time of the defaults, with the same word error rate on the "cards" set
     // (4.8 %) and a lower one on the librivox set (21 % instead of 28 %).
-    cmd_ln_t *config = cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
-                                   "-dict", dict.constData(), "-samprate", "16000", "-maxhmmpf", "3000",
-                                   "-pl_window", "10", "-fwdflat", "no", "-bestpath", "no", nullptr);
+    cmd_ln_t *config =
+        cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
+                    "-dict", dict.constData(), "-samprate", "16000", "-maxhmmpf", "3000",
+                    "-pl_window", "10", "-fwdflat", "no", "-bestpath", "no", nullptr);
     auto decoder = std::make_shared<Decoder>();
     if (config) {
         decoder->ps = ps_init(config);
         cmd_ln_free_r(config); // the decoder holds its own reference
     }
     if (!decoder->ps) {
-        qWarning().noquote() << QStringLiteral("speech: the %1 speech model at %2 could not be loaded (see the "
-                                               "pocketsphinx lines above): check [model.%1] in %3")
-                                    .arg(language, paths.acousticModel, settingsFile(m_config));
+        qWarning().noquote()
+            << QStringLiteral("speech: the %1 speech model at %2 could not be loaded (see the "
+                              "pocketsphinx lines above): check [model.%1] in %3")
+                   .arg(language, paths.acousticModel, settingsFile(m_config));
         return SpeechError::ModelLoadFailed;
     }
     m_decoders.insert(language, decoder);
@@ -151,14 +158,16 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
         ps_set_search(decoder.ps, search.constData());
     }
     if (known > 0)
-        qDebug().noquote() << QStringLiteral("speech: %1 user words known to the model, %2 added to its "
-                                             "language model")
+        qDebug().noquote() << QStringLiteral(
+                                  "speech: %1 user words known to the model, %2 added to its "
+                                  "language model")
                                   .arg(known)
                                   .arg(added);
 }
 
-int EmbeddedEngine::transcribe(const QString &language, const QByteArray &pcm, const QStringList &userWords,
-                               const std::atomic_bool &, QByteArray *text)
+int EmbeddedEngine::transcribe(const QString &language, const QByteArray &pcm,
+                               const QStringList &userWords, const std::atomic_bool &,
+                               QByteArray *text)
 {
     const int prepared = prepare(language);
     if (prepared != 0)
@@ -171,11 +180,13 @@ int EmbeddedEngine::transcribe(const QString &language, const QByteArray &pcm, c
         return 0;
     bool ok = ps_start_utt(decoder.ps) >= 0;
     if (ok) {
-        ok = ps_process_raw(decoder.ps, reinterpret_cast<const int16 *>(pcm.constData()), samples, FALSE, TRUE) >= 0;
+        ok = ps_process_raw(decoder.ps, reinterpret_cast<const int16 *>(pcm.constData()), samples,
+                            FALSE, TRUE) >= 0;
         ok = ps_end_utt(decoder.ps) >= 0 && ok;
     }
     if (!ok) {
-        qWarning().noquote() << QStringLiteral("speech: pocketsphinx failed to decode %1 s of audio")
+        qWarning().noquote() << QStringLiteral(
+                                    "speech: pocketsphinx failed to decode %1 s of audio")
                                     .arg(samples / 16000.0, 0, 'f', 2);
         return SpeechError::DecodeFailed;
     }

@@ -6,7 +6,7 @@
 #include <cstring>
 
 namespace {
-constexpr int frameSamples = 160;       // 10 ms at 16 kHz
+constexpr int frameSamples = 160; // 10 ms at 16 kHz
 constexpr int frameBytes = frameSamples * 2;
 constexpr double speechAboveNoiseDb = 15;
 constexpr double quietestSpeechDb = 40; // mean square of about 100 LSB: quieter is never speech

@@ -40,7 +40,10 @@ QString seconds(int ms)
 }
 } // namespace
 
-RemoteEngine::RemoteEngine(const SpeechConfig &config) : m_config(config), m_endpoint(endpoint(config.url)) {}
+RemoteEngine::RemoteEngine(const SpeechConfig &config)
+    : m_config(config), m_endpoint(endpoint(config.url))
+{
+}
 
 RemoteEngine::~RemoteEngine() = default;
 
@@ -66,12 +69,12 @@ QByteArray RemoteEngine::wavFile(const QByteArray &pcm)
     putLe32(wav, 4, quint32(36 + pcm.size()));
     wav.replace(8, 8, "WAVEfmt ");
     putLe32(wav, 16, 16);
-    putLe16(wav, 20, 1);      // PCM
-    putLe16(wav, 22, 1);      // mono
-    putLe32(wav, 24, 16000);  // samples per second
-    putLe32(wav, 28, 32000);  // bytes per second
-    putLe16(wav, 32, 2);      // bytes per frame
-    putLe16(wav, 34, 16);     // bits per sample
+    putLe16(wav, 20, 1);     // PCM
+    putLe16(wav, 22, 1);     // mono
+    putLe32(wav, 24, 16000); // samples per second
+    putLe32(wav, 28, 32000); // bytes per second
+    putLe16(wav, 32, 2);     // bytes per frame
+    putLe16(wav, 34, 16);    // bits per sample
     wav.replace(36, 4, "data");
     putLe32(wav, 40, quint32(pcm.size()));
     return wav + pcm;
@@ -79,9 +82,10 @@ QByteArray RemoteEngine::wavFile(const QByteArray &pcm)
 
 int RemoteEngine::checkLanguage(const QString &) const
 {
-    if (!m_endpoint.isValid() || (m_endpoint.scheme() != QLatin1String("http")
-                                  && m_endpoint.scheme() != QLatin1String("https"))) {
-        qWarning().noquote() << QStringLiteral("speech: url in [remote] of %1 is not an http or https URL")
+    if (!m_endpoint.isValid() || (m_endpoint.scheme() != QLatin1String("http") &&
+                                  m_endpoint.scheme() != QLatin1String("https"))) {
+        qWarning().noquote() << QStringLiteral(
+                                    "speech: url in [remote] of %1 is not an http or https URL")
                                     .arg(m_config.path);
         return SpeechError::BadSettings;
     }
@@ -93,8 +97,9 @@ int RemoteEngine::prepare(const QString &language)
     return checkLanguage(language);
 }
 
-int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm, const QStringList &userWords,
-                             const std::atomic_bool &cancelled, QByteArray *text)
+int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
+                             const QStringList &userWords, const std::atomic_bool &cancelled,
+                             QByteArray *text)
 {
     if (!m_network)
         m_network = std::make_unique<QNetworkAccessManager>();
@@ -119,7 +124,8 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm, con
     QNetworkRequest request(m_endpoint);
     if (!m_config.apiKey.isEmpty())
         request.setRawHeader("Authorization", "Bearer " + m_config.apiKey.toUtf8());
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::NoLessSafeRedirectPolicy);
 
     std::unique_ptr<QNetworkReply> reply(m_network->post(request, multiPart));
     multiPart->setParent(reply.get());
@@ -135,7 +141,8 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm, con
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     QObject::connect(reply.get(), &QNetworkReply::uploadProgress, &loop,
                      [&connected](qint64 sent, qint64) { connected = connected || sent > 0; });
-    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, [&connected] { connected = true; });
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop,
+                     [&connected] { connected = true; });
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
         if (cancelled) {
             loop.quit();
@@ -156,12 +163,15 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm, con
         reply->abort();
         if (cancelled)
             return SpeechError::ServerTimeout;
-        qWarning().noquote() << QStringLiteral("speech: the speech server at %1 did not %2 within %3 s: check "
-                                               "that it runs, or raise %4 in [remote] of speech.ini")
+        qWarning().noquote() << QStringLiteral(
+                                    "speech: the speech server at %1 did not %2 within %3 s: check "
+                                    "that it runs, or raise %4 in [remote] of speech.ini")
                                     .arg(where,
-                                         connected ? QStringLiteral("answer") : QStringLiteral("accept the connection"),
+                                         connected ? QStringLiteral("answer")
+                                                   : QStringLiteral("accept the connection"),
                                          seconds(timedOutMs),
-                                         connected ? QStringLiteral("timeout") : QStringLiteral("connect_timeout"));
+                                         connected ? QStringLiteral("timeout")
+                                                   : QStringLiteral("connect_timeout"));
         return SpeechError::ServerTimeout;
     }
 
@@ -169,30 +179,39 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm, con
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 300 || (status == 0 && reply->error() != QNetworkReply::NoError)) {
         if (status == 0) {
-            qWarning().noquote() << QStringLiteral("speech: cannot reach the speech server at %1: %2; check url "
-                                                   "in [remote] of speech.ini and that the server runs")
-                                        .arg(where, reply->errorString());
+            qWarning().noquote()
+                << QStringLiteral("speech: cannot reach the speech server at %1: %2; check url "
+                                  "in [remote] of speech.ini and that the server runs")
+                       .arg(where, reply->errorString());
             return SpeechError::ServerUnreachable;
         }
-        const QString message = QJsonDocument::fromJson(body).object().value(QStringLiteral("error")).toObject()
-                                    .value(QStringLiteral("message")).toString();
-        qWarning().noquote() << QStringLiteral("speech: the speech server at %1 refused the request with HTTP "
-                                               "%2%3; check model and api_key in [remote] of speech.ini")
+        const QString message = QJsonDocument::fromJson(body)
+                                    .object()
+                                    .value(QStringLiteral("error"))
+                                    .toObject()
+                                    .value(QStringLiteral("message"))
+                                    .toString();
+        qWarning().noquote() << QStringLiteral(
+                                    "speech: the speech server at %1 refused the request with HTTP "
+                                    "%2%3; check model and api_key in [remote] of speech.ini")
                                     .arg(where)
                                     .arg(status)
-                                    .arg(message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(message.left(200)));
+                                    .arg(message.isEmpty()
+                                             ? QString()
+                                             : QStringLiteral(" (%1)").arg(message.left(200)));
         return SpeechError::ServerRejected;
     }
     QJsonParseError parseError;
     const QJsonDocument json = QJsonDocument::fromJson(body, &parseError);
     const QJsonValue value = json.object().value(QStringLiteral("text"));
     if (parseError.error != QJsonParseError::NoError || !json.isObject() || !value.isString()) {
-        qWarning().noquote() << QStringLiteral("speech: the reply of the speech server at %1 is not JSON with a "
-                                               "\"text\" string (%2 bytes, starting %3); is url the transcription "
-                                               "endpoint of an OpenAI-compatible server?")
-                                    .arg(where)
-                                    .arg(body.size())
-                                    .arg(QString::fromUtf8(body.left(60)));
+        qWarning().noquote()
+            << QStringLiteral("speech: the reply of the speech server at %1 is not JSON with a "
+                              "\"text\" string (%2 bytes, starting %3); is url the transcription "
+                              "endpoint of an OpenAI-compatible server?")
+                   .arg(where)
+                   .arg(body.size())
+                   .arg(QString::fromUtf8(body.left(60)));
         return SpeechError::BadReply;
     }
     *text = value.toString().trimmed().toUtf8();

@@ -17,7 +17,8 @@ int ScriptedEngine::login(const QByteArray &user, const QByteArray &, const QByt
     return loginError;
 }
 
-int ScriptedEngine::uploadData(const QByteArray &dataName, const QByteArray &data, const QByteArray &params)
+int ScriptedEngine::uploadData(const QByteArray &dataName, const QByteArray &data,
+                               const QByteArray &params)
 {
     calls.append(Call{Upload, {}, params, dataName, data});
     return uploadError;

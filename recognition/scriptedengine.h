@@ -35,17 +35,26 @@
 class ScriptedEngine : public SpeechEngine
 {
 public:
-    enum Op { Login, Upload, Begin, Write, GetResult, End, Logout };
+    enum Op
+    {
+        Login,
+        Upload,
+        Begin,
+        Write,
+        GetResult,
+        End,
+        Logout
+    };
 
     struct Call
     {
         Op op;
-        QByteArray sessionId;   // Write, GetResult, End (null when the caller passed null)
-        QByteArray params;      // Login, Upload, Begin: parameter string; End: hints
-        QByteArray name;        // Upload: data name; Login: user; Begin: grammar list
-        QByteArray data;        // Upload: the bytes; Write: the audio block (null for null)
-        int audioStatus = 0;    // Write
-        int waitTime = 0;       // GetResult
+        QByteArray sessionId; // Write, GetResult, End (null when the caller passed null)
+        QByteArray params;    // Login, Upload, Begin: parameter string; End: hints
+        QByteArray name;      // Upload: data name; Login: user; Begin: grammar list
+        QByteArray data;      // Upload: the bytes; Write: the audio block (null for null)
+        int audioStatus = 0;  // Write
+        int waitTime = 0;     // GetResult
     };
     struct WriteReply
     {
@@ -76,8 +85,10 @@ public:
     QList<Call> calls;
     QList<Call> callsOf(Op op) const;
 
-    int login(const QByteArray &user, const QByteArray &password, const QByteArray &params) override;
-    int uploadData(const QByteArray &dataName, const QByteArray &data, const QByteArray &params) override;
+    int login(const QByteArray &user, const QByteArray &password,
+              const QByteArray &params) override;
+    int uploadData(const QByteArray &dataName, const QByteArray &data,
+                   const QByteArray &params) override;
     QByteArray beginSession(const QByteArray &grammarList, const QByteArray &params,
                             int *errorCode) override;
     int writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,

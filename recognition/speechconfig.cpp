@@ -40,12 +40,14 @@ QString speechParamValue(const QByteArray &params, const QString &key)
 
 QString speechLanguageName(const QByteArray &recognitionParams)
 {
-    const QString language = speechParamValue(recognitionParams, QStringLiteral("language")).toLower();
+    const QString language =
+        speechParamValue(recognitionParams, QStringLiteral("language")).toLower();
     const QString accent = speechParamValue(recognitionParams, QStringLiteral("accent")).toLower();
     if (language == QLatin1String("en_us") || language == QLatin1String("en"))
         return QStringLiteral("english");
     if (language == QLatin1String("zh_cn") || language.isEmpty())
-        return accent == QLatin1String("cantonese") ? QStringLiteral("cantonese") : QStringLiteral("mandarin");
+        return accent == QLatin1String("cantonese") ? QStringLiteral("cantonese")
+                                                    : QStringLiteral("mandarin");
     return language;
 }
 
@@ -56,7 +58,8 @@ bool SpeechConfig::load(const QString &workDir, SpeechConfig *config, QString *e
         return parse(QString(), workDir, config, error);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1: %2").arg(QFileInfo(path).absoluteFilePath(), file.errorString());
+        *error = QStringLiteral("cannot read %1: %2")
+                     .arg(QFileInfo(path).absoluteFilePath(), file.errorString());
         return false;
     }
     if (!parse(QString::fromUtf8(file.readAll()), workDir, config, error)) {
@@ -67,7 +70,8 @@ bool SpeechConfig::load(const QString &workDir, SpeechConfig *config, QString *e
     return true;
 }
 
-bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConfig *config, QString *error)
+bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConfig *config,
+                         QString *error)
 {
     SpeechConfig c;
     c.models.insert(QStringLiteral("english"),
@@ -83,7 +87,8 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
     for (int i = 0; i < lines.size(); ++i) {
         const QString line = lines.at(i).trimmed();
         const QString where = QStringLiteral("line %1: ").arg(i + 1);
-        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1Char(';')))
+        if (line.isEmpty() || line.startsWith(QLatin1Char('#')) ||
+            line.startsWith(QLatin1Char(';')))
             continue;
         if (line.startsWith(QLatin1Char('['))) {
             if (!line.endsWith(QLatin1Char(']'))) {
@@ -158,7 +163,9 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
     for (auto it = c.models.cbegin(); it != c.models.cend(); ++it) {
         const SpeechModelPaths &p = it.value();
         if (p.acousticModel.isEmpty() || p.languageModel.isEmpty() || p.dictionary.isEmpty()) {
-            *error = QStringLiteral("[model.%1] needs acoustic_model, language_model and dictionary").arg(it.key());
+            *error =
+                QStringLiteral("[model.%1] needs acoustic_model, language_model and dictionary")
+                    .arg(it.key());
             return false;
         }
     }
@@ -172,7 +179,8 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
 
 bool SpeechConfig::operator==(const SpeechConfig &o) const
 {
-    return engine == o.engine && resultTimeoutMs == o.resultTimeoutMs && endSilenceMs == o.endSilenceMs && models == o.models && url == o.url
-           && model == o.model && apiKey == o.apiKey && remoteLanguages == o.remoteLanguages
-           && connectTimeoutMs == o.connectTimeoutMs && requestTimeoutMs == o.requestTimeoutMs;
+    return engine == o.engine && resultTimeoutMs == o.resultTimeoutMs &&
+           endSilenceMs == o.endSilenceMs && models == o.models && url == o.url &&
+           model == o.model && apiKey == o.apiKey && remoteLanguages == o.remoteLanguages &&
+           connectTimeoutMs == o.connectTimeoutMs && requestTimeoutMs == o.requestTimeoutMs;
 }

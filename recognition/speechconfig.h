@@ -12,20 +12,24 @@ struct SpeechModelPaths
     QString dictionary;    // -dict file
     bool operator==(const SpeechModelPaths &o) const
     {
-        return acousticModel == o.acousticModel && languageModel == o.languageModel
-               && dictionary == o.dictionary;
+        return acousticModel == o.acousticModel && languageModel == o.languageModel &&
+               dictionary == o.dictionary;
     }
 };
 
 class SpeechConfig
 {
 public:
-    enum class Engine { Embedded, Remote };
+    enum class Engine
+    {
+        Embedded,
+        Remote
+    };
 
     Engine engine = Engine::Embedded;
     int resultTimeoutMs = 20000;
     int endSilenceMs = 2000; // quiet after speech that ends the utterance early
-    QString path; // the file read, for log lines; empty when there was none
+    QString path;            // the file read, for log lines; empty when there was none
 
     // Embedded: models per language ("english", "mandarin", "cantonese").
     QMap<QString, SpeechModelPaths> models;
@@ -42,7 +46,8 @@ public:
     // fills *error (a line for the log) when the file exists but is unreadable or wrong.
     static bool load(const QString &workDir, SpeechConfig *config, QString *error);
     // The same from the file's text; baseDir resolves relative model paths.
-    static bool parse(const QString &text, const QString &baseDir, SpeechConfig *config, QString *error);
+    static bool parse(const QString &text, const QString &baseDir, SpeechConfig *config,
+                      QString *error);
 
     bool operator==(const SpeechConfig &o) const;
     bool operator!=(const SpeechConfig &o) const { return !(*this == o); }

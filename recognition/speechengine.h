@@ -16,8 +16,10 @@ class SpeechEngine
 public:
     virtual ~SpeechEngine() = default;
 
-    virtual int login(const QByteArray &user, const QByteArray &password, const QByteArray &params) = 0;
-    virtual int uploadData(const QByteArray &dataName, const QByteArray &data, const QByteArray &params) = 0;
+    virtual int login(const QByteArray &user, const QByteArray &password,
+                      const QByteArray &params) = 0;
+    virtual int uploadData(const QByteArray &dataName, const QByteArray &data,
+                           const QByteArray &params) = 0;
     // Returns the new session's id; *errorCode is 0 on success.
     virtual QByteArray beginSession(const QByteArray &grammarList, const QByteArray &params,
                                     int *errorCode) = 0;

@@ -56,7 +56,8 @@ int SpeechLogin(const char *user, const char *password, const char *params)
 {
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
-    const int code = sdk.session.login(sdk.testingEngine, bytes(user), bytes(password), bytes(params));
+    const int code =
+        sdk.session.login(sdk.testingEngine, bytes(user), bytes(password), bytes(params));
     logFailure("SpeechLogin", code);
     return code;
 }
@@ -68,8 +69,8 @@ const char *SpeechUploadData(const char *dataName, const void *data, unsigned in
     QMutexLocker lock(&sdk.mutex);
     int code = SpeechError::InvalidArgument;
     if (data || dataLen == 0) {
-        const QByteArray bytesOfData = data ? QByteArray(static_cast<const char *>(data), int(dataLen))
-                                            : QByteArray();
+        const QByteArray bytesOfData =
+            data ? QByteArray(static_cast<const char *>(data), int(dataLen)) : QByteArray();
         code = sdk.session.engineCall([&](SpeechEngine &engine) {
             return engine.uploadData(bytes(dataName), bytesOfData, bytes(params));
         });
@@ -103,8 +104,8 @@ const char *RecogSessionBegin(const char *grammarList, const char *params, int *
     return sdk.sessionIds.back().constData();
 }
 
-int RecogAudioWrite(const char *sessionId, const void *waveData, unsigned int waveLen, int audioStatus,
-                    int *endpointStatus, int *recogStatus)
+int RecogAudioWrite(const char *sessionId, const void *waveData, unsigned int waveLen,
+                    int audioStatus, int *endpointStatus, int *recogStatus)
 {
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
@@ -112,8 +113,8 @@ int RecogAudioWrite(const char *sessionId, const void *waveData, unsigned int wa
     int recognition = SPEECH_REC_INCOMPLETE;
     int code = SpeechError::InvalidArgument;
     if (waveData || waveLen == 0) {
-        const QByteArray block = waveData ? QByteArray(static_cast<const char *>(waveData), int(waveLen))
-                                          : QByteArray();
+        const QByteArray block =
+            waveData ? QByteArray(static_cast<const char *>(waveData), int(waveLen)) : QByteArray();
         code = sdk.session.engineCall([&](SpeechEngine &engine) {
             return engine.writeAudio(bytes(sessionId), block, audioStatus, &endpoint, &recognition);
         });

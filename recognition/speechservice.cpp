@@ -38,8 +38,9 @@ int SpeechService::configuredEngine(const QByteArray &loginParams)
     SpeechConfig config;
     QString error;
     if (!SpeechConfig::load(workDir, &config, &error)) {
-        qWarning().noquote() << QStringLiteral("speech: bad settings, speech recognition is off until "
-                                               "this is fixed: %1")
+        qWarning().noquote() << QStringLiteral(
+                                    "speech: bad settings, speech recognition is off until "
+                                    "this is fixed: %1")
                                     .arg(error);
         return SpeechError::BadSettings;
     }

@@ -18,8 +18,7 @@ public:
     void preload(const QByteArray &loginParams, const QByteArray &params);
 
     // Runs call on the logged-in engine; without one, returns why there is none.
-    template <typename Call>
-    int engineCall(Call call)
+    template <typename Call> int engineCall(Call call)
     {
         if (!m_active)
             return m_loginError != 0 ? m_loginError : notLoggedIn();

@@ -21,6 +21,7 @@ public:
     virtual int prepare(const QString &language) = 0;
     // 16 kHz, 16-bit, mono little-endian PCM of one utterance -> UTF-8 text.
     // A transcriber that waits should give up soon after cancelled becomes true.
-    virtual int transcribe(const QString &language, const QByteArray &pcm, const QStringList &userWords,
-                           const std::atomic_bool &cancelled, QByteArray *text) = 0;
+    virtual int transcribe(const QString &language, const QByteArray &pcm,
+                           const QStringList &userWords, const std::atomic_bool &cancelled,
+                           QByteArray *text) = 0;
 };

@@ -17,7 +17,7 @@ struct WorkerEngine::Session
 {
     QByteArray id;
     QString language;
-    QByteArray header;   // start of the audio while its RIFF header is not complete
+    QByteArray header; // start of the audio while its RIFF header is not complete
     bool headerDone = false;
     QByteArray pcm;
     EndpointDetector endpoint;
@@ -89,14 +89,16 @@ QStringList WorkerEngine::parseUserWords(const QByteArray &data)
     const QJsonDocument json = QJsonDocument::fromJson(data);
     if (json.isObject()) {
         for (const QJsonValue &group : json.object().value(QStringLiteral("userword")).toArray()) {
-            for (const QJsonValue &word : group.toObject().value(QStringLiteral("words")).toArray()) {
+            for (const QJsonValue &word :
+                 group.toObject().value(QStringLiteral("words")).toArray()) {
                 if (!word.toString().trimmed().isEmpty())
                     words.append(word.toString().trimmed());
             }
         }
         return words;
     }
-    for (const QString &word : QString::fromUtf8(data).split(QRegularExpression(QStringLiteral("[\\r\\n,]")))) {
+    for (const QString &word :
+         QString::fromUtf8(data).split(QRegularExpression(QStringLiteral("[\\r\\n,]")))) {
         if (!word.trimmed().isEmpty())
             words.append(word.trimmed());
     }
@@ -116,7 +118,8 @@ int WorkerEngine::logout()
 int WorkerEngine::uploadData(const QByteArray &dataName, const QByteArray &data, const QByteArray &)
 {
     if (dataName != "userwords") {
-        qWarning().noquote() << QStringLiteral("speech: unknown upload \"%1\" ignored").arg(QString::fromUtf8(dataName));
+        qWarning().noquote() << QStringLiteral("speech: unknown upload \"%1\" ignored")
+                                    .arg(QString::fromUtf8(dataName));
         return SpeechError::InvalidArgument;
     }
     const QStringList words = parseUserWords(data);
@@ -135,7 +138,8 @@ QByteArray WorkerEngine::beginSession(const QByteArray &, const QByteArray &para
     const QString language = speechLanguageName(params);
     const QString rate = speechParamValue(params, QStringLiteral("sample_rate"));
     if (!rate.isEmpty() && rate != QLatin1String("16000")) {
-        qWarning().noquote() << QStringLiteral("speech: only 16000 Hz audio is recognized, not %1").arg(rate);
+        qWarning().noquote()
+            << QStringLiteral("speech: only 16000 Hz audio is recognized, not %1").arg(rate);
         *errorCode = SpeechError::InvalidArgument;
         return QByteArray();
     }
@@ -206,11 +210,13 @@ int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &bloc
         return SpeechError::UnknownSession;
     Session &s = *m_session;
     *endpointStatus = s.endpoint.status();
-    if (s.lastWritten || (audioStatus != SPEECH_AUDIO_FIRST && audioStatus != SPEECH_AUDIO_CONTINUE
-                          && audioStatus != SPEECH_AUDIO_LAST)) {
+    if (s.lastWritten ||
+        (audioStatus != SPEECH_AUDIO_FIRST && audioStatus != SPEECH_AUDIO_CONTINUE &&
+         audioStatus != SPEECH_AUDIO_LAST)) {
         qWarning().noquote() << QStringLiteral("speech: audio write with status %1 %2 refused")
                                     .arg(audioStatus)
-                                    .arg(s.lastWritten ? QStringLiteral("after the last block") : QString());
+                                    .arg(s.lastWritten ? QStringLiteral("after the last block")
+                                                       : QString());
         return SpeechError::InvalidArgument;
     }
     if (s.pcm.size() + block.size() > m_settings.maxAudioBytes) {
@@ -239,8 +245,8 @@ int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &bloc
             code = m_transcriber->transcribe(language, pcm, words, *cancelled, &text);
             if (code == 0)
                 qDebug().noquote() << QStringLiteral("speech: %1 s of audio recognized in %2 s")
-                                      .arg(pcm.size() / 32000.0, 0, 'f', 2)
-                                      .arg(timer.elapsed() / 1000.0, 0, 'f', 2);
+                                          .arg(pcm.size() / 32000.0, 0, 'f', 2)
+                                          .arg(timer.elapsed() / 1000.0, 0, 'f', 2);
         }
         QMutexLocker done(&m_mutex);
         if (!m_session || m_serial != serial)
@@ -253,7 +259,8 @@ int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &bloc
     return 0;
 }
 
-QByteArray WorkerEngine::getResult(const QByteArray &sessionId, int *recogStatus, int waitTime, int *errorCode)
+QByteArray WorkerEngine::getResult(const QByteArray &sessionId, int *recogStatus, int waitTime,
+                                   int *errorCode)
 {
     QMutexLocker lock(&m_mutex);
     *recogStatus = SPEECH_REC_INCOMPLETE;

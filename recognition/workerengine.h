@@ -30,8 +30,10 @@ public:
     WorkerEngine(std::unique_ptr<Transcriber> transcriber, const Settings &settings);
     ~WorkerEngine() override;
 
-    int login(const QByteArray &user, const QByteArray &password, const QByteArray &params) override;
-    int uploadData(const QByteArray &dataName, const QByteArray &data, const QByteArray &params) override;
+    int login(const QByteArray &user, const QByteArray &password,
+              const QByteArray &params) override;
+    int uploadData(const QByteArray &dataName, const QByteArray &data,
+                   const QByteArray &params) override;
     QByteArray beginSession(const QByteArray &grammarList, const QByteArray &params,
                             int *errorCode) override;
     int writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,

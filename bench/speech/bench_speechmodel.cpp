@@ -14,8 +14,9 @@
 #include <ctime>
 
 namespace {
-const char ENG[] = "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
-                   "result_encoding = utf-8";
+const char ENG[] =
+    "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
+    "result_encoding = utf-8";
 
 QByteArray loginFor(const QTemporaryDir &dir, int variant)
 {
@@ -35,7 +36,8 @@ double processCpuSeconds()
 
 // Wall-clock seconds of one utterance; *cpu gets the CPU seconds of all threads, which
 // other load on the machine does not inflate.
-double runSeconds(const QByteArray &audio, const QByteArray &login, QByteArray *text, double *cpu = nullptr)
+double runSeconds(const QByteArray &audio, const QByteArray &login, QByteArray *text,
+                  double *cpu = nullptr)
 {
     QElapsedTimer timer;
     timer.start();
@@ -72,8 +74,8 @@ int main(int argc, char **argv)
         once += runSeconds(audio, kept, &text, &cpu) / rounds;
         onceCpu += cpu / rounds;
     }
-    std::printf("model kept loaded: %.3f s per utterance (%.3f s CPU), heard \"%s\"\n", once, onceCpu,
-                text.constData());
+    std::printf("model kept loaded: %.3f s per utterance (%.3f s CPU), heard \"%s\"\n", once,
+                onceCpu, text.constData());
 
     double each = 0;
     double eachCpu = 0;
@@ -82,8 +84,8 @@ int main(int argc, char **argv)
         each += runSeconds(audio, loginFor(dir, i), &text, &cpu) / rounds;
         eachCpu += cpu / rounds;
     }
-    std::printf("model loaded per utterance: %.3f s per utterance (%.3f s CPU), heard \"%s\"\n", each, eachCpu,
-                text.constData());
+    std::printf("model loaded per utterance: %.3f s per utterance (%.3f s CPU), heard \"%s\"\n",
+                each, eachCpu, text.constData());
 
     std::printf("utterance of %.2f s (%s)\n", audio.size() / 32000.0, qPrintable(path));
     std::printf("SUMMARY recognition_model load_once_s=%.3f load_each_s=%.3f\n", once, each);

@@ -13,7 +13,7 @@
 
 struct SdkRun
 {
-    int error = 0;           // first failing code, 0 when recognition completed
+    int error = 0; // first failing code, 0 when recognition completed
     const char *failedCall = nullptr;
     bool timedOut = false;
     QByteArray text;
@@ -21,7 +21,8 @@ struct SdkRun
     bool stoppedAtEndOfSpeech = false;
 };
 
-inline SdkRun recognizeThroughSdk(const QByteArray &audio, const char *recognitionParams, int pollMs = 150,
+inline SdkRun recognizeThroughSdk(const QByteArray &audio, const char *recognitionParams,
+                                  int pollMs = 150,
                                   const char *loginParams = "appid = 4d7c2a19, work_dir = .")
 {
     SdkRun run;
@@ -50,8 +51,8 @@ inline SdkRun recognizeThroughSdk(const QByteArray &audio, const char *recogniti
     while (ok && remaining > 0) {
         const int block = remaining < 12800 ? remaining : 6400;
         const int status = offset == 0 ? SPEECH_AUDIO_FIRST : SPEECH_AUDIO_CONTINUE;
-        const int code = RecogAudioWrite(session, audio.constData() + offset, unsigned(block), status, &endpoint,
-                                         &recognition);
+        const int code = RecogAudioWrite(session, audio.constData() + offset, unsigned(block),
+                                         status, &endpoint, &recognition);
         if (code != 0) {
             fail("RecogAudioWrite", code);
             ok = false;
@@ -77,7 +78,8 @@ inline SdkRun recognizeThroughSdk(const QByteArray &audio, const char *recogniti
         QThread::msleep(unsigned(SpeechBlockPauseMs()));
     }
     if (ok) {
-        const int code = RecogAudioWrite(session, nullptr, 0, SPEECH_AUDIO_LAST, &endpoint, &recognition);
+        const int code =
+            RecogAudioWrite(session, nullptr, 0, SPEECH_AUDIO_LAST, &endpoint, &recognition);
         if (code != 0) {
             fail("RecogAudioWrite", code);
             ok = false;

@@ -9,7 +9,11 @@
 class SpeechLog
 {
 public:
-    SpeechLog() { previous = qInstallMessageHandler(&SpeechLog::handler); current() = this; }
+    SpeechLog()
+    {
+        previous = qInstallMessageHandler(&SpeechLog::handler);
+        current() = this;
+    }
     ~SpeechLog()
     {
         qInstallMessageHandler(previous);

@@ -18,7 +18,12 @@
 class StubHttpServer
 {
 public:
-    enum Mode { Answer, NeverAnswer, Close };
+    enum Mode
+    {
+        Answer,
+        NeverAnswer,
+        Close
+    };
 
     StubHttpServer(Mode mode, int status = 200, const QByteArray &body = QByteArray())
         : m_mode(mode), m_status(status), m_body(body)
@@ -66,9 +71,10 @@ private:
             } else if (m_mode == NeverAnswer) {
                 held.push_back(std::move(socket));
             } else {
-                socket->write("HTTP/1.1 " + QByteArray::number(m_status) + " Stub\r\nContent-Type: application/json\r\n"
-                              "Connection: close\r\nContent-Length: " + QByteArray::number(m_body.size()) + "\r\n\r\n"
-                              + m_body);
+                socket->write("HTTP/1.1 " + QByteArray::number(m_status) +
+                              " Stub\r\nContent-Type: application/json\r\n"
+                              "Connection: close\r\nContent-Length: " +
+                              QByteArray::number(m_body.size()) + "\r\n\r\n" + m_body);
                 socket->waitForBytesWritten(2000);
                 socket->disconnectFromHost();
                 if (socket->state() != QAbstractSocket::UnconnectedState)

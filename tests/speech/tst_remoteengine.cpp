@@ -16,12 +16,15 @@
 #include <QtTest>
 
 namespace {
-const char MAN[] = "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
-                   "result_type = plain, result_encoding = utf-8";
-const char ENG[] = "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
-                   "result_encoding = utf-8";
-const char CAN[] = "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
-                   "result_type = plain, result_encoding = utf-8";
+const char MAN[] =
+    "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
+    "result_type = plain, result_encoding = utf-8";
+const char ENG[] =
+    "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
+    "result_encoding = utf-8";
+const char CAN[] =
+    "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
+    "result_type = plain, result_encoding = utf-8";
 const char apiKey[] = "sk-test-5f2e9a";
 
 QByteArray recording()
@@ -47,7 +50,8 @@ Request parse(const QByteArray &raw)
     for (int i = 1; i < lines.size(); ++i) {
         const int colon = lines[i].indexOf(':');
         if (colon > 0)
-            r.headers.insert(lines[i].left(colon).trimmed().toLower(), lines[i].mid(colon + 1).trimmed());
+            r.headers.insert(lines[i].left(colon).trimmed().toLower(),
+                             lines[i].mid(colon + 1).trimmed());
     }
     QByteArray boundary = r.headers.value("content-type");
     boundary = boundary.mid(boundary.indexOf("boundary=") + 9);
@@ -78,13 +82,14 @@ struct RemoteWorkDir
 {
     QTemporaryDir dir;
     QByteArray login;
-    RemoteWorkDir(quint16 port, const QByteArray &extra = QByteArray(), const QByteArray &timeout = "1")
+    RemoteWorkDir(quint16 port, const QByteArray &extra = QByteArray(),
+                  const QByteArray &timeout = "1")
     {
         QFile file(dir.filePath(QStringLiteral("speech.ini")));
         if (file.open(QIODevice::WriteOnly))
-            file.write("engine = remote\nresult_timeout = 10\n[remote]\nurl = http://127.0.0.1:" + QByteArray::number(port)
-                       + "\nmodel = whisper-1\napi_key = " + apiKey + "\nconnect_timeout = 1\ntimeout = " + timeout
-                       + "\n" + extra);
+            file.write("engine = remote\nresult_timeout = 10\n[remote]\nurl = http://127.0.0.1:" +
+                       QByteArray::number(port) + "\nmodel = whisper-1\napi_key = " + apiKey +
+                       "\nconnect_timeout = 1\ntimeout = " + timeout + "\n" + extra);
         login = "appid = 4d7c2a19, work_dir = " + dir.path().toUtf8();
     }
 };
@@ -93,7 +98,8 @@ void uploadWords(const QByteArray &login, const QByteArray &words)
 {
     SpeechLogin(nullptr, nullptr, login.constData());
     int error = 0;
-    SpeechUploadData("userwords", words.constData(), unsigned(words.size()), "sub = uup, dtt = userword", &error);
+    SpeechUploadData("userwords", words.constData(), unsigned(words.size()),
+                     "sub = uup, dtt = userword", &error);
     SpeechLogout();
 }
 } // namespace
@@ -105,7 +111,8 @@ class RemoteEngineTest : public QObject
 private slots:
     void requestAndReply()
     {
-        StubHttpServer server(StubHttpServer::Answer, 200, R"({"text":"  go forward ten meters "})");
+        StubHttpServer server(StubHttpServer::Answer, 200,
+                              R"({"text":"  go forward ten meters "})");
         RemoteWorkDir work(server.port());
         SpeechLog log;
         uploadWords(work.login, R"({"userword":[{"name":"mine","words":["Ferrule","塔沃鼠标"]}]})");
@@ -142,10 +149,10 @@ private slots:
         QTest::addColumn<QByteArray>("language");
         QTest::newRow("Mandarin") << QByteArray(MAN) << QByteArray() << QByteArray("zh");
         QTest::newRow("Cantonese") << QByteArray(CAN) << QByteArray() << QByteArray("yue");
-        QTest::newRow("Cantonese as the server calls it") << QByteArray(CAN) << QByteArray("language.cantonese = zh\n")
-                                                           << QByteArray("zh");
-        QTest::newRow("unmapped language: the server guesses") << QByteArray("language = fr_fr") << QByteArray()
-                                                               << QByteArray();
+        QTest::newRow("Cantonese as the server calls it")
+            << QByteArray(CAN) << QByteArray("language.cantonese = zh\n") << QByteArray("zh");
+        QTest::newRow("unmapped language: the server guesses")
+            << QByteArray("language = fr_fr") << QByteArray() << QByteArray();
     }
     void languageField()
     {
@@ -154,7 +161,8 @@ private slots:
         QFETCH(QByteArray, language);
         StubHttpServer server(StubHttpServer::Answer, 200, R"({"text":"你好"})");
         RemoteWorkDir work(server.port(), extra);
-        const SdkRun run = recognizeThroughSdk(recording(), params.constData(), 20, work.login.constData());
+        const SdkRun run =
+            recognizeThroughSdk(recording(), params.constData(), 20, work.login.constData());
         QCOMPARE(run.error, 0);
         QCOMPARE(QString::fromUtf8(run.text), QStringLiteral("你好"));
         QCOMPARE(server.requests().size(), 1);
@@ -172,25 +180,36 @@ private slots:
         QTest::addColumn<QString>("logged");
         QTest::addColumn<QString>("prompt");
         QTest::newRow("401") << int(StubHttpServer::Answer) << 401
-                             << QByteArray(R"({"error":{"message":"Incorrect API key"}})") << SpeechError::ServerRejected
-                             << "refused the request with HTTP 401 (Incorrect API key)" << "语音服务拒绝了请求";
-        QTest::newRow("404") << int(StubHttpServer::Answer) << 404 << QByteArray("not found") << SpeechError::ServerRejected
-                             << "HTTP 404" << "语音服务拒绝了请求";
-        QTest::newRow("500") << int(StubHttpServer::Answer) << 500 << QByteArray() << SpeechError::ServerRejected
-                             << "HTTP 500" << "语音服务拒绝了请求";
-        QTest::newRow("reply never comes") << int(StubHttpServer::NeverAnswer) << 0 << QByteArray()
-                                           << SpeechError::ServerTimeout << "did not answer within 1 s"
-                                           << "语音服务没有响应";
-        QTest::newRow("malformed JSON") << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"text": "go)")
-                                        << SpeechError::BadReply << "is not JSON with a \"text\" string"
-                                        << "语音服务回复有误";
-        QTest::newRow("JSON without text") << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"txt":"go"})")
-                                           << SpeechError::BadReply << "starting {\"txt\"" << "语音服务回复有误";
-        QTest::newRow("text not a string") << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"text":5})")
-                                           << SpeechError::BadReply << "\"text\" string" << "语音服务回复有误";
-        QTest::newRow("connection closed") << int(StubHttpServer::Close) << 0 << QByteArray()
-                                           << SpeechError::ServerUnreachable << "cannot reach the speech server"
-                                           << "语音服务无法连接";
+                             << QByteArray(R"({"error":{"message":"Incorrect API key"}})")
+                             << SpeechError::ServerRejected
+                             << "refused the request with HTTP 401 (Incorrect API key)"
+                             << "语音服务拒绝了请求";
+        QTest::newRow("404") << int(StubHttpServer::Answer) << 404 << QByteArray("not found")
+                             << SpeechError::ServerRejected << "HTTP 404"
+                             << "语音服务拒绝了请求";
+        QTest::newRow("500") << int(StubHttpServer::Answer) << 500 << QByteArray()
+                             << SpeechError::ServerRejected << "HTTP 500"
+                             << "语音服务拒绝了请求";
+        QTest::newRow("reply never comes")
+            << int(StubHttpServer::NeverAnswer) << 0 << QByteArray() << SpeechError::ServerTimeout
+            << "did not answer within 1 s"
+            << "语音服务没有响应";
+        QTest::newRow("malformed JSON")
+            << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"text": "go)")
+            << SpeechError::BadReply << "is not JSON with a \"text\" string"
+            << "语音服务回复有误";
+        QTest::newRow("JSON without text")
+            << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"txt":"go"})")
+            << SpeechError::BadReply << "starting {\"txt\""
+            << "语音服务回复有误";
+        QTest::newRow("text not a string")
+            << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"text":5})")
+            << SpeechError::BadReply << "\"text\" string"
+            << "语音服务回复有误";
+        QTest::newRow("connection closed")
+            << int(StubHttpServer::Close) << 0 << QByteArray() << SpeechError::ServerUnreachable
+            << "cannot reach the speech server"
+            << "语音服务无法连接";
     }
     void failures()
     {
@@ -227,9 +246,12 @@ private slots:
         SpeechLog log;
         const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
         QCOMPARE(run.error, SpeechError::ServerUnreachable);
-        QVERIFY2(log.contains(QStringLiteral("cannot reach the speech server at http://127.0.0.1:%1").arg(port)),
-                 qPrintable(log.lines().join(QLatin1Char('\n'))));
-        QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(run.error)), QStringLiteral("语音服务无法连接"));
+        QVERIFY2(
+            log.contains(
+                QStringLiteral("cannot reach the speech server at http://127.0.0.1:%1").arg(port)),
+            qPrintable(log.lines().join(QLatin1Char('\n'))));
+        QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(run.error)),
+                 QStringLiteral("语音服务无法连接"));
     }
 
     void abandonedRequestDoesNotHoldUpTheNext()
@@ -245,8 +267,11 @@ private slots:
         int endpoint = 0;
         int recognition = 0;
         const QByteArray audio = recording();
-        QCOMPARE(RecogAudioWrite(session, audio.constData(), unsigned(audio.size()), 1, &endpoint, &recognition), 0);
-        QCOMPARE(RecogAudioWrite(session, nullptr, 0, SPEECH_AUDIO_LAST, &endpoint, &recognition), 0);
+        QCOMPARE(RecogAudioWrite(session, audio.constData(), unsigned(audio.size()), 1, &endpoint,
+                                 &recognition),
+                 0);
+        QCOMPARE(RecogAudioWrite(session, nullptr, 0, SPEECH_AUDIO_LAST, &endpoint, &recognition),
+                 0);
         QTRY_COMPARE_WITH_TIMEOUT(server.requests().size(), 1, 5000);
         QVERIFY(!RecogGetResult(session, &recognition, 0, &error));
         QCOMPARE(recognition, int(SPEECH_REC_INCOMPLETE));

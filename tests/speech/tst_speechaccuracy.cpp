@@ -12,14 +12,16 @@
 #include <vector>
 
 namespace {
-const char english[] = "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
-                       "result_encoding = utf-8";
+const char english[] =
+    "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
+    "result_encoding = utf-8";
 const QString testData = QStringLiteral("/usr/share/pocketsphinx/test/data");
 
 QStringList words(const QString &text)
 {
-    return text.toLower().remove(QRegularExpression(QStringLiteral("[^a-z' ]"))).split(QLatin1Char(' '),
-                                                                                     Qt::SkipEmptyParts);
+    return text.toLower()
+        .remove(QRegularExpression(QStringLiteral("[^a-z' ]")))
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 int editDistance(const QStringList &a, const QStringList &b)
@@ -51,7 +53,9 @@ QMap<QString, QString> transcripts(const QString &path)
     for (const QString &text : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
         const QRegularExpressionMatch m = line.match(text);
         if (m.hasMatch())
-            result.insert(m.captured(2), m.captured(1).remove(QStringLiteral("<s>")).remove(QStringLiteral("</s>")));
+            result.insert(
+                m.captured(2),
+                m.captured(1).remove(QStringLiteral("<s>")).remove(QStringLiteral("</s>")));
     }
     return result;
 }
@@ -67,19 +71,21 @@ private:
 
     double wordErrorRate(const QString &set, const QString &transcriptFile)
     {
-        const QMap<QString, QString> expected = transcripts(testData + QLatin1Char('/') + set + QLatin1Char('/')
-                                                            + transcriptFile);
+        const QMap<QString, QString> expected =
+            transcripts(testData + QLatin1Char('/') + set + QLatin1Char('/') + transcriptFile);
         if (expected.isEmpty())
             return -1;
         int errors = 0;
         int total = 0;
         for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-            QFile file(testData + QLatin1Char('/') + set + QLatin1Char('/') + it.key() + QStringLiteral(".wav"));
+            QFile file(testData + QLatin1Char('/') + set + QLatin1Char('/') + it.key() +
+                       QStringLiteral(".wav"));
             if (!file.open(QIODevice::ReadOnly))
                 return -1;
             const SdkRun run = recognizeThroughSdk(file.readAll(), english, 20);
             if (run.error != 0 || run.timedOut) {
-                qWarning() << it.key() << run.failedCall << run.error << "timed out:" << run.timedOut;
+                qWarning() << it.key() << run.failedCall << run.error
+                           << "timed out:" << run.timedOut;
                 return -1;
             }
             const QStringList reference = words(it.value());
@@ -95,7 +101,8 @@ private slots:
     {
         QVERIFY(m_workDir.isValid());
         QVERIFY(QDir::setCurrent(m_workDir.path())); // no speech.ini: the default engine
-        QVERIFY2(QFile::exists(testData + QStringLiteral("/cards/001.wav")), "pocketsphinx-testdata is missing");
+        QVERIFY2(QFile::exists(testData + QStringLiteral("/cards/001.wav")),
+                 "pocketsphinx-testdata is missing");
     }
 
     void wordErrorRate_data()
@@ -103,8 +110,10 @@ private slots:
         QTest::addColumn<QString>("set");
         QTest::addColumn<QString>("transcripts");
         QTest::addColumn<double>("limit");
-        QTest::newRow("cards") << "cards" << "cards.transcription" << 0.10;
-        QTest::newRow("librivox") << "librivox" << "transcription" << 0.30;
+        QTest::newRow("cards") << "cards"
+                               << "cards.transcription" << 0.10;
+        QTest::newRow("librivox") << "librivox"
+                                  << "transcription" << 0.30;
     }
 
     void wordErrorRate()
@@ -115,7 +124,8 @@ private slots:
         const double wer = wordErrorRate(set, transcripts);
         QVERIFY2(wer >= 0, "a recording could not be recognized");
         m_wer.insert(set, wer);
-        QVERIFY2(wer <= limit, qPrintable(QStringLiteral("word error rate %1 above %2").arg(wer).arg(limit)));
+        QVERIFY2(wer <= limit,
+                 qPrintable(QStringLiteral("word error rate %1 above %2").arg(wer).arg(limit)));
     }
 
     void cleanupTestCase()

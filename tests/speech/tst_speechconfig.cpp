@@ -12,12 +12,15 @@
 #include <cmath>
 
 namespace {
-const QByteArray MAN = "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
-                       "result_type = plain, result_encoding = utf-8";
-const QByteArray ENG = "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
-                       "result_encoding = utf-8";
-const QByteArray CAN = "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
-                       "result_type = plain, result_encoding = utf-8";
+const QByteArray MAN =
+    "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
+    "result_type = plain, result_encoding = utf-8";
+const QByteArray ENG =
+    "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
+    "result_encoding = utf-8";
+const QByteArray CAN =
+    "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
+    "result_type = plain, result_encoding = utf-8";
 
 // 16 kHz PCM: silence (a little noise) and a loud vowel-like tone, in seconds.
 QByteArray pcm(const QList<QPair<bool, double>> &parts)
@@ -30,7 +33,8 @@ QByteArray pcm(const QList<QPair<bool, double>> &parts)
             seed = seed * 1103515245 + 12345;
             double v = int((seed >> 16) % 21) - 10; // background noise, about 6 LSB RMS
             if (part.first)
-                v += 6000 * std::sin(2 * M_PI * 220 * i / 16000.0) + 2000 * std::sin(2 * M_PI * 1100 * i / 16000.0);
+                v += 6000 * std::sin(2 * M_PI * 220 * i / 16000.0) +
+                     2000 * std::sin(2 * M_PI * 1100 * i / 16000.0);
             const qint16 s = qint16(v);
             out.append(reinterpret_cast<const char *>(&s), 2);
         }
@@ -67,24 +71,31 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("check"); // "key=value" of a field to compare, or part of the error
+        QTest::addColumn<QString>(
+            "check"); // "key=value" of a field to compare, or part of the error
         QTest::newRow("empty") << "" << true << "engine=embedded";
-        QTest::newRow("comments") << "# engine = remote\n; x\n\nengine = embedded\n" << true << "engine=embedded";
-        QTest::newRow("remote") << "engine = remote\n[remote]\nurl = http://127.0.0.1:9/v1\nmodel = whisper-1\n"
-                                   "api_key = sk-1\nconnect_timeout = 0.5\ntimeout = 2\n"
-                                << true << "remote=http://127.0.0.1:9/v1 whisper-1 sk-1 500 2000";
-        QTest::newRow("result timeout") << "result_timeout = 1.5\n" << true << "result_timeout=1500";
-        QTest::newRow("comment after a value") << "[remote]\nurl = http://h/a#b   # the server\nmodel = m ; x\n"
-                                                  "api_key = k\t# secret\n"
-                                               << true << "remote=http://h/a#b m k 5000 30000";
-        QTest::newRow("general section") << "[general]\nresult_timeout = 3\nend_of_speech = 0.8\n" << true
-                                         << "result_timeout=3000";
+        QTest::newRow("comments") << "# engine = remote\n; x\n\nengine = embedded\n"
+                                  << true << "engine=embedded";
+        QTest::newRow("remote")
+            << "engine = remote\n[remote]\nurl = http://127.0.0.1:9/v1\nmodel = whisper-1\n"
+               "api_key = sk-1\nconnect_timeout = 0.5\ntimeout = 2\n"
+            << true << "remote=http://127.0.0.1:9/v1 whisper-1 sk-1 500 2000";
+        QTest::newRow("result timeout") << "result_timeout = 1.5\n"
+                                        << true << "result_timeout=1500";
+        QTest::newRow("comment after a value")
+            << "[remote]\nurl = http://h/a#b   # the server\nmodel = m ; x\n"
+               "api_key = k\t# secret\n"
+            << true << "remote=http://h/a#b m k 5000 30000";
+        QTest::newRow("general section") << "[general]\nresult_timeout = 3\nend_of_speech = 0.8\n"
+                                         << true << "result_timeout=3000";
         QTest::newRow("mandarin model, relative paths")
-            << "[model.mandarin]\nacoustic_model = zh/hmm\nlanguage_model = /m/zh.lm.bin\ndictionary = zh.dic\n" << true
-            << "mandarin=/base/zh/hmm /m/zh.lm.bin /base/zh.dic";
-        QTest::newRow("english kept by default") << "" << true
-                                                 << "english=/usr/share/pocketsphinx/model/en-us/en-us";
-        QTest::newRow("remote language code") << "[remote]\nlanguage.cantonese = zh\n" << true << "cantonese=zh";
+            << "[model.mandarin]\nacoustic_model = zh/hmm\nlanguage_model = "
+               "/m/zh.lm.bin\ndictionary = zh.dic\n"
+            << true << "mandarin=/base/zh/hmm /m/zh.lm.bin /base/zh.dic";
+        QTest::newRow("english kept by default")
+            << "" << true << "english=/usr/share/pocketsphinx/model/en-us/en-us";
+        QTest::newRow("remote language code") << "[remote]\nlanguage.cantonese = zh\n"
+                                              << true << "cantonese=zh";
         QTest::newRow("unknown engine") << "engine = cloud\n" << false << "line 1";
         QTest::newRow("unknown key") << "\nspeed = 3\n" << false << "line 2";
         QTest::newRow("bad time-out") << "result_timeout = soon\n" << false << "result_timeout";
@@ -93,7 +104,8 @@ private slots:
         QTest::newRow("header without bracket") << "[remote\n" << false << "line 1";
         QTest::newRow("line without =") << "engine\n" << false << "key = value";
         QTest::newRow("remote without url") << "engine = remote\n" << false << "url";
-        QTest::newRow("incomplete model") << "[model.cantonese]\nacoustic_model = /a\n" << false << "model.cantonese";
+        QTest::newRow("incomplete model") << "[model.cantonese]\nacoustic_model = /a\n"
+                                          << false << "model.cantonese";
     }
     void parse()
     {
@@ -110,10 +122,12 @@ private slots:
         const QString key = check.section(QLatin1Char('='), 0, 0);
         const QString value = check.section(QLatin1Char('='), 1);
         if (key == QLatin1String("engine"))
-            QCOMPARE(config.engine == SpeechConfig::Engine::Remote ? QStringLiteral("remote") : QStringLiteral("embedded"),
+            QCOMPARE(config.engine == SpeechConfig::Engine::Remote ? QStringLiteral("remote")
+                                                                   : QStringLiteral("embedded"),
                      value);
         else if (key == QLatin1String("remote"))
-            QCOMPARE(QStringList({config.url, config.model, config.apiKey, QString::number(config.connectTimeoutMs),
+            QCOMPARE(QStringList({config.url, config.model, config.apiKey,
+                                  QString::number(config.connectTimeoutMs),
                                   QString::number(config.requestTimeoutMs)})
                          .join(QLatin1Char(' ')),
                      value);
@@ -140,17 +154,21 @@ private slots:
         SpeechConfig shipped;
         SpeechConfig defaults;
         QString error;
-        QVERIFY2(SpeechConfig::parse(text, QStringLiteral("/run"), &shipped, &error), qPrintable(error));
+        QVERIFY2(SpeechConfig::parse(text, QStringLiteral("/run"), &shipped, &error),
+                 qPrintable(error));
         QVERIFY(SpeechConfig::parse(QString(), QStringLiteral("/run"), &defaults, &error));
         QVERIFY(shipped == defaults);
 
         QString uncommented = text;
-        uncommented.replace(QRegularExpression(QStringLiteral("^#(?=\\S)"), QRegularExpression::MultilineOption),
-                            QString());
+        uncommented.replace(
+            QRegularExpression(QStringLiteral("^#(?=\\S)"), QRegularExpression::MultilineOption),
+            QString());
         SpeechConfig all;
-        QVERIFY2(SpeechConfig::parse(uncommented, QStringLiteral("/run"), &all, &error), qPrintable(error));
+        QVERIFY2(SpeechConfig::parse(uncommented, QStringLiteral("/run"), &all, &error),
+                 qPrintable(error));
         QCOMPARE(all.models.keys(), (QStringList{"cantonese", "english", "mandarin"}));
-        QCOMPARE(all.models.value(QStringLiteral("mandarin")).dictionary, QStringLiteral("/run/models/zh_cn/zh_cn.dic"));
+        QCOMPARE(all.models.value(QStringLiteral("mandarin")).dictionary,
+                 QStringLiteral("/run/models/zh_cn/zh_cn.dic"));
         QCOMPARE(all.url, QStringLiteral("http://127.0.0.1:8080/v1/audio/transcriptions"));
         QCOMPARE(all.requestTimeoutMs, 30000);
         QCOMPARE(all.resultTimeoutMs, 20000);
@@ -160,11 +178,15 @@ private slots:
     {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QStringList>("words");
-        QTest::newRow("json") << QByteArray(R"({"userword":[{"name":"a","words":["塔沃鼠标","智能模式"]},)"
-                                            R"({"name":"b","words":["Ferrule"," "]}]})")
-                              << QStringList{QStringLiteral("塔沃鼠标"), QStringLiteral("智能模式"), QStringLiteral("Ferrule")};
-        QTest::newRow("lines") << QByteArray("alpha\r\nbeta\n\n gamma \n") << QStringList{"alpha", "beta", "gamma"};
-        QTest::newRow("commas") << QByteArray("one, two,three") << QStringList{"one", "two", "three"};
+        QTest::newRow("json") << QByteArray(
+                                     R"({"userword":[{"name":"a","words":["塔沃鼠标","智能模式"]},)"
+                                     R"({"name":"b","words":["Ferrule"," "]}]})")
+                              << QStringList{QStringLiteral("塔沃鼠标"), QStringLiteral("智能模式"),
+                                             QStringLiteral("Ferrule")};
+        QTest::newRow("lines") << QByteArray("alpha\r\nbeta\n\n gamma \n")
+                               << QStringList{"alpha", "beta", "gamma"};
+        QTest::newRow("commas") << QByteArray("one, two,three")
+                                << QStringList{"one", "two", "three"};
         QTest::newRow("empty") << QByteArray() << QStringList();
     }
     void userWords()
@@ -178,10 +200,14 @@ private slots:
     {
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("endpoint");
-        QTest::newRow("full") << "http://h:8080/v1/audio/transcriptions" << "http://h:8080/v1/audio/transcriptions";
-        QTest::newRow("v1 base") << "https://api.example/v1/" << "https://api.example/v1/audio/transcriptions";
-        QTest::newRow("host only") << "http://127.0.0.1:8080" << "http://127.0.0.1:8080/v1/audio/transcriptions";
-        QTest::newRow("other prefix") << "http://h/asr" << "http://h/asr/v1/audio/transcriptions";
+        QTest::newRow("full") << "http://h:8080/v1/audio/transcriptions"
+                              << "http://h:8080/v1/audio/transcriptions";
+        QTest::newRow("v1 base") << "https://api.example/v1/"
+                                 << "https://api.example/v1/audio/transcriptions";
+        QTest::newRow("host only") << "http://127.0.0.1:8080"
+                                   << "http://127.0.0.1:8080/v1/audio/transcriptions";
+        QTest::newRow("other prefix") << "http://h/asr"
+                                      << "http://h/asr/v1/audio/transcriptions";
         QTest::newRow("whisper.cpp path") << "http://h/inference/audio/transcriptions"
                                           << "http://h/inference/audio/transcriptions";
     }
@@ -213,16 +239,19 @@ private slots:
         QTest::addColumn<int>("status");       // at the end of the audio
         QTest::addColumn<double>("endsAfter"); // seconds of audio fed when status 3 came, or -1
         using Parts = QList<QPair<bool, double>>;
-        QTest::newRow("silence only") << pcm(Parts{{false, 5}}) << int(SPEECH_EP_LOOKING_FOR_SPEECH) << -1.0;
+        QTest::newRow("silence only")
+            << pcm(Parts{{false, 5}}) << int(SPEECH_EP_LOOKING_FOR_SPEECH) << -1.0;
         QTest::newRow("click is no speech") << pcm(Parts{{false, 1}, {true, 0.05}, {false, 3}})
                                             << int(SPEECH_EP_LOOKING_FOR_SPEECH) << -1.0;
-        QTest::newRow("still speaking") << pcm(Parts{{false, 0.5}, {true, 2}}) << int(SPEECH_EP_IN_SPEECH) << -1.0;
-        QTest::newRow("short pause goes on") << pcm(Parts{{false, 0.5}, {true, 1}, {false, 1.5}, {true, 1}, {false, 1}})
-                                             << int(SPEECH_EP_IN_SPEECH) << -1.0;
+        QTest::newRow("still speaking")
+            << pcm(Parts{{false, 0.5}, {true, 2}}) << int(SPEECH_EP_IN_SPEECH) << -1.0;
+        QTest::newRow("short pause goes on")
+            << pcm(Parts{{false, 0.5}, {true, 1}, {false, 1.5}, {true, 1}, {false, 1}})
+            << int(SPEECH_EP_IN_SPEECH) << -1.0;
         QTest::newRow("speech then quiet") << pcm(Parts{{false, 0.5}, {true, 1}, {false, 3}})
                                            << int(SPEECH_EP_AFTER_SPEECH) << 3.5;
-        QTest::newRow("speech from the start") << pcm(Parts{{true, 1}, {false, 2.5}}) << int(SPEECH_EP_AFTER_SPEECH)
-                                               << 3.0;
+        QTest::newRow("speech from the start")
+            << pcm(Parts{{true, 1}, {false, 2.5}}) << int(SPEECH_EP_AFTER_SPEECH) << 3.0;
     }
     void endOfSpeech()
     {

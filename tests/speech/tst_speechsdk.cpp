@@ -15,12 +15,15 @@
 #include <QtTest>
 
 namespace {
-const char MAN[] = "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
-                   "result_type = plain, result_encoding = utf-8";
-const char ENG[] = "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
-                   "result_encoding = utf-8";
-const char CAN[] = "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
-                   "result_type = plain, result_encoding = utf-8";
+const char MAN[] =
+    "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
+    "result_type = plain, result_encoding = utf-8";
+const char ENG[] =
+    "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
+    "result_encoding = utf-8";
+const char CAN[] =
+    "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
+    "result_type = plain, result_encoding = utf-8";
 const QString cards = QStringLiteral("/usr/share/pocketsphinx/test/data/cards/");
 
 QByteArray readFile(const QString &path)
@@ -70,7 +73,8 @@ private slots:
         QCOMPARE(error, SpeechError::NotLoggedIn);
         int endpoint = 0;
         int recognition = 0;
-        QCOMPARE(RecogAudioWrite("x", "ab", 2, 1, &endpoint, &recognition), SpeechError::NotLoggedIn);
+        QCOMPARE(RecogAudioWrite("x", "ab", 2, 1, &endpoint, &recognition),
+                 SpeechError::NotLoggedIn);
         QVERIFY(!RecogGetResult("x", &recognition, 0, &error));
         QCOMPARE(error, SpeechError::NotLoggedIn);
     }
@@ -81,9 +85,10 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("logged");
         QTest::newRow("English works out of the box") << QByteArray(ENG) << 0 << QString();
-        QTest::newRow("Mandarin needs a model") << QByteArray(MAN) << SpeechError::NoModel
-                                                << "no speech model for mandarin";
-        QTest::newRow("Cantonese needs a model") << QByteArray(CAN) << SpeechError::NoModel << "[model.cantonese]";
+        QTest::newRow("Mandarin needs a model")
+            << QByteArray(MAN) << SpeechError::NoModel << "no speech model for mandarin";
+        QTest::newRow("Cantonese needs a model")
+            << QByteArray(CAN) << SpeechError::NoModel << "[model.cantonese]";
         QTest::newRow("other rate") << QByteArray("language = en_us, sample_rate = 8000")
                                     << SpeechError::InvalidArgument << "16000 Hz";
     }
@@ -99,7 +104,8 @@ private slots:
             QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
         if (code == SpeechError::NoModel) {
             QVERIFY(log.contains(QStringLiteral("switch the recognition language to English")));
-            QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(code)), QStringLiteral("未安装该语言的语音模型"));
+            QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(code)),
+                     QStringLiteral("未安装该语言的语音模型"));
         }
     }
 
@@ -110,18 +116,24 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("logged");
         QTest::addColumn<QString>("prompt");
-        QTest::newRow("unknown engine") << QByteArray("engine = cloud\n") << QByteArray(ENG) << SpeechError::BadSettings
-                                        << "speech.ini: line 1" << "语音设置文件有误";
+        QTest::newRow("unknown engine") << QByteArray("engine = cloud\n") << QByteArray(ENG)
+                                        << SpeechError::BadSettings << "speech.ini: line 1"
+                                        << "语音设置文件有误";
         QTest::newRow("model missing at its path")
-            << QByteArray("[model.mandarin]\nacoustic_model = /nonexistent/zh\nlanguage_model = zh.lm.bin\n"
+            << QByteArray("[model.mandarin]\nacoustic_model = /nonexistent/zh\nlanguage_model = "
+                          "zh.lm.bin\n"
                           "dictionary = zh.dic\n")
-            << QByteArray(MAN) << SpeechError::ModelLoadFailed << "missing at /nonexistent/zh" << "未安装该语言的语音模型";
+            << QByteArray(MAN) << SpeechError::ModelLoadFailed << "missing at /nonexistent/zh"
+            << "未安装该语言的语音模型";
         QTest::newRow("model files unusable")
-            << QByteArray("[model.cantonese]\nacoustic_model = .\nlanguage_model = speech.ini\ndictionary = speech.ini\n")
-            << QByteArray(CAN) << SpeechError::ModelLoadFailed << "could not be loaded" << "未安装该语言的语音模型";
-        QTest::newRow("remote url is no URL") << QByteArray("engine = remote\n[remote]\nurl = ftp://x/\n")
-                                              << QByteArray(ENG) << SpeechError::BadSettings << "not an http"
-                                              << "语音设置文件有误";
+            << QByteArray("[model.cantonese]\nacoustic_model = .\nlanguage_model = "
+                          "speech.ini\ndictionary = speech.ini\n")
+            << QByteArray(CAN) << SpeechError::ModelLoadFailed << "could not be loaded"
+            << "未安装该语言的语音模型";
+        QTest::newRow("remote url is no URL")
+            << QByteArray("engine = remote\n[remote]\nurl = ftp://x/\n") << QByteArray(ENG)
+            << SpeechError::BadSettings << "not an http"
+            << "语音设置文件有误";
     }
     void brokenSettings()
     {
@@ -176,7 +188,8 @@ private slots:
         SpeechPreload(work.login.constData(), MAN); // no model: says so, loads nothing
         QVERIFY(log.contains(QStringLiteral("no speech model for mandarin")));
         SpeechPreload(work.login.constData(), ENG);
-        QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("english speech model loaded")), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("english speech model loaded")),
+                                 60000);
         const SdkRun run = recognizeThroughSdk(readFile(cards + QStringLiteral("001.wav")), ENG, 20,
                                                work.login.constData());
         QCOMPARE(run.error, 0);
@@ -195,16 +208,18 @@ private slots:
         const SdkRun run = recognizeThroughSdk(audio, ENG, 20, work.login.constData());
         QCOMPARE(run.error, 0);
         QVERIFY(run.stoppedAtEndOfSpeech);
-        QVERIFY2(run.blocksWritten < audio.size() / 6400 - 5, qPrintable(QString::number(run.blocksWritten)));
+        QVERIFY2(run.blocksWritten < audio.size() / 6400 - 5,
+                 qPrintable(QString::number(run.blocksWritten)));
         QCOMPARE(run.text, QByteArray("seven of clubs"));
     }
 
     void userWordsAreAccepted_data()
     {
         QTest::addColumn<QByteArray>("words");
-        QTest::newRow("Chinese words the English model cannot know")
-            << QByteArray(R"({"userword":[{"name":"我的常用词","words":["塔沃鼠标","智能模式"]}]})");
-        QTest::newRow("English words, one unknown to the dictionary") << QByteArray("clubs\nspades\nferrulex\n");
+        QTest::newRow("Chinese words the English model cannot know") << QByteArray(
+            R"({"userword":[{"name":"我的常用词","words":["塔沃鼠标","智能模式"]}]})");
+        QTest::newRow("English words, one unknown to the dictionary")
+            << QByteArray("clubs\nspades\nferrulex\n");
     }
     void userWordsAreAccepted()
     {
@@ -212,7 +227,8 @@ private slots:
         WorkDir work(nullptr);
         QCOMPARE(SpeechLogin(nullptr, nullptr, work.login.constData()), 0);
         int error = -1;
-        SpeechUploadData("userwords", words.constData(), unsigned(words.size()), "sub = uup, dtt = userword", &error);
+        SpeechUploadData("userwords", words.constData(), unsigned(words.size()),
+                         "sub = uup, dtt = userword", &error);
         QCOMPARE(error, 0);
         SpeechLogout();
         const SdkRun run = recognizeThroughSdk(readFile(cards + QStringLiteral("005.wav")), ENG, 20,
@@ -225,14 +241,17 @@ private slots:
     {
         // A language model that knows only digits: "clubs" is in the dictionary but
         // cannot be recognized until the user words name it.
-        WorkDir work("[model.english]\n"
-                     "acoustic_model = /usr/share/pocketsphinx/model/en-us/en-us\n"
-                     "language_model = /usr/share/pocketsphinx/test/data/tidigits/lm/tidigits.lm.bin\n"
-                     "dictionary = small.dict\n");
+        WorkDir work(
+            "[model.english]\n"
+            "acoustic_model = /usr/share/pocketsphinx/model/en-us/en-us\n"
+            "language_model = /usr/share/pocketsphinx/test/data/tidigits/lm/tidigits.lm.bin\n"
+            "dictionary = small.dict\n");
         QFile dictionary(work.dir.filePath(QStringLiteral("small.dict")));
         QVERIFY(dictionary.open(QIODevice::WriteOnly));
-        dictionary.write("zero Z IH R OW\noh OW\none W AH N\ntwo T UW\nthree TH R IY\nfour F AO R\nfive F AY V\n"
-                         "six S IH K S\nseven S EH V AH N\neight EY T\nnine N AY N\nof AH V\nclubs K L AH B Z\n");
+        dictionary.write(
+            "zero Z IH R OW\noh OW\none W AH N\ntwo T UW\nthree TH R IY\nfour F AO R\nfive F AY V\n"
+            "six S IH K S\nseven S EH V AH N\neight EY T\nnine N AY N\nof AH V\nclubs K L AH B "
+            "Z\n");
         dictionary.close();
         const QByteArray audio = readFile(cards + QStringLiteral("003.wav"));
         const SdkRun before = recognizeThroughSdk(audio, ENG, 20, work.login.constData());
@@ -243,7 +262,8 @@ private slots:
         QCOMPARE(SpeechLogin(nullptr, nullptr, work.login.constData()), 0);
         int error = -1;
         const QByteArray words = "of\nclubs\nnotaword\n";
-        SpeechUploadData("userwords", words.constData(), unsigned(words.size()), "sub = uup, dtt = userword", &error);
+        SpeechUploadData("userwords", words.constData(), unsigned(words.size()),
+                         "sub = uup, dtt = userword", &error);
         QCOMPARE(error, 0);
         SpeechLogout();
         const SdkRun after = recognizeThroughSdk(audio, ENG, 20, work.login.constData());
@@ -259,7 +279,8 @@ private slots:
         engine->blockPause = 200;
         engine->resultTimeout = 500;
         engine->writeReplies = {{0, SPEECH_EP_IN_SPEECH, SPEECH_REC_RESULT_READY}};
-        engine->resultReplies = {{0, SPEECH_REC_RESULT_READY, "go "}, {0, SPEECH_REC_INCOMPLETE, {}},
+        engine->resultReplies = {{0, SPEECH_REC_RESULT_READY, "go "},
+                                 {0, SPEECH_REC_INCOMPLETE, {}},
                                  {10114, SPEECH_REC_INCOMPLETE, {}}};
         installSpeechEngineForTesting(engine);
         QCOMPARE(SpeechLogin(nullptr, nullptr, "appid = 4d7c2a19, work_dir = ."), 10407);
@@ -271,11 +292,13 @@ private slots:
         QCOMPARE(QByteArray(session), QByteArray("scripted-session"));
         int endpoint = -1;
         int recognition = -1;
-        QCOMPARE(RecogAudioWrite(session, "abc", 3, SPEECH_AUDIO_FIRST, &endpoint, &recognition), 0);
+        QCOMPARE(RecogAudioWrite(session, "abc", 3, SPEECH_AUDIO_FIRST, &endpoint, &recognition),
+                 0);
         QCOMPARE(endpoint, int(SPEECH_EP_IN_SPEECH));
         QCOMPARE(recognition, int(SPEECH_REC_RESULT_READY));
-        QCOMPARE(RecogAudioWrite(session, nullptr, 5, SPEECH_AUDIO_CONTINUE, &endpoint, &recognition),
-                 SpeechError::InvalidArgument);
+        QCOMPARE(
+            RecogAudioWrite(session, nullptr, 5, SPEECH_AUDIO_CONTINUE, &endpoint, &recognition),
+            SpeechError::InvalidArgument);
         QCOMPARE(QByteArray(RecogGetResult(session, &recognition, 0, &error)), QByteArray("go "));
         QVERIFY(!RecogGetResult(session, &recognition, 0, &error));
         QCOMPARE(recognition, int(SPEECH_REC_INCOMPLETE));

@@ -12,7 +12,8 @@
 
 namespace {
 const QByteArray ENG = "sub = iat, domain = iat, language = en_us, sample_rate = 16000";
-const QByteArray CAN = "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000";
+const QByteArray CAN =
+    "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000";
 
 struct FakeState
 {
@@ -27,7 +28,7 @@ struct FakeState
     QString language;
     QStringList words;
     int transcriptions = 0;
-    bool hold = false;       // transcribe waits for release (at most 10 s)
+    bool hold = false; // transcribe waits for release (at most 10 s)
     QSemaphore release;
     QSemaphore started;
 };
@@ -113,7 +114,8 @@ struct Fixture
         engine = std::make_unique<WorkerEngine>(std::make_unique<FakeTranscriber>(state), settings);
     }
     // Writes audio in blocks of blockSize, the last write with status 4, and waits for the result.
-    QByteArray run(const QByteArray &audio, int blockSize, int *error, const QByteArray &params = ENG)
+    QByteArray run(const QByteArray &audio, int blockSize, int *error,
+                   const QByteArray &params = ENG)
     {
         *error = 0;
         const QByteArray id = engine->beginSession({}, params, error);
@@ -122,7 +124,8 @@ struct Fixture
         int endpoint = 0;
         int recognition = 0;
         for (int offset = 0; offset < audio.size(); offset += blockSize) {
-            *error = engine->writeAudio(id, audio.mid(offset, blockSize), offset == 0 ? 1 : 2, &endpoint, &recognition);
+            *error = engine->writeAudio(id, audio.mid(offset, blockSize), offset == 0 ? 1 : 2,
+                                        &endpoint, &recognition);
             if (*error)
                 return {};
         }
@@ -154,11 +157,14 @@ private slots:
         const QByteArray pcm = samples(20000);
         QTest::newRow("44-byte header, 6400-byte blocks") << wav(pcm, false) << 6400 << pcm;
         QTest::newRow("header with a LIST chunk") << wav(pcm, true) << 6400 << pcm;
-        QTest::newRow("header split over 1-byte blocks") << wav(samples(100), true) << 1 << samples(100);
-        QTest::newRow("header split over 7-byte blocks") << wav(samples(300), false) << 7 << samples(300);
+        QTest::newRow("header split over 1-byte blocks")
+            << wav(samples(100), true) << 1 << samples(100);
+        QTest::newRow("header split over 7-byte blocks")
+            << wav(samples(300), false) << 7 << samples(300);
         QTest::newRow("one block") << wav(pcm, false) << 1000000 << pcm;
         QTest::newRow("header only") << wav(QByteArray(), false) << 6400 << QByteArray();
-        QTest::newRow("shorter than a header") << QByteArray("RIFF\x10\0", 6) << 6400 << QByteArray();
+        QTest::newRow("shorter than a header")
+            << QByteArray("RIFF\x10\0", 6) << 6400 << QByteArray();
         QTest::newRow("no header") << pcm << 6400 << pcm;
         QTest::newRow("nothing") << QByteArray() << 6400 << QByteArray();
         const QByteArray noData = chunk("RIFF", "WAVE" + chunk("LIST", QByteArray(70000, 'x')));
@@ -189,13 +195,16 @@ private slots:
         QVERIFY(!id.isEmpty());
         int endpoint = -1;
         int recognition = -1;
-        QCOMPARE(f.engine->writeAudio(id, QByteArray(6400, '\0'), SPEECH_AUDIO_FIRST, &endpoint, &recognition), 0);
+        QCOMPARE(f.engine->writeAudio(id, QByteArray(6400, '\0'), SPEECH_AUDIO_FIRST, &endpoint,
+                                      &recognition),
+                 0);
         QCOMPARE(recognition, int(SPEECH_REC_INCOMPLETE)); // nothing to fetch: no partial fragments
         QCOMPARE(endpoint, int(SPEECH_EP_LOOKING_FOR_SPEECH));
         QVERIFY(f.engine->getResult(id, &recognition, 50, &error).isNull());
         QCOMPARE(recognition, int(SPEECH_REC_INCOMPLETE));
         QCOMPARE(error, 0);
-        QCOMPARE(f.engine->writeAudio(id, samples(10), SPEECH_AUDIO_LAST, &endpoint, &recognition), 0);
+        QCOMPARE(f.engine->writeAudio(id, samples(10), SPEECH_AUDIO_LAST, &endpoint, &recognition),
+                 0);
         QCOMPARE(recognition, int(SPEECH_REC_INCOMPLETE));
         QByteArray text;
         for (int i = 0; i < 100 && recognition != SPEECH_REC_COMPLETE; ++i)
@@ -261,13 +270,18 @@ private slots:
         QCOMPARE(f.engine->writeAudio("ferrule-1", samples(1), 1, &endpoint, &recognition),
                  SpeechError::UnknownSession); // before any session
         const QByteArray id = f.engine->beginSession({}, ENG, &error);
-        QCOMPARE(f.engine->writeAudio(QByteArray(), samples(1), 1, &endpoint, &recognition), SpeechError::UnknownSession);
-        QCOMPARE(f.engine->writeAudio(id + "x", samples(1), 1, &endpoint, &recognition), SpeechError::UnknownSession);
-        QCOMPARE(f.engine->writeAudio(id, samples(1), 3, &endpoint, &recognition), SpeechError::InvalidArgument);
+        QCOMPARE(f.engine->writeAudio(QByteArray(), samples(1), 1, &endpoint, &recognition),
+                 SpeechError::UnknownSession);
+        QCOMPARE(f.engine->writeAudio(id + "x", samples(1), 1, &endpoint, &recognition),
+                 SpeechError::UnknownSession);
+        QCOMPARE(f.engine->writeAudio(id, samples(1), 3, &endpoint, &recognition),
+                 SpeechError::InvalidArgument);
         f.engine->getResult(QByteArray(), &recognition, 0, &error);
         QCOMPARE(error, SpeechError::UnknownSession);
-        QCOMPARE(f.engine->writeAudio(id, samples(1), SPEECH_AUDIO_LAST, &endpoint, &recognition), 0);
-        QCOMPARE(f.engine->writeAudio(id, samples(1), 2, &endpoint, &recognition), SpeechError::InvalidArgument);
+        QCOMPARE(f.engine->writeAudio(id, samples(1), SPEECH_AUDIO_LAST, &endpoint, &recognition),
+                 0);
+        QCOMPARE(f.engine->writeAudio(id, samples(1), 2, &endpoint, &recognition),
+                 SpeechError::InvalidArgument);
         QCOMPARE(f.engine->endSession(id, ""), 0);
         QCOMPARE(f.engine->endSession(id, ""), SpeechError::UnknownSession);
         QCOMPARE(f.engine->endSession(QByteArray(), ""), SpeechError::UnknownSession);
@@ -284,7 +298,9 @@ private slots:
         int endpoint = 0;
         int recognition = 0;
         const QByteArray first = f.engine->beginSession({}, ENG, &error);
-        QCOMPARE(f.engine->writeAudio(first, samples(100), SPEECH_AUDIO_LAST, &endpoint, &recognition), 0);
+        QCOMPARE(
+            f.engine->writeAudio(first, samples(100), SPEECH_AUDIO_LAST, &endpoint, &recognition),
+            0);
         QVERIFY(f.state->started.tryAcquire(1, 5000));
         QCOMPARE(f.engine->endSession(first, ""), 0); // the caller gave up waiting
         {
@@ -301,15 +317,17 @@ private slots:
     void userWordsGoWithTheUtterance()
     {
         Fixture f;
-        QCOMPARE(f.engine->uploadData("userwords", R"({"userword":[{"name":"x","words":["Ferrule","塔沃鼠标"]}]})",
-                                      "sub = uup, dtt = userword"),
+        QCOMPARE(f.engine->uploadData(
+                     "userwords", R"({"userword":[{"name":"x","words":["Ferrule","塔沃鼠标"]}]})",
+                     "sub = uup, dtt = userword"),
                  0);
         QCOMPARE(f.engine->uploadData("grammar", "x", ""), SpeechError::InvalidArgument);
         int error = -1;
         f.run(samples(10), 6400, &error);
         QCOMPARE(error, 0);
         QMutexLocker lock(&f.state->mutex);
-        QCOMPARE(f.state->words, (QStringList{QStringLiteral("Ferrule"), QStringLiteral("塔沃鼠标")}));
+        QCOMPARE(f.state->words,
+                 (QStringList{QStringLiteral("Ferrule"), QStringLiteral("塔沃鼠标")}));
     }
 
     void tooMuchAudioIsRefused()

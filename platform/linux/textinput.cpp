@@ -1,5 +1,6 @@
 #include "platform/textinput.h"
 
+#include "platform/linux/keyboardmap.h"
 #include "platform/linux/targetping.h"
 
 #include <QDebug>
@@ -15,8 +16,6 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
-#include <climits>
-#include <unordered_map>
 #include <unordered_set>
 
 namespace {
@@ -74,10 +73,6 @@ struct DisplayCloser {
     void operator()(Display *display) const { XCloseDisplay(display); }
 };
 
-struct KeyboardFree {
-    void operator()(XkbDescPtr xkb) const { XkbFreeKeyboard(xkb, 0, True); }
-};
-
 struct ModifiersFree {
     void operator()(XModifierKeymap *map) const { XFreeModifiermap(map); }
 };
@@ -86,19 +81,12 @@ struct XFreer {
     void operator()(void *data) const { XFree(data); }
 };
 
-// A keycode that carries no symbol on the user's keyboard, lent to one
-// character at a time.
+// A keycode lent to one character at a time.
 struct SpareKey {
     KeyCode code = 0;
     KeySym bound = NoSymbol;
-    QVector<KeySym> original;
     qint64 lastUse = -kSafeAgeMs;
     bool changed = false;
-};
-
-struct KeyboardKey {
-    KeyCode code = 0;
-    bool shift = false;
 };
 
 } // namespace
@@ -110,30 +98,14 @@ public:
     XErrorHandler previousHandler = nullptr;
     QElapsedTimer clock;
 
-    int minKeycode = 0;
-    int maxKeycode = 0;
-    int symsPerKeycode = 0;
-    std::unordered_map<KeySym, KeyboardKey> keyboard;
+    std::unique_ptr<KeyboardMap> keyboard;
     std::vector<SpareKey> spares;
-    KeyCode shiftKey = 0;
-    bool capsLocked = false;
     std::unique_ptr<TargetPing> ping;
-
-    // The keyboard as we found it, and the copy we bind characters in. All
-    // bindings made for one stretch of text go to the server in one request,
-    // so a target rebuilds its keyboard map once per stretch, not per key.
-    std::unique_ptr<XkbDescRec, KeyboardFree> original;
-    std::unique_ptr<XkbDescRec, KeyboardFree> working;
-    int pendingFirst = INT_MAX;
-    int pendingLast = -1;
-    int changedFirst = INT_MAX;
-    int changedLast = -1;
     // Every key pressed before this time has been handled by the target.
     qint64 confirmedAt = -1;
 
     Window root() const { return DefaultRootWindow(display.get()); }
 
-    // Window ids of the X server fit 29 bits; 0 is None.
     Window parentOf(Window window) const
     {
         Window rootReturn = 0, parent = 0;
@@ -195,13 +167,11 @@ public:
         return *reinterpret_cast<Window *>(data);
     }
 
-    void readKeyboard();
-    void bind(SpareKey &spare, KeySym sym);
-    void sendBindings();
     void restoreKeyboard();
     void releaseHeldModifiers();
     bool press(Window focus, KeyCode code, bool shift);
     SpareKey *spareFor(const QVector<KeySym> &syms, int at);
+    void bind(SpareKey &spare, KeySym sym);
     void waitUntilAged(qint64 lastUse);
     bool mayRebind(const SpareKey &spare, qint64 now) const
     {
@@ -210,113 +180,12 @@ public:
     void waitUntilSafe(qint64 lastUse);
 };
 
-void TextInput::Private::readKeyboard()
-{
-    Display *dpy = display.get();
-    XDisplayKeycodes(dpy, &minKeycode, &maxKeycode);
-    const int count = maxKeycode - minKeycode + 1;
-    std::unique_ptr<KeySym, XFreer> map(XGetKeyboardMapping(dpy, KeyCode(minKeycode), count, &symsPerKeycode));
-    if (!map)
-        return;
-
-    XkbStateRec state{};
-    XkbGetState(dpy, XkbUseCoreKbd, &state);
-    capsLocked = state.locked_mods & LockMask;
-    original.reset(XkbGetMap(dpy, XkbAllClientInfoMask, XkbUseCoreKbd));
-    working.reset(XkbGetMap(dpy, XkbAllClientInfoMask, XkbUseCoreKbd));
-    XkbDescRec *xkb = original.get();
-
-    std::unique_ptr<XModifierKeymap, ModifiersFree> modifiers(XGetModifierMapping(dpy));
-    if (modifiers) {
-        for (int i = 0; i < modifiers->max_keypermod && !shiftKey; ++i)
-            shiftKey = modifiers->modifiermap[ShiftMapIndex * modifiers->max_keypermod + i];
-    }
-
-    for (int code = minKeycode; code <= maxKeycode; ++code) {
-        const KeySym *syms = map.get() + (code - minKeycode) * symsPerKeycode;
-        const bool empty = std::all_of(syms, syms + symsPerKeycode, [](KeySym s) { return s == NoSymbol; });
-        if (empty) {
-            SpareKey spare;
-            spare.code = KeyCode(code);
-            spare.original = QVector<KeySym>(syms, syms + symsPerKeycode);
-            spares.push_back(spare);
-            continue;
-        }
-        if (!xkb)
-            continue;
-        // What the key gives in the current group, plain and with Shift: the
-        // same translation the target applies to the key press.
-        for (const bool shift : {false, true}) {
-            if (shift && !shiftKey)
-                continue;
-            unsigned modsOut = 0;
-            KeySym sym = NoSymbol;
-            const unsigned mods = XkbBuildCoreState(shift ? ShiftMask : 0, state.group);
-            if (!XkbTranslateKeyCode(xkb, KeyCode(code), mods, &modsOut, &sym) || sym == NoSymbol)
-                continue;
-            auto found = keyboard.find(sym);
-            if (found == keyboard.end() || (found->second.shift && !shift))
-                keyboard[sym] = KeyboardKey{KeyCode(code), shift};
-        }
-    }
-
-    if (spares.empty()) {
-        // No free keycode at all: borrow the last key that is no modifier and
-        // carries no character we can type, and give it back at the end.
-        for (int code = maxKeycode; code >= minKeycode && spares.empty(); --code) {
-            bool used = false;
-            for (int i = 0; modifiers && i < 8 * modifiers->max_keypermod; ++i)
-                used = used || modifiers->modifiermap[i] == code;
-            for (const auto &entry : keyboard)
-                used = used || entry.second.code == code;
-            if (used)
-                continue;
-            const KeySym *syms = map.get() + (code - minKeycode) * symsPerKeycode;
-            SpareKey spare;
-            spare.code = KeyCode(code);
-            spare.original = QVector<KeySym>(syms, syms + symsPerKeycode);
-            spares.push_back(spare);
-        }
-        if (spares.empty())
-            qWarning() << "no keycode free for typing !";
-    }
-}
-
 void TextInput::Private::bind(SpareKey &spare, KeySym sym)
 {
-    int types[XkbNumKbdGroups] = {XkbOneLevelIndex, XkbOneLevelIndex, XkbOneLevelIndex, XkbOneLevelIndex};
-    if (working && XkbChangeTypesOfKey(working.get(), spare.code, 1, XkbGroup1Mask, types, nullptr) == Success) {
-        // One level in one group: neither Shift nor the layout group in use
-        // change what the key gives.
-        if (KeySym *syms = XkbResizeKeySyms(working.get(), spare.code, 1))
-            syms[0] = sym;
-        pendingFirst = std::min(pendingFirst, int(spare.code));
-        pendingLast = std::max(pendingLast, int(spare.code));
-    } else {
-        // Without XKB: the same symbol in every column of the core map.
-        std::vector<KeySym> syms(size_t(symsPerKeycode), sym);
-        XChangeKeyboardMapping(display.get(), spare.code, symsPerKeycode, syms.data(), 1);
-    }
+    keyboard->bind(spare.code, sym);
     spare.bound = sym;
     spare.changed = true;
     spare.lastUse = clock.elapsed();
-}
-
-void TextInput::Private::sendBindings()
-{
-    if (pendingLast >= pendingFirst) {
-        // The keys between the bound ones go along unchanged.
-        XkbMapChangesRec changes{};
-        changes.changed = XkbKeySymsMask;
-        changes.first_key_sym = KeyCode(pendingFirst);
-        changes.num_key_syms = pendingLast - pendingFirst + 1;
-        XkbChangeMap(display.get(), working.get(), &changes);
-        changedFirst = std::min(changedFirst, pendingFirst);
-        changedLast = std::max(changedLast, pendingLast);
-        pendingFirst = INT_MAX;
-        pendingLast = -1;
-    }
-    XSync(display.get(), False);
 }
 
 void TextInput::Private::waitUntilAged(qint64 lastUse)
@@ -339,13 +208,11 @@ void TextInput::Private::waitUntilSafe(qint64 lastUse)
             return;
         }
     }
-
     waitUntilAged(lastUse);
 }
 
 void TextInput::Private::restoreKeyboard()
 {
-    Display *dpy = display.get();
     qint64 lastUse = -kSafeAgeMs;
     for (const SpareKey &spare : spares)
         if (spare.changed)
@@ -354,24 +221,10 @@ void TextInput::Private::restoreKeyboard()
     const qint64 rest = lastUse + kRestoreAgeMs - clock.elapsed();
     if (lastUse >= confirmedAt && rest > 0)
         QThread::msleep(static_cast<unsigned long>(rest));
-    if (changedLast >= changedFirst) {
-        XkbMapChangesRec changes{};
-        changes.changed = XkbKeySymsMask;
-        changes.first_key_sym = KeyCode(changedFirst);
-        changes.num_key_syms = changedLast - changedFirst + 1;
-        XkbChangeMap(dpy, original.get(), &changes);
-    }
-    for (SpareKey &spare : spares) {
-        if (!spare.changed)
-            continue;
-        if (int(spare.code) < changedFirst || int(spare.code) > changedLast)
-            XChangeKeyboardMapping(dpy, spare.code, symsPerKeycode, spare.original.data(), 1);
-        spare.changed = false;
-        spare.bound = NoSymbol;
-    }
-    if (capsLocked)
-        XkbLockModifiers(dpy, XkbUseCoreKbd, LockMask, LockMask);
-    XSync(dpy, False);
+    keyboard->restore();
+    if (keyboard->capsLocked())
+        XkbLockModifiers(display.get(), XkbUseCoreKbd, LockMask, LockMask);
+    XSync(display.get(), False);
 }
 
 void TextInput::Private::releaseHeldModifiers()
@@ -416,11 +269,11 @@ bool TextInput::Private::press(Window focus, KeyCode code, bool shift)
     const bool same = inputFocus() == focus;
     if (same) {
         if (shift)
-            XTestFakeKeyEvent(dpy, shiftKey, True, CurrentTime);
+            XTestFakeKeyEvent(dpy, keyboard->shiftCode(), True, CurrentTime);
         XTestFakeKeyEvent(dpy, code, True, CurrentTime);
         XTestFakeKeyEvent(dpy, code, False, CurrentTime);
         if (shift)
-            XTestFakeKeyEvent(dpy, shiftKey, False, CurrentTime);
+            XTestFakeKeyEvent(dpy, keyboard->shiftCode(), False, CurrentTime);
     }
     XUngrabServer(dpy);
     XFlush(dpy);
@@ -445,9 +298,10 @@ SpareKey *TextInput::Private::spareFor(const QVector<KeySym> &syms, int at)
     std::unordered_set<KeySym> bound;
     for (const SpareKey &spare : spares)
         bound.insert(spare.bound);
+    KeyboardMap::Key key;
     for (int i = at; i < syms.size() && i < at + window; ++i) {
         const KeySym sym = syms.at(i);
-        if (keyboard.count(sym))
+        if (keyboard->find(sym, &key))
             continue;
         comingUp.insert(sym);
         if (!bound.count(sym) && std::find(needed.begin(), needed.end(), sym) == needed.end())
@@ -477,7 +331,7 @@ SpareKey *TextInput::Private::spareFor(const QVector<KeySym> &syms, int at)
             continue;
         bind(*spare, needed.at(next++));
     }
-    sendBindings();
+    keyboard->send();
     return first;
 }
 
@@ -549,10 +403,17 @@ int TextInput::type(const QString &text, quint64 focus)
         return 0;
 
     Display *dpy = d->display.get();
-    d->readKeyboard();
+    d->keyboard.reset(new KeyboardMap(dpy));
+    d->spares.clear();
+    for (const KeyboardMap::Code code : d->keyboard->spareCodes()) {
+        SpareKey spare;
+        spare.code = code;
+        d->spares.push_back(spare);
+    }
+    d->confirmedAt = -1;
     d->ping.reset(new TargetPing(dpy, focus));
     d->releaseHeldModifiers();
-    if (d->capsLocked)
+    if (d->keyboard->capsLocked())
         XkbLockModifiers(dpy, XkbUseCoreKbd, LockMask, 0);
 
     int typed = 0;
@@ -560,10 +421,10 @@ int TextInput::type(const QString &text, quint64 focus)
         KeyCode code = 0;
         bool shift = false;
         SpareKey *spare = nullptr;
-        const auto onKeyboard = d->keyboard.find(syms.at(i));
-        if (onKeyboard != d->keyboard.end()) {
-            code = onKeyboard->second.code;
-            shift = onKeyboard->second.shift;
+        KeyboardMap::Key key;
+        if (d->keyboard->find(syms.at(i), &key)) {
+            code = key.code;
+            shift = key.shift;
         } else {
             spare = d->spareFor(syms, i);
             if (!spare)
@@ -580,5 +441,6 @@ int TextInput::type(const QString &text, quint64 focus)
     }
     d->restoreKeyboard();
     d->ping.reset();
+    d->keyboard.reset();
     return typed;
 }

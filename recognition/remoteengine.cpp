@@ -12,7 +12,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
-#include <QtEndian>
 
 namespace {
 QHttpPart textPart(const char *name, const QByteArray &value)
@@ -24,14 +23,10 @@ QHttpPart textPart(const char *name, const QByteArray &value)
     return part;
 }
 
-void putLe32(QByteArray &out, int offset, quint32 value)
+void appendLittleEndian(QByteArray &out, quint32 value, int bytes)
 {
-    qToLittleEndian<quint32>(value, out.data() + offset);
-}
-
-void putLe16(QByteArray &out, int offset, quint16 value)
-{
-    qToLittleEndian<quint16>(value, out.data() + offset);
+    for (int i = 0; i < bytes; ++i)
+        out.append(char((value >> (8 * i)) & 0xff));
 }
 
 QString seconds(int ms)
@@ -64,19 +59,19 @@ QUrl RemoteEngine::endpoint(const QString &url)
 
 QByteArray RemoteEngine::wavFile(const QByteArray &pcm)
 {
-    QByteArray wav(44, '\0');
-    wav.replace(0, 4, "RIFF");
-    putLe32(wav, 4, quint32(36 + pcm.size()));
-    wav.replace(8, 8, "WAVEfmt ");
-    putLe32(wav, 16, 16);
-    putLe16(wav, 20, 1);     // PCM
-    putLe16(wav, 22, 1);     // mono
-    putLe32(wav, 24, 16000); // samples per second
-    putLe32(wav, 28, 32000); // bytes per second
-    putLe16(wav, 32, 2);     // bytes per frame
-    putLe16(wav, 34, 16);    // bits per sample
-    wav.replace(36, 4, "data");
-    putLe32(wav, 40, quint32(pcm.size()));
+    QByteArray wav("RIFF");
+    wav.reserve(44 + pcm.size());
+    appendLittleEndian(wav, quint32(36 + pcm.size()), 4);
+    wav.append("WAVEfmt ");
+    appendLittleEndian(wav, 16, 4);    // size of the format chunk
+    appendLittleEndian(wav, 1, 2);     // PCM
+    appendLittleEndian(wav, 1, 2);     // mono
+    appendLittleEndian(wav, 16000, 4); // samples per second
+    appendLittleEndian(wav, 32000, 4); // bytes per second
+    appendLittleEndian(wav, 2, 2);     // bytes per frame
+    appendLittleEndian(wav, 16, 2);    // bits per sample
+    wav.append("data");
+    appendLittleEndian(wav, quint32(pcm.size()), 4);
     return wav + pcm;
 }
 

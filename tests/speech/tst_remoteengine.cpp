@@ -10,10 +10,15 @@
 #include "recognition/speechsdk.h"
 
 #include <QElapsedTimer>
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 const char MAN[] =
@@ -252,6 +257,39 @@ private slots:
             qPrintable(log.lines().join(QLatin1Char('\n'))));
         QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(run.error)),
                  QStringLiteral("语音服务无法连接"));
+    }
+
+    void connectionNeverAccepted()
+    {
+        // A listening socket whose queue is full and which never accepts: the kernel
+        // drops further connection attempts, so the connection is never made.
+        const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(listener >= 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QCOMPARE(::bind(listener, reinterpret_cast<sockaddr *>(&address), length), 0);
+        QCOMPARE(::listen(listener, 0), 0);
+        QCOMPARE(::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length), 0);
+        const quint16 port = ntohs(address.sin_port);
+        std::vector<std::unique_ptr<QTcpSocket>> fillers;
+        for (int i = 0; i < 4; ++i) {
+            fillers.push_back(std::make_unique<QTcpSocket>());
+            fillers.back()->connectToHost(QHostAddress::LocalHost, port);
+            fillers.back()->waitForConnected(300);
+        }
+
+        RemoteWorkDir work(port, QByteArray(), "20");
+        SpeechLog log;
+        QElapsedTimer timer;
+        timer.start();
+        const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
+        ::close(listener);
+        QCOMPARE(run.error, SpeechError::ServerTimeout);
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY2(log.contains(QStringLiteral("did not accept the connection within 1 s")),
+                 qPrintable(log.lines().join(QLatin1Char('\n'))));
     }
 
     void abandonedRequestDoesNotHoldUpTheNext()

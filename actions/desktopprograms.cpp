@@ -21,7 +21,8 @@ const QStringList &calculators()
 
 const QStringList &textEditors()
 {
-    static const QStringList names{"gedit", "kate", "mousepad", "xed", "pluma", "gnome-text-editor"};
+    static const QStringList names{"gedit", "kate",  "mousepad",
+                                   "xed",   "pluma", "gnome-text-editor"};
     return names;
 }
 
@@ -46,8 +47,9 @@ void startFirst(const QStringList &names, const QStringList &arguments, const ch
 void openProjectFolder()
 {
     const QDir home = QDir::home();
-    const QString folder = home.exists(QStringLiteral("Project")) ? home.filePath(QStringLiteral("Project"))
-                                                                  : home.path();
+    const QString folder = home.exists(QStringLiteral("Project"))
+                               ? home.filePath(QStringLiteral("Project"))
+                               : home.path();
     const QString opener = desktop::findProgram({QStringLiteral("xdg-open")});
     if (opener.isEmpty()) {
         qDebug() << "no xdg-open installed !";

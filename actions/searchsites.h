@@ -7,8 +7,8 @@
 namespace searchsites {
 
 // Music search: the parameters travel in the fragment, not in the query.
-inline const QByteArray musicSearch =
-    QByteArrayLiteral("https://y.qq.com/portal/search.html#page=1&searchid=1&remoteplace=txt.yqq.top&t=song&w=");
+inline const QByteArray musicSearch = QByteArrayLiteral(
+    "https://y.qq.com/portal/search.html#page=1&searchid=1&remoteplace=txt.yqq.top&t=song&w=");
 
 inline const QByteArray restaurantSearch = QByteArrayLiteral("http://www.dianping.com/s/?w=");
 

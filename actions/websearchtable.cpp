@@ -9,7 +9,8 @@ namespace {
 QString decodeTable(const QByteArray &bytes)
 {
     QTextCodec::ConverterState state;
-    const QString text = QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+    const QString text =
+        QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
     if (state.invalidChars == 0 && state.remainingChars == 0)
         return text;
     if (QTextCodec *gb = QTextCodec::codecForName("GB18030"))

@@ -10,7 +10,8 @@ using WebSearchTable = QMap<QByteArray, QByteArray>;
 
 // Adds one entry per line of the file at path. A missing or unreadable file
 // leaves the table as it is; nothing is logged. The first line for a name wins.
-void loadWebSearchTable(WebSearchTable *table, const QString &path = QStringLiteral("./websearch.txt"));
+void loadWebSearchTable(WebSearchTable *table,
+                        const QString &path = QStringLiteral("./websearch.txt"));
 
 // The same rules applied to the bytes of a whole file. The bytes are read as
 // UTF-8; bytes that are not valid UTF-8 are read as GB18030, so tables written

@@ -33,8 +33,8 @@ public:
     }
     bool focus()
     {
-        return !window.isEmpty()
-            && QProcess::execute(QStringLiteral("xdotool"), {"windowfocus", "--sync", window}) == 0;
+        return !window.isEmpty() &&
+               QProcess::execute(QStringLiteral("xdotool"), {"windowfocus", "--sync", window}) == 0;
     }
     QString command(const QByteArray &name)
     {
@@ -50,7 +50,8 @@ private:
     {
         QElapsedTimer waited;
         waited.start();
-        while (!process.canReadLine() && waited.elapsed() < 10000 && process.state() == QProcess::Running)
+        while (!process.canReadLine() && waited.elapsed() < 10000 &&
+               process.state() == QProcess::Running)
             process.waitForReadyRead(100);
         return process.readLine();
     }
@@ -118,17 +119,20 @@ int main(int argc, char **argv)
     target.clear();
     clock.restart();
     QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--"), corpus});
+    xdotool.start(QStringLiteral("xdotool"),
+                  {QStringLiteral("type"), QStringLiteral("--"), corpus});
     xdotool.waitForFinished(600000);
     const QString theirs = settle(target, corpus, clock, &done);
     const double theirsPerSecond = chars * 1000.0 / std::max<qint64>(done, 1);
 
     if (qEnvironmentVariableIsSet("FERRULE_BENCH_SHOW")) {
-        std::printf("--- ferrule\n%s\n--- xdotool\n%s\n", ours.toUtf8().constData(), theirs.toUtf8().constData());
+        std::printf("--- ferrule\n%s\n--- xdotool\n%s\n", ours.toUtf8().constData(),
+                    theirs.toUtf8().constData());
     }
     std::printf("ferrule: %d characters, %d wrong\n", chars, wrong);
     std::printf("xdotool: %d characters, %d wrong\n", chars, wrongChars(theirs, corpus));
-    std::printf("SUMMARY typing chars_per_s=%.0f xdotool_chars_per_s=%.0f ratio=%.1f wrong_chars=%d\n", oursPerSecond,
-                theirsPerSecond, oursPerSecond / std::max(theirsPerSecond, 0.001), wrong);
+    std::printf(
+        "SUMMARY typing chars_per_s=%.0f xdotool_chars_per_s=%.0f ratio=%.1f wrong_chars=%d\n",
+        oursPerSecond, theirsPerSecond, oursPerSecond / std::max(theirsPerSecond, 0.001), wrong);
     return 0;
 }

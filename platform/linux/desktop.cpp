@@ -40,8 +40,8 @@ bool runAndWait(const QString &program, const QStringList &arguments, int timeou
     // Owned by the application so that a program that outlives the wait is
     // neither killed nor leaked: the object goes when the program ends.
     auto *process = new QProcess(QCoreApplication::instance());
-    QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished), process,
-                     &QObject::deleteLater);
+    QObject::connect(process, QOverload<int, QProcess::ExitStatus>::of(&QProcess::finished),
+                     process, &QObject::deleteLater);
     process->setProcessChannelMode(QProcess::ForwardedChannels);
     process->start(program, arguments);
     if (!process->waitForStarted()) {

@@ -11,21 +11,25 @@
 
 namespace {
 
-struct KeyboardFree {
+struct KeyboardFree
+{
     void operator()(XkbDescPtr xkb) const { XkbFreeKeyboard(xkb, 0, True); }
 };
 
-struct ModifiersFree {
+struct ModifiersFree
+{
     void operator()(XModifierKeymap *map) const { XFreeModifiermap(map); }
 };
 
-struct XFreer {
+struct XFreer
+{
     void operator()(void *data) const { XFree(data); }
 };
 
 } // namespace
 
-struct KeyboardMap::Private {
+struct KeyboardMap::Private
+{
     Display *display = nullptr;
     int minKeycode = 0;
     int maxKeycode = 0;
@@ -64,7 +68,8 @@ void KeyboardMap::Private::read()
 {
     XDisplayKeycodes(display, &minKeycode, &maxKeycode);
     const int count = maxKeycode - minKeycode + 1;
-    std::unique_ptr<KeySym, XFreer> map(XGetKeyboardMapping(display, KeyCode(minKeycode), count, &symsPerKeycode));
+    std::unique_ptr<KeySym, XFreer> map(
+        XGetKeyboardMapping(display, KeyCode(minKeycode), count, &symsPerKeycode));
     if (!map)
         return;
 
@@ -97,7 +102,8 @@ void KeyboardMap::Private::read()
             unsigned modsOut = 0;
             KeySym sym = NoSymbol;
             const unsigned mods = XkbBuildCoreState(shifted ? ShiftMask : 0, state.group);
-            if (!XkbTranslateKeyCode(original.get(), KeyCode(code), mods, &modsOut, &sym) || sym == NoSymbol)
+            if (!XkbTranslateKeyCode(original.get(), KeyCode(code), mods, &modsOut, &sym) ||
+                sym == NoSymbol)
                 continue;
             auto found = keys.find(sym);
             if (found == keys.end() || (found->second.shift && !shifted))
@@ -160,8 +166,10 @@ bool KeyboardMap::capsLocked() const
 
 void KeyboardMap::bind(Code code, Sym sym)
 {
-    int types[XkbNumKbdGroups] = {XkbOneLevelIndex, XkbOneLevelIndex, XkbOneLevelIndex, XkbOneLevelIndex};
-    if (d->working && XkbChangeTypesOfKey(d->working.get(), code, 1, XkbGroup1Mask, types, nullptr) == Success) {
+    int types[XkbNumKbdGroups] = {XkbOneLevelIndex, XkbOneLevelIndex, XkbOneLevelIndex,
+                                  XkbOneLevelIndex};
+    if (d->working &&
+        XkbChangeTypesOfKey(d->working.get(), code, 1, XkbGroup1Mask, types, nullptr) == Success) {
         // One level in one group: neither Shift nor the layout group in use
         // change what the key gives.
         if (KeySym *syms = XkbResizeKeySyms(d->working.get(), code, 1))
@@ -194,7 +202,8 @@ void KeyboardMap::restore()
     if (d->changedLast >= d->changedFirst)
         Private::sendRange(d->display, d->original.get(), d->changedFirst, d->changedLast);
     for (const Code code : d->coreChanged)
-        XChangeKeyboardMapping(d->display, code, d->symsPerKeycode, d->originalSyms[code].data(), 1);
+        XChangeKeyboardMapping(d->display, code, d->symsPerKeycode, d->originalSyms[code].data(),
+                               1);
     d->changedFirst = INT_MAX;
     d->changedLast = -1;
     d->coreChanged.clear();

@@ -11,10 +11,11 @@ struct _XDisplay;
 class KeyboardMap
 {
 public:
-    using Sym = unsigned long; // an X keysym
+    using Sym = unsigned long;  // an X keysym
     using Code = unsigned char; // an X keycode
 
-    struct Key {
+    struct Key
+    {
         Code code = 0;
         bool shift = false;
     };

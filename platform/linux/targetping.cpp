@@ -77,8 +77,8 @@ bool TargetPing::roundTrip(int timeoutMs)
         while (XPending(display)) {
             XEvent reply;
             XNextEvent(display, &reply);
-            if (reply.type == ClientMessage && reply.xclient.message_type == protocolsAtom
-                && reply.xclient.data.l[0] == long(pingAtom) && reply.xclient.data.l[1] == serial)
+            if (reply.type == ClientMessage && reply.xclient.message_type == protocolsAtom &&
+                reply.xclient.data.l[0] == long(pingAtom) && reply.xclient.data.l[1] == serial)
                 return true;
         }
         Window now = 0;

@@ -40,7 +40,8 @@ constexpr int kPingTimeoutMs = 2000;
 constexpr qint64 kModifierWaitMs = 500;
 
 // Modifiers that would turn a typed character into a shortcut.
-constexpr unsigned kShortcutModifiers = ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
+constexpr unsigned kShortcutModifiers =
+    ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
 
 KeySym keysymFor(uint codePoint)
 {
@@ -69,20 +70,24 @@ int countError(Display *, XErrorEvent *)
     return 0;
 }
 
-struct DisplayCloser {
+struct DisplayCloser
+{
     void operator()(Display *display) const { XCloseDisplay(display); }
 };
 
-struct ModifiersFree {
+struct ModifiersFree
+{
     void operator()(XModifierKeymap *map) const { XFreeModifiermap(map); }
 };
 
-struct XFreer {
+struct XFreer
+{
     void operator()(void *data) const { XFree(data); }
 };
 
 // A keycode lent to one character at a time.
-struct SpareKey {
+struct SpareKey
+{
     KeyCode code = 0;
     KeySym bound = NoSymbol;
     qint64 lastUse = -kSafeAgeMs;
@@ -157,9 +162,8 @@ public:
         int format = 0;
         unsigned long count = 0, after = 0;
         unsigned char *data = nullptr;
-        if (XGetWindowProperty(display.get(), root(), atom, 0, 1, False, XA_WINDOW, &type, &format, &count,
-                               &after, &data)
-            != Success)
+        if (XGetWindowProperty(display.get(), root(), atom, 0, 1, False, XA_WINDOW, &type, &format,
+                               &count, &after, &data) != Success)
             return 0;
         std::unique_ptr<unsigned char, XFreer> owned(data);
         if (type != XA_WINDOW || format != 32 || count != 1 || !data)
@@ -381,7 +385,8 @@ quint64 TextInput::focusWindow(quint64 foreground)
         return 0;
     const int errors = errorCount();
     // A window manager may keep the focus on the frame around the window.
-    const bool related = d->isInside(focus, Window(foreground)) || d->isInside(Window(foreground), focus);
+    const bool related =
+        d->isInside(focus, Window(foreground)) || d->isInside(Window(foreground), focus);
     XSync(d->display.get(), False);
     return related && errorCount() == errors ? focus : 0;
 }

@@ -171,35 +171,44 @@ void CommandInterpreterTest::commands_data()
     const QByteArray music = searchsites::musicSearch;
     const QByteArray restaurant = searchsites::restaurantSearch;
 
-    QTest::newRow("search on a site") << "在天猫搜索衣服" << false << Urls{kMall + "%E8%A1%A3%E6%9C%8D"} << QStringList();
-    QTest::newRow("short search word") << "在优酷上搜《美人鱼》" << false << Urls{kVideo + enc("《美人鱼》")}
-                                       << QStringList();
-    QTest::newRow("watch") << "看《欢乐颂》" << false << Urls{kVideo + enc("《欢乐颂》")} << QStringList();
+    QTest::newRow("search on a site")
+        << "在天猫搜索衣服" << false << Urls{kMall + "%E8%A1%A3%E6%9C%8D"} << QStringList();
+    QTest::newRow("short search word")
+        << "在优酷上搜《美人鱼》" << false << Urls{kVideo + enc("《美人鱼》")} << QStringList();
+    QTest::newRow("watch") << "看《欢乐颂》" << false << Urls{kVideo + enc("《欢乐颂》")}
+                           << QStringList();
     QTest::newRow("watch with empty term") << "看看天气" << false << Urls{kVideo} << QStringList();
-    QTest::newRow("site search and watch") << "在优酷上搜看" << false << Urls{kVideo + enc("看"), kVideo}
-                                           << QStringList();
+    QTest::newRow("site search and watch")
+        << "在优酷上搜看" << false << Urls{kVideo + enc("看"), kVideo} << QStringList();
     QTest::newRow("buy") << "我要买手机" << false << Urls{kShop + enc("手机")} << QStringList();
-    QTest::newRow("site named without search") << "打开淘宝" << false << Urls{kShop} << QStringList();
+    QTest::newRow("site named without search")
+        << "打开淘宝" << false << Urls{kShop} << QStringList();
     QTest::newRow("search without a site") << "搜一下新闻" << false << Urls() << QStringList();
-    QTest::newRow("two sites in byte order") << "在天猫和京东上搜索手机" << false
-                                             << Urls{kStore + enc("手机"), kMall + enc("手机")} << QStringList();
+    QTest::newRow("two sites in byte order")
+        << "在天猫和京东上搜索手机" << false << Urls{kStore + enc("手机"), kMall + enc("手机")}
+        << QStringList();
     QTest::newRow("blanks as %20") << "在百度搜索hello world 2024" << false
                                    << Urls{kBaidu + "hello%20world%202024"} << QStringList();
     QTest::newRow("listen with empty term") << "我想听" << false << Urls{music} << QStringList();
-    QTest::newRow("listen") << "我想听七里香" << false << Urls{music + enc("七里香")} << QStringList();
-    QTest::newRow("eat") << "我想吃火锅" << false << Urls{restaurant + enc("火锅")} << QStringList();
-    QTest::newRow("restaurant without eat") << "附近的餐厅推荐" << false << Urls{restaurant + enc("推荐")}
-                                            << QStringList();
-    QTest::newRow("only the first sentence") << "打开计算器。打开记事本。" << false << Urls()
-                                             << QStringList{"gnome-calculator "};
-    QTest::newRow("calculator before editor") << "打开记事本和计算器" << false << Urls()
-                                              << QStringList{"gnome-calculator ", "gedit "};
-    QTest::newRow("drive D, no Project folder") << "打开d盘" << false << Urls() << QStringList{"xdg-open HOME"};
-    QTest::newRow("drive D, Project folder") << "打开d盘" << true << Urls() << QStringList{"xdg-open HOME/Project"};
+    QTest::newRow("listen") << "我想听七里香" << false << Urls{music + enc("七里香")}
+                            << QStringList();
+    QTest::newRow("eat") << "我想吃火锅" << false << Urls{restaurant + enc("火锅")}
+                         << QStringList();
+    QTest::newRow("restaurant without eat")
+        << "附近的餐厅推荐" << false << Urls{restaurant + enc("推荐")} << QStringList();
+    QTest::newRow("only the first sentence")
+        << "打开计算器。打开记事本。" << false << Urls() << QStringList{"gnome-calculator "};
+    QTest::newRow("calculator before editor")
+        << "打开记事本和计算器" << false << Urls() << QStringList{"gnome-calculator ", "gedit "};
+    QTest::newRow("drive D, no Project folder")
+        << "打开d盘" << false << Urls() << QStringList{"xdg-open HOME"};
+    QTest::newRow("drive D, Project folder")
+        << "打开d盘" << true << Urls() << QStringList{"xdg-open HOME/Project"};
     QTest::newRow("capital D does not match") << "打开D盘" << false << Urls() << QStringList();
     QTest::newRow("word") << "打开word" << false << Urls() << QStringList{"libreoffice --writer"};
     QTest::newRow("capital Word does not match") << "打开Word" << false << Urls() << QStringList();
-    QTest::newRow("excel") << "新建excel表格" << false << Urls() << QStringList{"libreoffice --calc"};
+    QTest::newRow("excel") << "新建excel表格" << false << Urls()
+                           << QStringList{"libreoffice --calc"};
     QTest::newRow("empty text") << "" << false << Urls() << QStringList();
 }
 
@@ -209,7 +218,8 @@ void CommandInterpreterTest::commands()
     QFETCH(bool, projectFolder);
     QFETCH(QList<QByteArray>, urls);
     QFETCH(QStringList, programs);
-    installStandIns({"gnome-calculator", "kcalc", "gedit", "kate", "libreoffice", "soffice", "xdg-open"});
+    installStandIns(
+        {"gnome-calculator", "kcalc", "gedit", "kate", "libreoffice", "soffice", "xdg-open"});
     if (projectFolder)
         QVERIFY(QDir(home).mkdir(QStringLiteral("Project")));
     programs.replaceInStrings(QStringLiteral("HOME"), home);
@@ -229,7 +239,8 @@ void CommandInterpreterTest::commands()
     QCOMPARE(added.size(), 1);
     QVERIFY(!added.first()->isVisible());
     const QString shown = added.first()->findChild<QLabel *>(QStringLiteral("label"))->text();
-    QCOMPARE(shown, text.isEmpty() ? QStringLiteral("请你说大点声！") : text.section(QStringLiteral("。"), 0, 0));
+    QCOMPARE(shown, text.isEmpty() ? QStringLiteral("请你说大点声！")
+                                   : text.section(QStringLiteral("。"), 0, 0));
 }
 
 void CommandInterpreterTest::firstInstalledProgram_data()
@@ -237,10 +248,13 @@ void CommandInterpreterTest::firstInstalledProgram_data()
     QTest::addColumn<QStringList>("installed");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("galculator before xcalc") << QStringList{"xcalc", "galculator"} << "打开计算器" << "galculator ";
-    QTest::newRow("pluma before gnome-text-editor") << QStringList{"gnome-text-editor", "pluma"} << "打开记事本"
-                                                    << "pluma ";
-    QTest::newRow("soffice alone") << QStringList{"soffice"} << "打开word" << "soffice --writer";
+    QTest::newRow("galculator before xcalc") << QStringList{"xcalc", "galculator"} << "打开计算器"
+                                             << "galculator ";
+    QTest::newRow("pluma before gnome-text-editor")
+        << QStringList{"gnome-text-editor", "pluma"} << "打开记事本"
+        << "pluma ";
+    QTest::newRow("soffice alone") << QStringList{"soffice"} << "打开word"
+                                   << "soffice --writer";
 }
 
 void CommandInterpreterTest::firstInstalledProgram()
@@ -259,8 +273,9 @@ void CommandInterpreterTest::nothingInstalled()
     // steps after it still run.
     LogCapture log;
     interpretCommand("打开d盘、计算器、记事本、word和excel", WebSearchTable());
-    const QStringList expected{"no xdg-open installed !", "no calculator installed !", "no text editor installed !",
-                               "no LibreOffice installed !", "no LibreOffice installed !"};
+    const QStringList expected{"no xdg-open installed !", "no calculator installed !",
+                               "no text editor installed !", "no LibreOffice installed !",
+                               "no LibreOffice installed !"};
     QStringList missing;
     for (const QString &line : log.lines)
         if (line.endsWith(QLatin1String(" installed !")))

@@ -21,11 +21,16 @@ void CommandTextTest::firstSentence_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("no full stop") << "打开计算器" << "打开计算器";
-    QTest::newRow("two sentences") << "打开计算器。打开记事本。" << "打开计算器";
-    QTest::newRow("starts with a full stop") << "。打开记事本" << "";
-    QTest::newRow("ASCII full stop does not cut") << "open it. now" << "open it. now";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("no full stop") << "打开计算器"
+                                  << "打开计算器";
+    QTest::newRow("two sentences") << "打开计算器。打开记事本。"
+                                   << "打开计算器";
+    QTest::newRow("starts with a full stop") << "。打开记事本"
+                                             << "";
+    QTest::newRow("ASCII full stop does not cut") << "open it. now"
+                                                  << "open it. now";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void CommandTextTest::firstSentence()
@@ -40,12 +45,24 @@ void CommandTextTest::searchTerm_data()
     QTest::addColumn<QString>("sentence");
     QTest::addColumn<QString>("keyword");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("after the keyword") << "在天猫搜索衣服" << "搜索" << "衣服";
-    QTest::newRow("up to a second occurrence") << "看看天气" << "看" << "";
-    QTest::newRow("between two occurrences") << "搜苹果搜香蕉" << "搜" << "苹果";
-    QTest::newRow("keyword ends the sentence") << "我想听" << "听" << "";
-    QTest::newRow("keyword absent") << "打开记事本" << "听" << "";
-    QTest::newRow("short keyword inside the long one") << "在优酷上搜索《美人鱼》" << "搜" << "索《美人鱼》";
+    QTest::newRow("after the keyword") << "在天猫搜索衣服"
+                                       << "搜索"
+                                       << "衣服";
+    QTest::newRow("up to a second occurrence") << "看看天气"
+                                               << "看"
+                                               << "";
+    QTest::newRow("between two occurrences") << "搜苹果搜香蕉"
+                                             << "搜"
+                                             << "苹果";
+    QTest::newRow("keyword ends the sentence") << "我想听"
+                                               << "听"
+                                               << "";
+    QTest::newRow("keyword absent") << "打开记事本"
+                                    << "听"
+                                    << "";
+    QTest::newRow("short keyword inside the long one") << "在优酷上搜索《美人鱼》"
+                                                       << "搜"
+                                                       << "索《美人鱼》";
 }
 
 void CommandTextTest::searchTerm()
@@ -63,8 +80,10 @@ void CommandTextTest::encodeTerm_data()
     QTest::newRow("Chinese") << "衣服" << QByteArray("%E8%A1%A3%E6%9C%8D");
     QTest::newRow("unreserved stay") << "AZaz09-._~" << QByteArray("AZaz09-._~");
     QTest::newRow("blank") << "a b" << QByteArray("a%20b");
-    QTest::newRow("reserved and plus") << "a+b&c=d/e?f#g%" << QByteArray("a%2Bb%26c%3Dd%2Fe%3Ff%23g%25");
-    QTest::newRow("book title marks") << "《美人鱼》" << QByteArray("%E3%80%8A%E7%BE%8E%E4%BA%BA%E9%B1%BC%E3%80%8B");
+    QTest::newRow("reserved and plus")
+        << "a+b&c=d/e?f#g%" << QByteArray("a%2Bb%26c%3Dd%2Fe%3Ff%23g%25");
+    QTest::newRow("book title marks")
+        << "《美人鱼》" << QByteArray("%E3%80%8A%E7%BE%8E%E4%BA%BA%E9%B1%BC%E3%80%8B");
     QTest::newRow("empty") << "" << QByteArray();
 }
 

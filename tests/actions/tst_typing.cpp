@@ -51,7 +51,8 @@ QStringList spareKeycodes()
 
 bool capsLockOn()
 {
-    return run(QStringLiteral("xset"), {QStringLiteral("q")}).contains(QRegularExpression(QStringLiteral("Caps Lock:\\s+on")));
+    return run(QStringLiteral("xset"), {QStringLiteral("q")})
+        .contains(QRegularExpression(QStringLiteral("Caps Lock:\\s+on")));
 }
 
 QString corpus()
@@ -87,7 +88,10 @@ public:
 
     QString windowId() const { return QString::number(window.toULongLong(nullptr, 16)); }
     bool isReady() const { return !window.isEmpty(); }
-    bool focus() const { return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId()}); }
+    bool focus() const
+    {
+        return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId()});
+    }
 
     QString text()
     {
@@ -95,8 +99,9 @@ public:
             return QStringLiteral("<gone>");
         process.write("text\n");
         const QByteArray line = readLine();
-        return line.startsWith("text ") ? QString::fromUtf8(QByteArray::fromBase64(line.mid(5).trimmed()))
-                                        : QStringLiteral("<no answer>");
+        return line.startsWith("text ")
+                   ? QString::fromUtf8(QByteArray::fromBase64(line.mid(5).trimmed()))
+                   : QStringLiteral("<no answer>");
     }
 
     QProcess process;
@@ -106,7 +111,8 @@ private:
     {
         QElapsedTimer waited;
         waited.start();
-        while (!process.canReadLine() && waited.elapsed() < 10000 && process.state() == QProcess::Running)
+        while (!process.canReadLine() && waited.elapsed() < 10000 &&
+               process.state() == QProcess::Running)
             process.waitForReadyRead(100);
         return process.readLine();
     }
@@ -238,7 +244,8 @@ void TypingTest::fewSpareKeycodes()
         empty << QStringLiteral("-e") << QStringLiteral("keycode %1 =").arg(code);
     }
     run(QStringLiteral("xmodmap"), fill);
-    struct Restore {
+    struct Restore
+    {
         QStringList empty;
         ~Restore() { run(QStringLiteral("xmodmap"), empty); }
     } restore{empty};
@@ -264,7 +271,8 @@ void TypingTest::windowClosedMidText()
     Target other({QStringLiteral("--line"), QStringLiteral("--at"), QStringLiteral("600,500")});
     QVERIFY(other.isReady());
     QVERIFY(xdotool({QStringLiteral("mousemove"), QStringLiteral("700"), QStringLiteral("510")}));
-    Target closing({QStringLiteral("--close-after"), QStringLiteral("20"), QStringLiteral("--at"), QStringLiteral("0,0")});
+    Target closing({QStringLiteral("--close-after"), QStringLiteral("20"), QStringLiteral("--at"),
+                    QStringLiteral("0,0")});
     QVERIFY(closing.isReady());
     QVERIFY(closing.focus());
 
@@ -295,8 +303,10 @@ void TypingTest::intoXterm()
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     xterm.setProcessEnvironment(environment);
     xterm.start(QStringLiteral("xterm"),
-                {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"), QStringLiteral("-c"),
-                 QStringLiteral("stty -echo; echo $WINDOWID > '%1'; exec cat > '%2'").arg(idFile, outFile)});
+                {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"),
+                 QStringLiteral("-c"),
+                 QStringLiteral("stty -echo; echo $WINDOWID > '%1'; exec cat > '%2'")
+                     .arg(idFile, outFile)});
     QVERIFY(xterm.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(QFile(idFile).size() > 0, 10000);
     QFile id(idFile);
@@ -307,10 +317,14 @@ void TypingTest::intoXterm()
     // xterm does not answer pings: the characters here fit in the spare
     // keycodes, so that none is rebound while xterm may lag behind.
     const QStringList lines = corpus().split(QLatin1Char('\n'));
-    const QString text = QStringList{QStringLiteral("《中文》“繁體”，天氣好。！？"), lines.at(4), lines.at(7), lines.at(10),
-                                     lines.at(13), lines.at(16)}
-                             .join(QLatin1Char('\n'))
-        + QLatin1Char('\n');
+    const QString text = QStringList{QStringLiteral("《中文》“繁體”，天氣好。！？"),
+                                     lines.at(4),
+                                     lines.at(7),
+                                     lines.at(10),
+                                     lines.at(13),
+                                     lines.at(16)}
+                             .join(QLatin1Char('\n')) +
+                         QLatin1Char('\n');
     typeText(text.toUtf8().constData());
     auto typed = [&]() {
         QFile out(outFile);
@@ -329,22 +343,27 @@ void TypingTest::withWindowManager()
     manager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     QVERIFY(manager.waitForStarted());
     auto managed = []() {
-        return run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+        return run(QStringLiteral("xprop"),
+                   {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
             .contains(QLatin1String("window id"));
     };
     QTRY_VERIFY_WITH_TIMEOUT(managed(), 10000);
     {
         Target target({QStringLiteral("--line")});
         QVERIFY(target.isReady());
-        QVERIFY(xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), target.windowId()}));
-        QTRY_VERIFY_WITH_TIMEOUT(run(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")})
-                                     .contains(QStringLiteral("0x%1").arg(target.windowId().toULongLong(), 0, 16)),
-                                 10000);
+        QVERIFY(xdotool(
+            {QStringLiteral("windowactivate"), QStringLiteral("--sync"), target.windowId()}));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            run(QStringLiteral("xprop"),
+                {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")})
+                .contains(QStringLiteral("0x%1").arg(target.windowId().toULongLong(), 0, 16)),
+            10000);
         LogCapture log;
         const QString text = QStringLiteral("窗口管理器：Openbox，“活動視窗”！");
         typeText(text.toUtf8().constData());
         QTRY_COMPARE_WITH_TIMEOUT(target.text(), text, 10000);
-        QCOMPARE(log.lines.value(0), QStringLiteral("0x%1").arg(target.windowId().toULongLong(), 0, 16));
+        QCOMPARE(log.lines.value(0),
+                 QStringLiteral("0x%1").arg(target.windowId().toULongLong(), 0, 16));
     }
     manager.terminate();
     QVERIFY(manager.waitForFinished(5000));

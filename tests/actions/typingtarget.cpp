@@ -34,7 +34,8 @@ int main(int argc, char **argv)
     const int closeAt = args.indexOf(QStringLiteral("--close-after"));
     const int closeAfter = closeAt > 0 ? args.value(closeAt + 1).toInt() : 0;
     const int atIndex = args.indexOf(QStringLiteral("--at"));
-    const QStringList at = atIndex > 0 ? args.value(atIndex + 1).split(QLatin1Char(',')) : QStringList();
+    const QStringList at =
+        atIndex > 0 ? args.value(atIndex + 1).split(QLatin1Char(',')) : QStringList();
 
     QWidget *editor = nullptr;
     QLineEdit line;

@@ -40,7 +40,7 @@ public:
     QString apiKey;
     QMap<QString, QString> remoteLanguages; // our language name -> the service's code
     int connectTimeoutMs = 5000;
-    int requestTimeoutMs = 30000;
+    int requestTimeoutMs = 15000; // below resultTimeoutMs, so a slow server is reported as such
 
     // Defaults plus the settings of workDir/speech.ini when it exists. Returns false and
     // fills *error (a line for the log) when the file exists but is unreadable or wrong.

@@ -85,7 +85,7 @@ private slots:
         QTest::newRow("comment after a value")
             << "[remote]\nurl = http://h/a#b   # the server\nmodel = m ; x\n"
                "api_key = k\t# secret\n"
-            << true << "remote=http://h/a#b m k 5000 30000";
+            << true << "remote=http://h/a#b m k 5000 15000";
         QTest::newRow("general section") << "[general]\nresult_timeout = 3\nend_of_speech = 0.8\n"
                                          << true << "result_timeout=3000";
         QTest::newRow("mandarin model, relative paths")
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(all.models.value(QStringLiteral("mandarin")).dictionary,
                  QStringLiteral("/run/models/zh_cn/zh_cn.dic"));
         QCOMPARE(all.url, QStringLiteral("http://127.0.0.1:8080/v1/audio/transcriptions"));
-        QCOMPARE(all.requestTimeoutMs, 30000);
+        QCOMPARE(all.requestTimeoutMs, 15000);
         QCOMPARE(all.resultTimeoutMs, 20000);
     }
 

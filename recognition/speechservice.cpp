@@ -61,8 +61,12 @@ void SpeechService::preload(const QByteArray &loginParams, const QByteArray &par
 
 int SpeechService::logout()
 {
-    if (!m_active)
-        return m_loginError != 0 ? 0 : SpeechError::NotLoggedIn;
+    if (!m_active) {
+        // A failed login still ends with a logout; only a logout without any login is wrong.
+        const int code = m_loginError != 0 ? 0 : SpeechError::NotLoggedIn;
+        m_loginError = 0;
+        return code;
+    }
     const int code = m_active->logout();
     m_active.reset();
     m_loginError = 0;

@@ -159,6 +159,10 @@ private slots:
         SpeechUploadData("userwords", "a", 1, "sub = uup, dtt = userword", &error);
         QCOMPARE(error, SpeechError::BadSettings);
         QCOMPARE(SpeechLogout(), 0);
+        // Logged out, calls are refused as before any login, not for the old reason.
+        QVERIFY(!RecogSessionBegin(nullptr, ENG, &error));
+        QCOMPARE(error, SpeechError::NotLoggedIn);
+        QCOMPARE(SpeechLogout(), SpeechError::NotLoggedIn);
     }
 
     void modelStaysLoadedBetweenUtterances()

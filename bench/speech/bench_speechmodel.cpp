@@ -27,6 +27,18 @@ QByteArray loginFor(const QTemporaryDir &dir, int variant)
     return "appid = 4d7c2a19, work_dir = " + dir.path().toUtf8();
 }
 
+double residentMegabytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
+    }
+    return -1;
+}
+
 double processCpuSeconds()
 {
     timespec t{};
@@ -74,6 +86,7 @@ int main(int argc, char **argv)
         once += runSeconds(audio, kept, &text, &cpu) / rounds;
         onceCpu += cpu / rounds;
     }
+    std::printf("resident memory with the English model loaded: %.0f MB\n", residentMegabytes());
     std::printf("model kept loaded: %.3f s per utterance (%.3f s CPU), heard \"%s\"\n", once,
                 onceCpu, text.constData());
 

@@ -17,7 +17,7 @@ struct SdkState
 {
     QMutex mutex;
     std::shared_ptr<SpeechEngine> testingEngine;
-    SpeechService session;
+    SpeechService service;
     // Ids handed out lately: a caller may still hold an older session's id when a
     // nested run began a new session, and passing it back must not read freed memory.
     std::deque<QByteArray> sessionIds;
@@ -30,6 +30,9 @@ SdkState &state()
     static SdkState *sdk = new SdkState; // lives for the whole run, like the engine's models
     return *sdk;
 }
+
+// The most one call can pass: what a QByteArray holds.
+constexpr unsigned int maxBytes = 0x7fffffffu - 64;
 
 QByteArray bytes(const char *text)
 {
@@ -57,7 +60,7 @@ int SpeechLogin(const char *user, const char *password, const char *params)
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
     const int code =
-        sdk.session.login(sdk.testingEngine, bytes(user), bytes(password), bytes(params));
+        sdk.service.login(sdk.testingEngine, bytes(user), bytes(password), bytes(params));
     logFailure("SpeechLogin", code);
     return code;
 }
@@ -68,10 +71,10 @@ const char *SpeechUploadData(const char *dataName, const void *data, unsigned in
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
     int code = SpeechError::InvalidArgument;
-    if (data || dataLen == 0) {
+    if ((data || dataLen == 0) && dataLen <= maxBytes) {
         const QByteArray bytesOfData =
             data ? QByteArray(static_cast<const char *>(data), int(dataLen)) : QByteArray();
-        code = sdk.session.engineCall([&](SpeechEngine &engine) {
+        code = sdk.service.engineCall([&](SpeechEngine &engine) {
             return engine.uploadData(bytes(dataName), bytesOfData, bytes(params));
         });
     }
@@ -88,7 +91,7 @@ const char *RecogSessionBegin(const char *grammarList, const char *params, int *
     QMutexLocker lock(&sdk.mutex);
     int code = 0;
     QByteArray id;
-    code = sdk.session.engineCall([&](SpeechEngine &engine) {
+    code = sdk.service.engineCall([&](SpeechEngine &engine) {
         int result = 0;
         id = engine.beginSession(bytes(grammarList), bytes(params), &result);
         return result;
@@ -112,10 +115,10 @@ int RecogAudioWrite(const char *sessionId, const void *waveData, unsigned int wa
     int endpoint = SPEECH_EP_LOOKING_FOR_SPEECH;
     int recognition = SPEECH_REC_INCOMPLETE;
     int code = SpeechError::InvalidArgument;
-    if (waveData || waveLen == 0) {
+    if ((waveData || waveLen == 0) && waveLen <= maxBytes) {
         const QByteArray block =
             waveData ? QByteArray(static_cast<const char *>(waveData), int(waveLen)) : QByteArray();
-        code = sdk.session.engineCall([&](SpeechEngine &engine) {
+        code = sdk.service.engineCall([&](SpeechEngine &engine) {
             return engine.writeAudio(bytes(sessionId), block, audioStatus, &endpoint, &recognition);
         });
     }
@@ -133,7 +136,7 @@ const char *RecogGetResult(const char *sessionId, int *recogStatus, int waitTime
     QMutexLocker lock(&sdk.mutex);
     int recognition = SPEECH_REC_INCOMPLETE;
     sdk.fragment = QByteArray();
-    const int code = sdk.session.engineCall([&](SpeechEngine &engine) {
+    const int code = sdk.service.engineCall([&](SpeechEngine &engine) {
         int result = 0;
         sdk.fragment = engine.getResult(bytes(sessionId), &recognition, waitTime, &result);
         return result;
@@ -150,7 +153,7 @@ int RecogSessionEnd(const char *sessionId, const char *hints)
 {
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
-    return sdk.session.engineCall(
+    return sdk.service.engineCall(
         [&](SpeechEngine &engine) { return engine.endSession(bytes(sessionId), bytes(hints)); });
 }
 
@@ -158,7 +161,7 @@ int SpeechLogout()
 {
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
-    return sdk.session.logout();
+    return sdk.service.logout();
 }
 
 void SpeechPreload(const char *loginParams, const char *recognitionParams)
@@ -166,21 +169,21 @@ void SpeechPreload(const char *loginParams, const char *recognitionParams)
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
     if (!sdk.testingEngine)
-        sdk.session.preload(bytes(loginParams), bytes(recognitionParams));
+        sdk.service.preload(bytes(loginParams), bytes(recognitionParams));
 }
 
 int SpeechBlockPauseMs()
 {
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
-    return sdk.session.blockPauseMs();
+    return sdk.service.blockPauseMs();
 }
 
 int SpeechResultTimeoutMs()
 {
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
-    return sdk.session.resultTimeoutMs();
+    return sdk.service.resultTimeoutMs();
 }
 
 const char *SpeechErrorPrompt(int errorCode)

@@ -303,6 +303,10 @@ private slots:
         QCOMPARE(
             RecogAudioWrite(session, nullptr, 5, SPEECH_AUDIO_CONTINUE, &endpoint, &recognition),
             SpeechError::InvalidArgument);
+        // A length no buffer has: refused, never read.
+        QCOMPARE(RecogAudioWrite(session, "abc", 0xffffffffu, SPEECH_AUDIO_CONTINUE, &endpoint,
+                                 &recognition),
+                 SpeechError::InvalidArgument);
         QCOMPARE(QByteArray(RecogGetResult(session, &recognition, 0, &error)), QByteArray("go "));
         QVERIFY(!RecogGetResult(session, &recognition, 0, &error));
         QCOMPARE(recognition, int(SPEECH_REC_INCOMPLETE));

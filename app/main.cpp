@@ -3,6 +3,7 @@
 #include "app/qsingleapplication.h"
 #include "app/settings.h"
 #include "capture/mousehook.h"
+#include "recognition/quilletiat.h"
 #include "device/devicemanagement.h"
 #include "ui/mainwindow.h"
 #include "update/updatecheck.h"
@@ -22,6 +23,9 @@ int main(int argc, char *argv[])
     createDefaultConfig();
     // BootUp: 0 removes the session autostart entry, 1 writes it, other values leave it.
     applyAutoStartSetting(settingsMap());
+
+    // The speech model loads in the background while the rest starts.
+    QuilletIat::preloadSpeechModel();
 
     // Push-to-talk; without it (no X display) the program still runs, and says why in the log.
     installMouseHook();

@@ -85,6 +85,25 @@ QuilletIat::Actions &QuilletIat::actions()
     return actions;
 }
 
+const char *QuilletIat::sessionParamsFromSettings()
+{
+    // Three checks in a row: with several modes at 1, the last that picks a string wins.
+    const char *params = mandarinParams;
+    SettingsMap &settings = *settingsMap();
+    if (settings[SettingKey::TypingModel] == 1)
+        params = paramsForLanguage(settings[SettingKey::TypingLanguage], true, params);
+    if (settings[SettingKey::IntelligenceModel] == 1)
+        params = paramsForLanguage(settings[SettingKey::IntelligenceLanguage], true, params);
+    if (settings[SettingKey::TranslationModel] == 1)
+        params = paramsForLanguage(settings[SettingKey::TranslationLanguage], false, params);
+    return params;
+}
+
+void QuilletIat::preloadSpeechModel()
+{
+    SpeechPreload(loginString, sessionParamsFromSettings());
+}
+
 QuilletIat::QuilletIat(QWidget *parent)
     : QWidget(parent), ui(new Ui::QuilletIat), lastError(0), loginParams(loginString),
       sessionParams(mandarinParams)
@@ -93,16 +112,7 @@ QuilletIat::QuilletIat(QWidget *parent)
 
     loadWebSearchTable();
 
-    SettingsMap &settings = *settingsMap();
-    if (settings[SettingKey::TypingModel] == 1)
-        sessionParams =
-            paramsForLanguage(settings[SettingKey::TypingLanguage], true, sessionParams);
-    if (settings[SettingKey::IntelligenceModel] == 1)
-        sessionParams =
-            paramsForLanguage(settings[SettingKey::IntelligenceLanguage], true, sessionParams);
-    if (settings[SettingKey::TranslationModel] == 1)
-        sessionParams =
-            paramsForLanguage(settings[SettingKey::TranslationLanguage], false, sessionParams);
+    sessionParams = sessionParamsFromSettings();
 
     lastError = SpeechLogin(nullptr, nullptr, loginParams);
     if (lastError != SPEECH_SUCCESS) {

@@ -41,6 +41,12 @@ public:
     };
     static Actions &actions();
 
+    // The recognition parameters the settings choose for the next run.
+    static const char *sessionParamsFromSettings();
+    // Loads the speech model of those parameters in the background, so the
+    // first utterance does not wait for it.
+    static void preloadSpeechModel();
+
 private:
     // The text of one transcription: a zero-filled buffer of 4096 bytes that
     // takes at most 4095, so it always ends in a NUL.

@@ -1,5 +1,6 @@
 #include "recognition/embeddedengine.h"
 
+#include "recognition/modeldictionary.h"
 #include "recognition/speecherror.h"
 
 #include <pocketsphinx.h>
@@ -7,7 +8,9 @@
 
 #include <QDebug>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cstdarg>
 #include <cstdio>
@@ -37,6 +40,7 @@ struct EmbeddedEngine::Decoder
 {
     ps_decoder_t *ps = nullptr;
     QSet<QString> favoured; // user words already made known to the language model
+    std::unique_ptr<ModelDictionary> dictionary; // the full one, for words the decoder lacks
     ~Decoder()
     {
         if (ps)
@@ -94,7 +98,16 @@ int EmbeddedEngine::prepare(const QString &language)
     timer.start();
     const QByteArray hmm = paths.acousticModel.toLocal8Bit();
     const QByteArray lm = paths.languageModel.toLocal8Bit();
-    const QByteArray dict = paths.dictionary.toLocal8Bit();
+    QByteArray dict = paths.dictionary.toLocal8Bit();
+    auto decoder = std::make_shared<Decoder>();
+    decoder->dictionary = std::make_unique<ModelDictionary>(paths.dictionary, paths.languageModel);
+    // The decoder reads only the entries of words its language model knows (see
+    // ModelDictionary); the file is needed only while it loads.
+    QTemporaryFile trimmed(QDir::temp().filePath(QStringLiteral("ferrule-dictionary-XXXXXX")));
+    if (trimmed.open() && decoder->dictionary->writeTrimmed(&trimmed) > 0 && trimmed.flush())
+        dict = QFile::encodeName(trimmed.fileName());
+    else
+        qDebug().noquote() << QStringLiteral("speech: the %1 dictionary is loaded whole").arg(language);
     // Search settings measured on the packaged test recordings (pocketsphinx-testdata):
     // at most 3000 active HMMs per frame, a phone-loop lookahead of 10 frames and the
     // tree search alone (no flat-lexicon and lattice passes) take about half the
@@ -104,7 +117,6 @@ int EmbeddedEngine::prepare(const QString &language)
         cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
                     "-dict", dict.constData(), "-samprate", "16000", "-maxhmmpf", "3000",
                     "-pl_window", "10", "-fwdflat", "no", "-bestpath", "no", nullptr);
-    auto decoder = std::make_shared<Decoder>();
     if (config) {
         decoder->ps = ps_init(config);
         cmd_ln_free_r(config); // the decoder holds its own reference
@@ -128,34 +140,38 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
     // The n-gram search offers no per-word boost; what it does allow is making a word
     // that the dictionary can pronounce but the language model lacks recognizable.
     // Words the dictionary does not know cannot be pronounced and are passed over.
-    ngram_model_t *lm = ps_get_lm(decoder.ps, ps_get_search(decoder.ps));
+    // The decoder holds only the language model's words (see ModelDictionary): a word it
+    // knows is in the model already, and giving it a probability of its own would lower
+    // it (and crashes on some models). The others come from the full dictionary and are
+    // added to the decoder's dictionary and language model both.
+    QList<QPair<QByteArray, QByteArray>> additions; // word, pronunciation
     int known = 0;
-    int added = 0;
     for (const QString &word : userWords) {
-        const QByteArray w = word.toLower().toUtf8();
-        if (word.contains(QLatin1Char(' ')) || decoder.favoured.contains(word.toLower()))
+        const QString lower = word.toLower();
+        if (word.contains(QLatin1Char(' ')) || decoder.favoured.contains(lower))
             continue;
-        char *pronunciation = ps_lookup_word(decoder.ps, w.constData());
-        if (!pronunciation)
-            continue;
-        std::free(pronunciation);
-        ++known;
-        decoder.favoured.insert(word.toLower());
-        // The decoder puts every dictionary word into the model's vocabulary, those the
-        // model lacks with probability zero; only these get a probability of their own.
-        // (Giving one to a word the model has would lower it, and crashes on some models.)
-        if (lm && ngram_score(lm, w.constData(), nullptr) <= ngram_zero(lm)) {
-            ngram_model_add_word(lm, w.constData(), 1.0f);
-            ++added;
+        const QByteArray w = lower.toUtf8();
+        if (char *pronunciation = ps_lookup_word(decoder.ps, w.constData())) {
+            std::free(pronunciation);
+        } else {
+            const QByteArray phones = decoder.dictionary->pronunciation(w);
+            if (phones.isEmpty())
+                continue;
+            additions.append({w, phones});
         }
+        ++known;
+        decoder.favoured.insert(lower);
     }
-    if (added > 0 && lm) {
-        // Rebuilding the search frees the old one and with it its hold on the model.
-        const QByteArray search = ps_get_search(decoder.ps);
-        ngram_model_retain(lm);
-        ps_set_lm(decoder.ps, search.constData(), lm);
-        ngram_model_free(lm);
-        ps_set_search(decoder.ps, search.constData());
+    int added = 0;
+    for (int i = 0; i < additions.size(); ++i) {
+        // The search tables are rebuilt once, with the last word.
+        const bool last = i == additions.size() - 1;
+        if (ps_add_word(decoder.ps, additions[i].first.constData(),
+                        additions[i].second.constData(), last ? TRUE : FALSE) >= 0)
+            ++added;
+        else
+            qWarning().noquote() << QStringLiteral("speech: the user word \"%1\" could not be added")
+                                        .arg(QString::fromUtf8(additions[i].first));
     }
     if (known > 0)
         qDebug().noquote() << QStringLiteral(

@@ -40,6 +40,7 @@ struct EmbeddedEngine::Decoder
 {
     ps_decoder_t *ps = nullptr;
     QSet<QString> favoured; // user words already made known to the language model
+    QSet<QString> unpronounceable; // user words the full dictionary lacks too
     std::unique_ptr<ModelDictionary> dictionary; // the full one, for words the decoder lacks
     ~Decoder()
     {
@@ -144,34 +145,55 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
     // knows is in the model already, and giving it a probability of its own would lower
     // it (and crashes on some models). The others come from the full dictionary and are
     // added to the decoder's dictionary and language model both.
-    QList<QPair<QByteArray, QByteArray>> additions; // word, pronunciation
-    int known = 0;
+    QStringList candidates;
+    QSet<QByteArray> lookUp; // words to find in the full dictionary
     for (const QString &word : userWords) {
         const QString lower = word.toLower();
-        if (word.contains(QLatin1Char(' ')) || decoder.favoured.contains(lower))
+        if (word.contains(QLatin1Char(' ')) || decoder.favoured.contains(lower) ||
+            decoder.unpronounceable.contains(lower) || candidates.contains(lower))
             continue;
+        candidates.append(lower);
         const QByteArray w = lower.toUtf8();
-        if (char *pronunciation = ps_lookup_word(decoder.ps, w.constData())) {
+        if (char *pronunciation = ps_lookup_word(decoder.ps, w.constData()))
             std::free(pronunciation);
-        } else {
-            const QByteArray phones = decoder.dictionary->pronunciation(w);
-            if (phones.isEmpty())
+        else
+            lookUp.insert(w);
+    }
+    const QHash<QByteArray, QByteArray> found = decoder.dictionary->pronunciations(lookUp);
+    QList<QPair<QByteArray, QByteArray>> additions; // word, pronunciation
+    int known = 0;
+    for (const QString &word : qAsConst(candidates)) {
+        const QByteArray w = word.toUtf8();
+        if (lookUp.contains(w)) {
+            if (!found.contains(w)) {
+                decoder.unpronounceable.insert(word);
                 continue;
-            additions.append({w, phones});
+            }
+            additions.append({w, found.value(w)});
         }
         ++known;
-        decoder.favoured.insert(lower);
+        decoder.favoured.insert(word);
     }
+    // ps_add_word gives a word it adds to the dictionary a probability of its own in the
+    // language model too.
     int added = 0;
-    for (int i = 0; i < additions.size(); ++i) {
-        // The search tables are rebuilt once, with the last word.
-        const bool last = i == additions.size() - 1;
-        if (ps_add_word(decoder.ps, additions[i].first.constData(),
-                        additions[i].second.constData(), last ? TRUE : FALSE) >= 0)
+    for (const auto &addition : qAsConst(additions)) {
+        if (ps_add_word(decoder.ps, addition.first.constData(), addition.second.constData(),
+                        FALSE) >= 0)
             ++added;
         else
             qWarning().noquote() << QStringLiteral("speech: the user word \"%1\" could not be added")
-                                        .arg(QString::fromUtf8(additions[i].first));
+                                        .arg(QString::fromUtf8(addition.first));
+    }
+    ngram_model_t *lm = ps_get_lm(decoder.ps, ps_get_search(decoder.ps));
+    if (added > 0 && lm) {
+        // Rebuilding the search (once, for all the words) frees the old one and with it
+        // its hold on the model.
+        const QByteArray search = ps_get_search(decoder.ps);
+        ngram_model_retain(lm);
+        ps_set_lm(decoder.ps, search.constData(), lm);
+        ngram_model_free(lm);
+        ps_set_search(decoder.ps, search.constData());
     }
     if (known > 0)
         qDebug().noquote() << QStringLiteral(

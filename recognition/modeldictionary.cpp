@@ -68,17 +68,19 @@ int ModelDictionary::writeTrimmed(QIODevice *out) const
     return kept > 0 ? kept : -1;
 }
 
-QByteArray ModelDictionary::pronunciation(const QByteArray &word) const
+QHash<QByteArray, QByteArray>
+ModelDictionary::pronunciations(const QSet<QByteArray> &words) const
 {
+    QHash<QByteArray, QByteArray> found;
     QFile full(m_dictionaryPath);
-    if (!full.open(QIODevice::ReadOnly))
-        return QByteArray();
+    if (words.isEmpty() || !full.open(QIODevice::ReadOnly))
+        return found;
     QByteArray base;
-    while (!full.atEnd()) {
+    while (!full.atEnd() && found.size() < words.size()) {
         const QByteArray line = full.readLine();
-        if (!line.startsWith(word) || headWord(line, &base) != word)
-            continue;
-        return line.mid(word.size()).simplified();
+        const QByteArray word = headWord(line, &base);
+        if (word == base && words.contains(word) && !found.contains(word))
+            found.insert(word, line.mid(word.size()).simplified());
     }
-    return QByteArray();
+    return found;
 }

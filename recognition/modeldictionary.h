@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QSet>
 #include <QString>
 
@@ -22,9 +23,9 @@ public:
     // full one is then the one to use).
     int writeTrimmed(QIODevice *out) const;
 
-    // The first pronunciation the full dictionary gives a word ("S IH K S"), or an empty
-    // array when it has none.
-    QByteArray pronunciation(const QByteArray &word) const;
+    // The first pronunciation the full dictionary gives each of the words ("six" ->
+    // "S IH K S"), read in one pass; words it lacks are left out.
+    QHash<QByteArray, QByteArray> pronunciations(const QSet<QByteArray> &words) const;
 
 private:
     bool languageModelWords(QSet<QByteArray> *words) const;

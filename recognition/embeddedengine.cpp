@@ -15,6 +15,10 @@
 #include <cstdarg>
 #include <cstdio>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 // pocketsphinx reports through its own logger; keep its warnings and errors, in our log.
 void forwardSphinxMessage(void *, err_lvl_t level, const char *format, ...)
@@ -28,6 +32,41 @@ void forwardSphinxMessage(void *, err_lvl_t level, const char *format, ...)
     va_end(args);
     qWarning().noquote()
         << QStringLiteral("pocketsphinx: %1").arg(QString::fromUtf8(line).trimmed());
+}
+
+// Decoding keeps tables that grow with the utterance (word exits of every frame, the
+// features of the whole utterance) at their largest size until the search is built
+// anew: about 20 MB after 75 s of speech. Utterances up to this length leave a few MB.
+constexpr size_t kRebuildAfterSamples = 16000 * 20;
+
+// Builds the decoder's search afresh, around the same language model, and gives the
+// memory the old one held back to the system. Returns false when that cannot be done.
+bool rebuildSearch(ps_decoder_t *ps)
+{
+    const QByteArray search = ps_get_search(ps);
+    ngram_model_t *set = ps_get_lm(ps, search.constData());
+    if (!set)
+        return false;
+    // The search wraps its language model in a set of one model. Handing the set back
+    // would wrap it once more, with another copy of its vocabulary tables (8 MB for
+    // English) at every rebuild: the model inside is the one to pass.
+    ngram_model_t *model = nullptr;
+    int models = 0;
+    for (ngram_model_set_iter_t *it = ngram_model_set_iter(set); it;
+         it = ngram_model_set_iter_next(it)) {
+        model = ngram_model_set_iter_model(it, nullptr);
+        ++models;
+    }
+    if (models != 1 || !model)
+        return false;
+    ngram_model_retain(model); // the old search releases its hold when it is freed
+    const bool ok = ps_set_lm(ps, search.constData(), model) >= 0 &&
+                    ps_set_search(ps, search.constData()) >= 0;
+    ngram_model_free(model);
+#ifdef __GLIBC__
+    malloc_trim(0); // the old search's tables lie amid the heap, out of reach of free()
+#endif
+    return ok;
 }
 
 QString settingsFile(const SpeechConfig &config)
@@ -185,16 +224,9 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
             qWarning().noquote() << QStringLiteral("speech: the user word \"%1\" could not be added")
                                         .arg(QString::fromUtf8(addition.first));
     }
-    ngram_model_t *lm = ps_get_lm(decoder.ps, ps_get_search(decoder.ps));
-    if (added > 0 && lm) {
-        // Rebuilding the search (once, for all the words) frees the old one and with it
-        // its hold on the model.
-        const QByteArray search = ps_get_search(decoder.ps);
-        ngram_model_retain(lm);
-        ps_set_lm(decoder.ps, search.constData(), lm);
-        ngram_model_free(lm);
-        ps_set_search(decoder.ps, search.constData());
-    }
+    if (added > 0 && !rebuildSearch(decoder.ps))
+        qWarning().noquote() << QStringLiteral(
+            "speech: the search could not be rebuilt: user words may go unrecognized");
     if (known > 0)
         qDebug().noquote() << QStringLiteral(
                                   "speech: %1 user words known to the model, %2 added to its "
@@ -232,5 +264,9 @@ int EmbeddedEngine::transcribe(const QString &language, const QByteArray &pcm,
     const char *hyp = ps_get_hyp(decoder.ps, &score);
     if (hyp)
         *text = QByteArray(hyp);
+    // About 0.15 s, small beside decoding this much speech.
+    if (samples > kRebuildAfterSamples && !rebuildSearch(decoder.ps))
+        qWarning().noquote() << QStringLiteral(
+            "speech: the search could not be rebuilt after a long utterance");
     return 0;
 }

@@ -11,7 +11,7 @@
 struct ps_decoder_s;
 
 // Recognition on this computer with pocketsphinx. A language's model is loaded on its
-// first utterance and kept: loading takes a few hundred milliseconds and about 100 MB,
+// first utterance and kept: loading takes a few hundred milliseconds and about 85 MB,
 // far more than decoding a short utterance. The utterance is decoded in one piece,
 // which is much more accurate than decoding it block by block.
 class EmbeddedEngine : public Transcriber

@@ -200,10 +200,18 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
     }
     const QHash<QByteArray, QByteArray> found = decoder.dictionary->pronunciations(lookUp);
     QList<QPair<QByteArray, QByteArray>> additions; // word, pronunciation
+    ngram_model_t *lm = ps_get_lm(decoder.ps, ps_get_search(decoder.ps));
     int known = 0;
+    int added = 0;
     for (const QString &word : qAsConst(candidates)) {
         const QByteArray w = word.toUtf8();
-        if (lookUp.contains(w)) {
+        if (!lookUp.contains(w)) {
+            // Only when the dictionary was loaded whole can the decoder know a word the
+            // language model lacks: the decoder has it with probability zero.
+            if (lm && ngram_score(lm, w.constData(), nullptr) <= ngram_zero(lm) &&
+                ngram_model_add_word(lm, w.constData(), 1.0f) != NGRAM_INVALID_WID)
+                ++added;
+        } else {
             if (!found.contains(w)) {
                 decoder.unpronounceable.insert(word);
                 continue;
@@ -215,7 +223,6 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
     }
     // ps_add_word gives a word it adds to the dictionary a probability of its own in the
     // language model too.
-    int added = 0;
     for (const auto &addition : qAsConst(additions)) {
         if (ps_add_word(decoder.ps, addition.first.constData(), addition.second.constData(),
                         FALSE) >= 0)

@@ -12,6 +12,9 @@
 
 int main(int argc, char *argv[])
 {
+    // Widgets draw in software; otherwise the first window loads Mesa's OpenGL
+    // stack (llvmpipe, about 50 MB) that nothing here uses.
+    QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
     auto *app = new QSingleApplication(argc, argv);
     app->setWindowIcon(QIcon(QStringLiteral(":/ico/talvox.ico")));
     if (app->isRunning()) {

@@ -3,8 +3,8 @@
 #include "app/qsingleapplication.h"
 #include "app/settings.h"
 #include "capture/mousehook.h"
-#include "recognition/quilletiat.h"
 #include "device/devicemanagement.h"
+#include "recognition/quilletiat.h"
 #include "ui/mainwindow.h"
 #include "update/updatecheck.h"
 

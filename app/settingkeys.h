@@ -19,4 +19,11 @@ constexpr char MonitorTalvoxMouseConnect[] = "MonitorTalvoxMouseConnect";
 } // namespace SettingKey
 
 // Language indices shared by TypingLanguage, IntelligenceLanguage and TranslationLanguage.
-enum Language { Mandarin = 0, English = 1, Cantonese = 2, Sichuanese = 3, Henanese = 4 };
+enum Language
+{
+    Mandarin = 0,
+    English = 1,
+    Cantonese = 2,
+    Sichuanese = 3,
+    Henanese = 4
+};

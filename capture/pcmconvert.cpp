@@ -53,8 +53,8 @@ QByteArray convertToWavFormat(const QByteArray &pcm, const QAudioFormat &from)
     const int channels = from.channelCount();
     const int rate = from.sampleRate();
     const int bytes = from.sampleSize() / 8;
-    const bool sizeKnown = from.sampleSize() == 8 || from.sampleSize() == 16 ||
-                           from.sampleSize() == 32;
+    const bool sizeKnown =
+        from.sampleSize() == 8 || from.sampleSize() == 16 || from.sampleSize() == 32;
     if (channels <= 0 || rate <= 0 || !sizeKnown ||
         (from.sampleType() == QAudioFormat::Float && from.sampleSize() != 32))
         return {};

@@ -1,5 +1,6 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "common/files.h"
 #include "common/logcapture.h"
 #include "common/readonlydir.h"
 
@@ -11,19 +12,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 const QByteArray defaultFile = "TypingModel=0\nIntelligenceModel=1\nTranslationModel=0\n"
                                "TypingLanguage=0\nIntelligenceLanguage=0\nTranslationLanguage=0\n"
@@ -77,20 +65,20 @@ void TestSettings::load_data()
     QTest::addColumn<bool>("present");
     QTest::addColumn<int>("value");
 
-    QTest::newRow("last line wins") << QByteArray("TypingModel=1\nBootUp=1\nTypingModel=0\n")
-                                    << "TypingModel" << true << 0;
+    QTest::newRow("last line wins")
+        << QByteArray("TypingModel=1\nBootUp=1\nTypingModel=0\n") << "TypingModel" << true << 0;
     QTest::newRow("text reads 0") << QByteArray("BootUp=abc\n") << "BootUp" << true << 0;
     QTest::newRow("second = ignored") << QByteArray("BootUp=1=2\n") << "BootUp" << true << 1;
     QTest::newRow("leading blank is part of the key")
         << QByteArray(" BootUp=1\n") << " BootUp" << true << 1;
     QTest::newRow("leading blank leaves real key absent")
         << QByteArray(" BootUp=1\n") << "BootUp" << false << 0;
-    QTest::newRow("negative kept") << QByteArray("TypingLanguage=-1\n") << "TypingLanguage"
-                                   << true << -1;
+    QTest::newRow("negative kept")
+        << QByteArray("TypingLanguage=-1\n") << "TypingLanguage" << true << -1;
     QTest::newRow("CR LF") << QByteArray("TypingModel=1\r\nIntelligenceModel=7\r\n")
                            << "IntelligenceModel" << true << 7;
-    QTest::newRow("no final line feed") << QByteArray("A=1\nNotUpdate=5") << "NotUpdate" << true
-                                        << 5;
+    QTest::newRow("no final line feed")
+        << QByteArray("A=1\nNotUpdate=5") << "NotUpdate" << true << 5;
     QTest::newRow("blank line carries nothing") << QByteArray("A=1\n\nB=2\n") << "" << false << 0;
     QTest::newRow("empty value") << QByteArray("ClosePrompt=\n") << "ClosePrompt" << true << 0;
 }

@@ -90,8 +90,8 @@ void TestSingleInstance::secondStartHandsOverLastArgument_data()
     QTest::addColumn<QByteArray>("received");
 
     QTest::newRow("last of two") << QStringList{"a", "b"} << QByteArray("message:b");
-    QTest::newRow("word before the blank") << QStringList{"x", "hello world"}
-                                           << QByteArray("message:hello");
+    QTest::newRow("word before the blank")
+        << QStringList{"x", "hello world"} << QByteArray("message:hello");
 }
 
 void TestSingleInstance::secondStartHandsOverLastArgument()

@@ -45,7 +45,8 @@ void TestStartup::firstStartCreatesConfigAndSecondStartEnds()
     QCOMPARE(second.exitCode(), 0);
     QVERIFY(!QFile::exists(otherDir.filePath("config.txt")));
 
-    QVERIFY2(first.state() == QProcess::Running, first.readAllStandardError().right(3000).constData());
+    QVERIFY2(first.state() == QProcess::Running,
+             first.readAllStandardError().right(3000).constData());
     first.terminate();
     QVERIFY(first.waitForFinished(10000));
 }

@@ -1,5 +1,7 @@
 #include "capture/recorder.h"
 
+#include "common/files.h"
+
 #include <QAudioDeviceInfo>
 #include <QDir>
 #include <QElapsedTimer>
@@ -14,12 +16,6 @@
 // by scripts/testenv/with-pulse): speech played into its null sink is what the
 // microphone hears.
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Loudness of 20 ms windows of 16 kHz mono signed 16-bit samples.
 QVector<double> envelope(const QByteArray &pcm)
@@ -103,8 +99,8 @@ void TestRecorder::cleanup()
 void TestRecorder::capturesPlayedSpeech()
 {
     QVERIFY(run("espeak-ng", {"-w", "speech.wav", "Hold the side button and speak to the mouse."}));
-    QVERIFY(run("sox", {"speech.wav", "-r", "16000", "-c", "1", "-b", "16", "-e", "signed",
-                        "-t", "raw", "speech.raw"}));
+    QVERIFY(run("sox", {"speech.wav", "-r", "16000", "-c", "1", "-b", "16", "-e", "signed", "-t",
+                        "raw", "speech.raw"}));
     const QByteArray played = readAll("speech.raw");
     QVERIFY(played.size() > 32000);
 
@@ -115,8 +111,8 @@ void TestRecorder::capturesPlayedSpeech()
     QVERIFY(isRecording());
     // Wait until audio flows before playing, as a user waits for the prompt.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo("record.raw").size() > 3200, 5000);
-    QVERIFY(run("pacat", {"--playback", "--raw", "--rate=16000", "--channels=1",
-                          "--format=s16le", "speech.raw"}));
+    QVERIFY(run("pacat", {"--playback", "--raw", "--rate=16000", "--channels=1", "--format=s16le",
+                          "speech.raw"}));
     const qint64 after = QFileInfo("record.raw").size();
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo("record.raw").size() > after + 16000, 5000);
     stopRecording();

@@ -1,5 +1,6 @@
 #include "capture/pcmconvert.h"
 #include "capture/recorder.h"
+#include "common/files.h"
 #include "common/readonlydir.h"
 
 #include <QDir>
@@ -10,19 +11,6 @@
 #include <cmath>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
 
 quint32 u32(const QByteArray &b, int at)
 {

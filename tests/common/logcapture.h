@@ -7,7 +7,11 @@
 class LogCapture
 {
 public:
-    LogCapture() { previous = qInstallMessageHandler(&LogCapture::handler); current() = this; }
+    LogCapture()
+    {
+        previous = qInstallMessageHandler(&LogCapture::handler);
+        current() = this;
+    }
     ~LogCapture()
     {
         qInstallMessageHandler(previous);

@@ -8,6 +8,8 @@
 #include "recognition/speecherror.h"
 #include "ui/promptbox.h"
 
+#include "common/speechparams.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -27,13 +29,10 @@ extern "C" const char *__asan_default_options()
 }
 
 namespace {
+const QByteArray MAN = SpeechParams::MAN;
+const QByteArray ENG = SpeechParams::ENG;
+const QByteArray CAN = SpeechParams::CAN;
 
-const QByteArray MAN = "sub = iat, domain = iat, language = zh_cn, accent = mandarin, "
-                       "sample_rate = 16000, result_type = plain, result_encoding = utf-8";
-const QByteArray ENG = "sub = iat, domain = iat, language = en_us, "
-                       "sample_rate = 16000, result_type = plain, result_encoding = utf-8";
-const QByteArray CAN = "sub = iat, domain = iat, language = zh_cn, accent = cantonese, "
-                       "sample_rate = 16000, result_type = plain, result_encoding = utf-8";
 
 using Op = ScriptedEngine::Op;
 using WriteReply = ScriptedEngine::WriteReply;

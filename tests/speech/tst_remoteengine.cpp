@@ -9,6 +9,8 @@
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
 
+#include "common/speechparams.h"
+
 #include <QElapsedTimer>
 
 #include <QFile>
@@ -21,15 +23,7 @@
 #include <unistd.h>
 
 namespace {
-const char MAN[] =
-    "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
-    "result_type = plain, result_encoding = utf-8";
-const char ENG[] =
-    "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
-    "result_encoding = utf-8";
-const char CAN[] =
-    "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
-    "result_type = plain, result_encoding = utf-8";
+using namespace SpeechParams;
 const char apiKey[] = "sk-test-5f2e9a";
 
 QByteArray recording()

@@ -7,20 +7,16 @@
 #include "recognition/speechsdk.h"
 #include "recognition/workerengine.h"
 
+#include "common/speechparams.h"
+
 #include <QtTest>
 
 #include <cmath>
 
 namespace {
-const QByteArray MAN =
-    "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
-    "result_type = plain, result_encoding = utf-8";
-const QByteArray ENG =
-    "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
-    "result_encoding = utf-8";
-const QByteArray CAN =
-    "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
-    "result_type = plain, result_encoding = utf-8";
+const QByteArray MAN = SpeechParams::MAN;
+const QByteArray ENG = SpeechParams::ENG;
+const QByteArray CAN = SpeechParams::CAN;
 
 // 16 kHz PCM: silence (a little noise) and a loud vowel-like tone, in seconds.
 QByteArray pcm(const QList<QPair<bool, double>> &parts)

@@ -10,20 +10,14 @@
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
 
+#include "common/speechparams.h"
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
-const char MAN[] =
-    "sub = iat, domain = iat, language = zh_cn, accent = mandarin, sample_rate = 16000, "
-    "result_type = plain, result_encoding = utf-8";
-const char ENG[] =
-    "sub = iat, domain = iat, language = en_us, sample_rate = 16000, result_type = plain, "
-    "result_encoding = utf-8";
-const char CAN[] =
-    "sub = iat, domain = iat, language = zh_cn, accent = cantonese, sample_rate = 16000, "
-    "result_type = plain, result_encoding = utf-8";
+using namespace SpeechParams;
 const QString cards = QStringLiteral("/usr/share/pocketsphinx/test/data/cards/");
 
 QByteArray readFile(const QString &path)

@@ -1,6 +1,7 @@
 #include "app/autostart.h"
 
 #include "app/settingkeys.h"
+#include "buildconfig.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -62,6 +63,21 @@ QString configHome()
     return QDir::homePath() + QStringLiteral("/.config");
 }
 
+// The installed program starts through its launcher, as the menu starts it,
+// so a logon start finds the same per-user folder and config.txt. A program
+// anywhere else (a build tree, a copy) starts itself.
+QString startingProgram()
+{
+    const QString own = QCoreApplication::applicationFilePath();
+    const QString installed =
+        QFileInfo(QStringLiteral(FERRULE_INSTALLED_PROGRAM)).canonicalFilePath();
+    const QFileInfo launcher(QStringLiteral(FERRULE_LAUNCHER));
+    if (!installed.isEmpty() && QFileInfo(own).canonicalFilePath() == installed &&
+        launcher.isExecutable())
+        return launcher.filePath();
+    return own;
+}
+
 } // namespace
 
 QString autoStartEntryPath()
@@ -93,8 +109,7 @@ void setAutoStart(bool enable)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return;
-    file.write(
-        autoStartEntryText(QCoreApplication::applicationFilePath(), QDir::currentPath()).toUtf8());
+    file.write(autoStartEntryText(startingProgram(), QDir::currentPath()).toUtf8());
     file.commit();
 }
 

@@ -7,8 +7,9 @@
 // Start with the desktop session: an XDG autostart entry named Talvox.desktop
 // in $XDG_CONFIG_HOME/autostart (default ~/.config/autostart).
 
-// With true, writes the entry for this program (its own path, run in the
-// current working directory); with false, removes the entry. Reports nothing:
+// With true, writes the entry for this program (its own path, or the
+// launcher's for the installed program, run in the current working
+// directory); with false, removes the entry. Reports nothing:
 // a session that cannot be written to simply does not start Ferrule.
 void setAutoStart(bool enable);
 

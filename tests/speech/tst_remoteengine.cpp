@@ -233,6 +233,28 @@ private slots:
         QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(code)), prompt);
     }
 
+    void redirectToAnotherOriginCarriesNoKey()
+    {
+        // Another port is another origin: the key must not follow the redirect there.
+        StubHttpServer elsewhere(StubHttpServer::Answer, 200, R"({"text":"stolen"})");
+        const QByteArray target =
+            "http://127.0.0.1:" + QByteArray::number(elsewhere.port()) + "/collect";
+        StubHttpServer server(StubHttpServer::Answer, 307, QByteArray(),
+                              "Location: " + target + "\r\n");
+        RemoteWorkDir work(server.port());
+        SpeechLog log;
+        const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
+        QCOMPARE(run.error, SpeechError::ServerRejected);
+        QVERIFY(run.text.isEmpty());
+        QCOMPARE(server.requests().size(), 1);
+        QVERIFY(elsewhere.requests().isEmpty());
+        QVERIFY2(log.contains(QStringLiteral("redirect")) &&
+                     log.contains(QString::fromLatin1(target)),
+                 qPrintable(log.lines().join(QLatin1Char('\n'))));
+        for (const QString &line : log.lines())
+            QVERIFY2(!line.contains(QLatin1String(apiKey)), qPrintable(line));
+    }
+
     void closedPort()
     {
         quint16 port = 0;

@@ -10,8 +10,21 @@
 
 #include <QIcon>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+    // Under a file-size limit (ulimit -f) a write past it would end the program
+    // by SIGXFSZ: at start (the decoder's dictionary), at the first press (the
+    // audio library's shared memory), while recording. Ignored, the write fails
+    // with an error instead, and every writer takes its failure path and logs
+    // it: record.raw and record.wav (capture/recorder.cpp), config.txt
+    // (app/settings.cpp), the autostart entry (app/autostart.cpp), the trimmed
+    // dictionary (recognition/embeddedengine.cpp, which then loads the whole
+    // one). A data file written later (custom commands and the like) must check
+    // its writes the same way, best through QSaveFile and its commit().
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // Widgets draw in software; otherwise the first window loads Mesa's OpenGL
     // stack (llvmpipe, about 50 MB) that nothing here uses.
     QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);

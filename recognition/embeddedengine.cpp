@@ -144,8 +144,14 @@ int EmbeddedEngine::prepare(const QString &language)
     // The decoder reads only the entries of words its language model knows (see
     // ModelDictionary); the file is needed only while it loads.
     QTemporaryFile trimmed(QDir::temp().filePath(QStringLiteral("ferrule-dictionary-XXXXXX")));
+    // A full disk or a file-size limit fails the write: the whole dictionary serves
+    // as well, with more memory.
     if (trimmed.open() && decoder->dictionary->writeTrimmed(&trimmed) > 0 && trimmed.flush())
         dict = QFile::encodeName(trimmed.fileName());
+    else if (trimmed.error() != QFileDevice::NoError)
+        qWarning().noquote() << QStringLiteral("speech: the %1 dictionary is loaded whole: its "
+                                               "trimmed copy %2 could not be written (%3)")
+                                    .arg(language, trimmed.fileName(), trimmed.errorString());
     else
         qDebug().noquote()
             << QStringLiteral("speech: the %1 dictionary is loaded whole").arg(language);

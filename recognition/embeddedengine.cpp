@@ -146,7 +146,13 @@ int EmbeddedEngine::prepare(const QString &language)
     QTemporaryFile trimmed(QDir::temp().filePath(QStringLiteral("ferrule-dictionary-XXXXXX")));
     // A full disk or a file-size limit fails the write: the whole dictionary serves
     // as well, with more memory.
-    if (trimmed.open() && decoder->dictionary->writeTrimmed(&trimmed) > 0 && trimmed.flush())
+    bool trimmedWritten = false;
+    if (trimmed.open()) {
+        const int kept = decoder->dictionary->writeTrimmed(&trimmed);
+        // Also after a failed write: a write cut short gives its reason only at the next.
+        trimmedWritten = trimmed.flush() && kept > 0;
+    }
+    if (trimmedWritten)
         dict = QFile::encodeName(trimmed.fileName());
     else if (trimmed.error() != QFileDevice::NoError)
         qWarning().noquote() << QStringLiteral("speech: the %1 dictionary is loaded whole: its "

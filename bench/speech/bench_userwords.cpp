@@ -52,21 +52,12 @@ double seconds(const QElapsedTimer &timer)
     return timer.nsecsElapsed() / 1e9;
 }
 
-void upload(const QByteArray &login, const QByteArray &words)
-{
-    SpeechLogin(nullptr, nullptr, login.constData());
-    int error = 0;
-    SpeechUploadData("userwords", words.constData(), unsigned(words.size()),
-                     "sub = uup, dtt = userword", &error);
-    SpeechLogout();
-}
-
 double utterance(const QByteArray &login, const QByteArray &words, const QByteArray &audio,
                  QByteArray *text)
 {
     QElapsedTimer timer;
     timer.start();
-    upload(login, words);
+    uploadWordsThroughSdk(login, words);
     const SdkRun run = recognizeThroughSdk(audio, ENG, 5, login.constData());
     *text = run.error == 0 ? run.text : "error " + QByteArray::number(run.error);
     return seconds(timer);

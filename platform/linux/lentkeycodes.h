@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/linux/keyboardmap.h"
+
 #include <QString>
 
 #include <map>
 #include <set>
 #include <vector>
-
-struct _XDisplay;
 
 // A small record, in the user's runtime folder, of the keycodes a typing run has
 // lent to characters. It is written before a lent keycode reaches the server and
@@ -17,8 +17,8 @@ struct _XDisplay;
 class LentKeycodes
 {
 public:
-    using Sym = unsigned long;  // an X keysym
-    using Code = unsigned char; // an X keycode
+    using Sym = KeyboardMap::Sym;
+    using Code = KeyboardMap::Code;
 
     explicit LentKeycodes(_XDisplay *display);
 

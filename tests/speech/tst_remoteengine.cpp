@@ -92,15 +92,6 @@ struct RemoteWorkDir
         login = "appid = 4d7c2a19, work_dir = " + dir.path().toUtf8();
     }
 };
-
-void uploadWords(const QByteArray &login, const QByteArray &words)
-{
-    SpeechLogin(nullptr, nullptr, login.constData());
-    int error = 0;
-    SpeechUploadData("userwords", words.constData(), unsigned(words.size()),
-                     "sub = uup, dtt = userword", &error);
-    SpeechLogout();
-}
 } // namespace
 
 class RemoteEngineTest : public QObject
@@ -114,7 +105,8 @@ private slots:
                               R"({"text":"  go forward ten meters "})");
         RemoteWorkDir work(server.port());
         SpeechLog log;
-        uploadWords(work.login, R"({"userword":[{"name":"mine","words":["Ferrule","塔沃鼠标"]}]})");
+        uploadWordsThroughSdk(work.login,
+                              R"({"userword":[{"name":"mine","words":["Ferrule","塔沃鼠标"]}]})");
         const QByteArray audio = recording();
         QVERIFY(audio.size() > 44);
         const SdkRun run = recognizeThroughSdk(audio, ENG, 20, work.login.constData());

@@ -1,5 +1,6 @@
 #include "actions/typing.h"
 
+#include "actions/typabletext.h"
 #include "platform/textinput.h"
 
 #include <QDebug>
@@ -16,7 +17,8 @@ QString handle(quint64 window)
 
 void typeText(const char *utf8)
 {
-    const QString text = QString::fromUtf8(utf8 ? utf8 : "");
+    // Every road that types recognized text comes here: the one place to make it safe.
+    const QString text = typableText(QString::fromUtf8(utf8 ? utf8 : ""));
     TextInput input;
     if (!input.isConnected()) {
         qDebug() << "no display to type into !";

@@ -4,6 +4,7 @@
 #include "buildconfig.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -107,10 +108,13 @@ void setAutoStart(bool enable)
     }
     QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
-    file.write(autoStartEntryText(startingProgram(), QDir::currentPath()).toUtf8());
-    file.commit();
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(autoStartEntryText(startingProgram(), QDir::currentPath()).toUtf8());
+        if (file.commit())
+            return;
+    }
+    qWarning().noquote()
+        << QStringLiteral("%1 could not be written: %2 !").arg(path, file.errorString());
 }
 
 void applyAutoStartSetting(SettingsMap *map)

@@ -4,14 +4,28 @@
 #include "app/settings.h"
 #include "capture/mousehook.h"
 #include "device/devicemanagement.h"
+#include "platform/textinput.h"
 #include "recognition/quilletiat.h"
 #include "ui/mainwindow.h"
 #include "update/updatecheck.h"
 
 #include <QIcon>
 
+#include <csignal>
+
 int main(int argc, char *argv[])
 {
+    // Under a file-size limit (ulimit -f) a write past it would end the program
+    // by SIGXFSZ: at start (the decoder's dictionary), at the first press (the
+    // audio library's shared memory), while recording. Ignored, the write fails
+    // with an error instead, and every writer takes its failure path and logs
+    // it: record.raw and record.wav (capture/recorder.cpp), config.txt
+    // (app/settings.cpp), the autostart entry (app/autostart.cpp), the trimmed
+    // dictionary (recognition/embeddedengine.cpp, which then loads the whole
+    // one). A data file written later (custom commands and the like) must check
+    // its writes the same way, best through QSaveFile and its commit().
+    std::signal(SIGXFSZ, SIG_IGN);
+
     // Widgets draw in software; otherwise the first window loads Mesa's OpenGL
     // stack (llvmpipe, about 50 MB) that nothing here uses.
     QCoreApplication::setAttribute(Qt::AA_ForceRasterWidgets);
@@ -29,6 +43,9 @@ int main(int argc, char *argv[])
 
     // The speech model loads in the background while the rest starts.
     QuilletIat::preloadSpeechModel();
+
+    // Keycodes an earlier run left bound to characters when it died while typing.
+    TextInput::restoreLentKeycodes();
 
     // Push-to-talk; without it (no X display) the program still runs, and says why in the log.
     installMouseHook();

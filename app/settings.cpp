@@ -29,6 +29,13 @@ const std::pair<const char *, int> defaults[] = {
     {SettingKey::MonitorTalvoxMouseConnect, 0},
 };
 
+// A full disk or a file-size limit fails the write, and the old file stays whole.
+void reportWriteFailure(const QSaveFile &file)
+{
+    qWarning().noquote() << QStringLiteral("%1 could not be written: %2 !")
+                                .arg(QLatin1String(configPath), file.errorString());
+}
+
 } // namespace
 
 SettingsMap *settingsMap()
@@ -67,6 +74,7 @@ bool saveSettingsMap(SettingsMap *map)
     QSaveFile file(configPath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         qDebug() << "open file failed !";
+        reportWriteFailure(file);
         return false;
     }
     QTextStream out(&file);
@@ -75,6 +83,7 @@ bool saveSettingsMap(SettingsMap *map)
     out.flush();
     if (out.status() != QTextStream::Ok || !file.commit()) {
         qDebug() << "open file failed !";
+        reportWriteFailure(file);
         return false;
     }
     return true;
@@ -88,13 +97,16 @@ void createDefaultConfig()
     }
     // A directory of that name cannot be replaced; the next load then reports it.
     QSaveFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        reportWriteFailure(file);
         return;
+    }
     QTextStream out(&file);
     for (const auto &[key, value] : defaults)
         out << key << '=' << value << '\n';
     out.flush();
-    file.commit();
+    if (!file.commit())
+        reportWriteFailure(file);
 }
 
 void setWorkMode(SettingsMap *map, int typing, int intelligence, int translation)

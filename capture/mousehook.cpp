@@ -27,8 +27,27 @@ LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam)
         prompt.showPrompt(QStringLiteral("请说口令！"));
     } else if (wParam == WM_XBUTTONUP) {
         qDebug() << "Forward button up !";
-        stopRecording();
-        QuilletIat recognizer(nullptr);
+        // Only the audio of the recording this release has just ended is
+        // recognized: a release without a press (another program's, the second
+        // of two buttons) or a failed capture must not type an old utterance again.
+        switch (stopRecording()) {
+        case RecordingResult::Saved: {
+            QuilletIat recognizer(nullptr);
+            break;
+        }
+        case RecordingResult::Failed: {
+            qDebug() << "recording failed, nothing recognized !";
+            PromptBox prompt(nullptr);
+            prompt.showPrompt(QStringLiteral("麦克风录音失败"));
+            break;
+        }
+        case RecordingResult::NoAudio:
+            qDebug() << "recording has no audio, nothing recognized !";
+            break;
+        case RecordingResult::NoRecording:
+            qDebug() << "no recording to recognize !";
+            break;
+        }
     }
     return 0;
 }

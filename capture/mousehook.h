@@ -13,8 +13,10 @@ constexpr WPARAM WM_XBUTTONDOWN = 0x020B;
 constexpr WPARAM WM_XBUTTONUP = 0x020C;
 
 // Push-to-talk: a side-button press starts the recorder and shows "请说口令！";
-// the release stops it and runs one whole recognition of ./record.wav, with its
-// action, before returning. Every other message is ignored. Returns 0 always;
+// the release stops it and runs one whole recognition of the ./record.wav it
+// wrote, with its action, before returning. A release that ended no recording, or
+// one without audio, recognizes nothing; a failed recording shows "麦克风录音失败".
+// Every other message is ignored. Returns 0 always;
 // the click keeps its own effect in the window under the pointer.
 LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam);
 

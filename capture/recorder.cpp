@@ -11,10 +11,19 @@
 
 namespace {
 
-// Process-wide recorder state; lives until the process ends.
-bool recording = false;
+// Process-wide recorder state; lives until the process ends. A start that
+// could not capture is remembered until its stop, which reports it.
+enum class State
+{
+    Idle,
+    Capturing,
+    Failed,
+};
+State state = State::Idle;
 QAudioInput *audioInput = nullptr;
+QIODevice *captured = nullptr; // the audio input's samples, read as they come
 QFile recordFile;
+bool writeFailed = false;
 
 const char rawPath[] = "./record.raw";
 const char wavPath[] = "./record.wav";
@@ -37,16 +46,41 @@ QByteArray wavHeader(quint32 dataBytes)
     return QByteArray(reinterpret_cast<const char *>(h), sizeof h);
 }
 
+// Moves what the microphone delivered into record.raw. The samples are written
+// here rather than by the audio input itself, which would pass over a write
+// that fails (full disk, file-size limit): after one, record.raw is not the
+// utterance any more, so the rest is dropped and the stop reports the failure.
+void saveCaptured()
+{
+    const QByteArray block = captured->readAll();
+    for (qint64 done = 0; !writeFailed && done < block.size();) {
+        // A short write leaves the reason to the next one.
+        const qint64 n = recordFile.write(block.constData() + done, block.size() - done);
+        if (n <= 0) {
+            writeFailed = true;
+            qWarning().noquote() << QStringLiteral("%1 could not be written: %2 !")
+                                        .arg(QLatin1String(rawPath), recordFile.errorString());
+        }
+        done += n;
+    }
+}
+
 qint64 writeWav(const QString &rawName, const QString &wavName, const QAudioFormat *rawFormat)
 {
     QFile raw(rawName);
     // ReadWrite creates a missing raw file, so a press without audio still gives a WAV.
-    if (!raw.open(QIODevice::ReadWrite))
+    if (!raw.open(QIODevice::ReadWrite)) {
+        qWarning().noquote()
+            << QStringLiteral("%1 could not be opened: %2 !").arg(rawName, raw.errorString());
         return -1;
+    }
     // Written beside the old file and renamed over it: a failure leaves it whole.
     QSaveFile wav(wavName);
-    if (!wav.open(QIODevice::WriteOnly))
+    if (!wav.open(QIODevice::WriteOnly)) {
+        qWarning().noquote()
+            << QStringLiteral("%1 could not be written: %2 !").arg(wavName, wav.errorString());
         return -2;
+    }
 
     QByteArray samples = raw.readAll();
     raw.close();
@@ -56,8 +90,11 @@ qint64 writeWav(const QString &rawName, const QString &wavName, const QAudioForm
     const qint64 n = samples.size();
     wav.write(wavHeader(static_cast<quint32>(n)));
     wav.write(samples);
-    if (!wav.commit())
+    if (!wav.commit()) {
+        qWarning().noquote()
+            << QStringLiteral("%1 could not be written: %2 !").arg(wavName, wav.errorString());
         return -2;
+    }
     return n;
 }
 
@@ -75,16 +112,31 @@ qint64 writeWavFile(const QString &rawName, const QString &wavName, const QAudio
 
 bool isRecording()
 {
-    return recording;
+    return state == State::Capturing;
 }
 
 void startRecording()
 {
-    if (recording)
+    if (state != State::Idle)
         return;
+    // Until the capture runs, this press has failed: its stop must not pass an
+    // older record.wav off as this utterance.
+    state = State::Failed;
+    recordFile.setFileName(rawPath);
+    // An audio input started on a sink that is not open writes nothing, and says
+    // so twenty times a second.
+    if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        qWarning().noquote() << QStringLiteral("%1 could not be opened: %2 !")
+                                    .arg(QLatin1String(rawPath), recordFile.errorString());
+        return;
+    }
+
     const QAudioDeviceInfo device = QAudioDeviceInfo::defaultInputDevice();
-    if (device.isNull())
+    if (device.isNull()) {
+        qWarning() << "No audio input device !";
+        recordFile.close();
         return;
+    }
 
     QAudioFormat format = wavFormat();
     if (!device.isFormatSupported(format)) {
@@ -92,38 +144,46 @@ void startRecording()
         format = device.nearestFormat(format);
     }
 
-    recording = true;
-    recordFile.setFileName(rawPath);
-    recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered);
-
     audioInput = new QAudioInput(device, format);
-    audioInput->start(&recordFile);
-    if (audioInput->error() != QAudio::NoError) {
-        // The device is listed but cannot be opened (no audio server): behave
-        // as without a device, so the release keeps the last record.wav.
-        qDebug() << "Audio input could not be opened !";
+    writeFailed = false;
+    captured = audioInput->start();
+    if (captured)
+        QObject::connect(captured, &QIODevice::readyRead, audioInput, &saveCaptured);
+    if (!captured || audioInput->error() != QAudio::NoError) {
+        // The device is listed but cannot be opened (no audio server).
+        qWarning() << "Audio input could not be opened !";
         delete audioInput;
         audioInput = nullptr;
         recordFile.close();
-        recording = false;
+        return;
     }
+    state = State::Capturing;
 }
 
-void stopRecording()
+RecordingResult stopRecording()
 {
-    if (!recording)
-        return;
-    recording = false;
+    const State was = state;
+    state = State::Idle;
+    if (was == State::Idle)
+        return RecordingResult::NoRecording;
+    if (was == State::Failed)
+        return RecordingResult::Failed;
 
-    QAudioFormat captured = wavFormat();
-    if (audioInput) {
-        captured = audioInput->format();
-        audioInput->stop();
-        recordFile.close();
-        delete audioInput;
-        audioInput = nullptr;
-    }
+    saveCaptured(); // what came since the last notification
+    const QAudioFormat format = audioInput->format();
+    audioInput->stop();
+    recordFile.close();
+    delete audioInput;
+    audioInput = nullptr;
+    captured = nullptr;
+    if (writeFailed)
+        return RecordingResult::Failed;
 
-    if (writeWavFile(rawPath, wavPath, captured) > 0)
-        qDebug() << "RecordFile Save Success !";
+    const qint64 n = writeWavFile(rawPath, wavPath, format);
+    if (n < 0)
+        return RecordingResult::Failed;
+    if (n == 0)
+        return RecordingResult::NoAudio;
+    qDebug() << "RecordFile Save Success !";
+    return RecordingResult::Saved;
 }

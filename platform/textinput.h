@@ -15,6 +15,10 @@ public:
     TextInput(const TextInput &) = delete;
     TextInput &operator=(const TextInput &) = delete;
 
+    // Gives back the keycodes that a typing run which ended before restoring the
+    // keyboard map (killed, crashed) left bound; every typing run does it too.
+    static void restoreLentKeycodes();
+
     // False when there is no display to type into.
     bool isConnected() const;
 

@@ -7,8 +7,8 @@
 #include <sphinxbase/err.h>
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
@@ -60,8 +60,8 @@ bool rebuildSearch(ps_decoder_t *ps)
     if (models != 1 || !model)
         return false;
     ngram_model_retain(model); // the old search releases its hold when it is freed
-    const bool ok = ps_set_lm(ps, search.constData(), model) >= 0 &&
-                    ps_set_search(ps, search.constData()) >= 0;
+    const bool ok =
+        ps_set_lm(ps, search.constData(), model) >= 0 && ps_set_search(ps, search.constData()) >= 0;
     ngram_model_free(model);
 #ifdef __GLIBC__
     malloc_trim(0); // the old search's tables lie amid the heap, out of reach of free()
@@ -78,7 +78,7 @@ QString settingsFile(const SpeechConfig &config)
 struct EmbeddedEngine::Decoder
 {
     ps_decoder_t *ps = nullptr;
-    QSet<QString> favoured; // user words already made known to the language model
+    QSet<QString> favoured;        // user words already made known to the language model
     QSet<QString> unpronounceable; // user words the full dictionary lacks too
     std::unique_ptr<ModelDictionary> dictionary; // the full one, for words the decoder lacks
     ~Decoder()
@@ -144,10 +144,23 @@ int EmbeddedEngine::prepare(const QString &language)
     // The decoder reads only the entries of words its language model knows (see
     // ModelDictionary); the file is needed only while it loads.
     QTemporaryFile trimmed(QDir::temp().filePath(QStringLiteral("ferrule-dictionary-XXXXXX")));
-    if (trimmed.open() && decoder->dictionary->writeTrimmed(&trimmed) > 0 && trimmed.flush())
+    // A full disk or a file-size limit fails the write: the whole dictionary serves
+    // as well, with more memory.
+    bool trimmedWritten = false;
+    if (trimmed.open()) {
+        const int kept = decoder->dictionary->writeTrimmed(&trimmed);
+        // Also after a failed write: a write cut short gives its reason only at the next.
+        trimmedWritten = trimmed.flush() && kept > 0;
+    }
+    if (trimmedWritten)
         dict = QFile::encodeName(trimmed.fileName());
+    else if (trimmed.error() != QFileDevice::NoError)
+        qWarning().noquote() << QStringLiteral("speech: the %1 dictionary is loaded whole: its "
+                                               "trimmed copy %2 could not be written (%3)")
+                                    .arg(language, trimmed.fileName(), trimmed.errorString());
     else
-        qDebug().noquote() << QStringLiteral("speech: the %1 dictionary is loaded whole").arg(language);
+        qDebug().noquote()
+            << QStringLiteral("speech: the %1 dictionary is loaded whole").arg(language);
     // Search settings measured on the packaged test recordings (pocketsphinx-testdata):
     // at most 3000 active HMMs per frame, a phone-loop lookahead of 10 frames and the
     // tree search alone (no flat-lexicon and lattice passes) take about half the
@@ -185,12 +198,14 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
     // it (and crashes on some models). The others come from the full dictionary and are
     // added to the decoder's dictionary and language model both.
     QStringList candidates;
+    QSet<QString> seen;
     QSet<QByteArray> lookUp; // words to find in the full dictionary
     for (const QString &word : userWords) {
         const QString lower = word.toLower();
         if (word.contains(QLatin1Char(' ')) || decoder.favoured.contains(lower) ||
-            decoder.unpronounceable.contains(lower) || candidates.contains(lower))
+            decoder.unpronounceable.contains(lower) || seen.contains(lower))
             continue;
+        seen.insert(lower);
         candidates.append(lower);
         const QByteArray w = lower.toUtf8();
         if (char *pronunciation = ps_lookup_word(decoder.ps, w.constData()))
@@ -228,7 +243,8 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
                         FALSE) >= 0)
             ++added;
         else
-            qWarning().noquote() << QStringLiteral("speech: the user word \"%1\" could not be added")
+            qWarning().noquote() << QStringLiteral(
+                                        "speech: the user word \"%1\" could not be added")
                                         .arg(QString::fromUtf8(addition.first));
     }
     if (added > 0 && !rebuildSearch(decoder.ps))

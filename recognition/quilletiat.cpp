@@ -17,6 +17,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sys/stat.h>
 
 namespace {
 
@@ -131,9 +132,9 @@ QuilletIat::QuilletIat(QWidget *parent)
     SpeechLogout();
 
     // The user holding the button would otherwise get no sign at all.
-    if (!unavailablePrompt.isEmpty()) {
+    if (!failurePrompt.isEmpty()) {
         PromptBox prompt(nullptr);
-        prompt.showPrompt(unavailablePrompt);
+        prompt.showPrompt(failurePrompt);
     }
 }
 
@@ -144,11 +145,14 @@ QuilletIat::~QuilletIat()
 
 void QuilletIat::noteFailure(int errorCode)
 {
-    if (!unavailablePrompt.isEmpty())
-        return;
-    const char *prompt = SpeechErrorPrompt(errorCode);
-    if (prompt)
-        unavailablePrompt = QString::fromUtf8(prompt);
+    if (const char *prompt = SpeechErrorPrompt(errorCode))
+        notePrompt(QString::fromUtf8(prompt));
+}
+
+void QuilletIat::notePrompt(const QString &prompt)
+{
+    if (failurePrompt.isEmpty())
+        failurePrompt = prompt;
 }
 
 int QuilletIat::uploadUserWords()
@@ -196,6 +200,16 @@ void QuilletIat::recognizeFile(const char *path, const char *params, const char 
     FilePtr file(fopen(path, "rb"));
     if (!file) {
         qDebug() << "open audioFile failed !n";
+        return;
+    }
+    // A folder opens too, and then fails as a length no memory can hold.
+    struct stat info = {};
+    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+        qDebug().noquote() << QStringLiteral("open audioFile failed: %1 is %2 !")
+                                  .arg(QString::fromLocal8Bit(path),
+                                       S_ISDIR(info.st_mode)
+                                           ? QStringLiteral("a folder")
+                                           : QStringLiteral("not a regular file"));
         return;
     }
     const long length = fileLength(file.get());
@@ -308,6 +322,7 @@ bool QuilletIat::fetchResult(const char *sessionId, ResultText *text, int *recog
     const long fragmentLength = static_cast<long>(strlen(fragment));
     if (text->length + fragmentLength >= resultBufferSize) {
         qDebug() << "no enough buffer for rec_result !";
+        notePrompt(QStringLiteral("识别结果太长，无法输入"));
         return false;
     }
     // The buffer was zero-filled, so the text stays NUL-terminated.

@@ -66,13 +66,15 @@ private:
     void dispatch(const char *text);
 
     // Remembers the SDK's few words for a failed call (model missing, server
-    // unreachable ...), shown once the run has ended; the first failure counts.
+    // unreachable ...), or another prompt for the user, shown once the run has
+    // ended; the first failure counts.
     void noteFailure(int errorCode);
+    void notePrompt(const QString &prompt);
 
     Ui::QuilletIat *ui;
     WebSearchTable webSearchTable;
     qint32 lastError;
     const char *loginParams;
     const char *sessionParams;
-    QString unavailablePrompt;
+    QString failurePrompt;
 };

@@ -119,8 +119,10 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
     QNetworkRequest request(m_endpoint);
     if (!m_config.apiKey.isEmpty())
         request.setRawHeader("Authorization", "Bearer " + m_config.apiKey.toUtf8());
+    // The key goes with every request, a redirected one too: it may only go on
+    // to the same scheme, host and port.
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::NoLessSafeRedirectPolicy);
+                         QNetworkRequest::SameOriginRedirectPolicy);
 
     std::unique_ptr<QNetworkReply> reply(m_network->post(request, multiPart));
     multiPart->setParent(reply.get());
@@ -172,6 +174,19 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
 
     const QByteArray body = reply->readAll();
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 300 && status < 400) {
+        // Only a redirect to another origin comes back here (or one too many).
+        const QUrl target = reply->url().resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
+        qWarning().noquote() << QStringLiteral(
+                                    "speech: the speech server at %1 redirected the request with "
+                                    "HTTP %2 to %3, which was not followed: the api_key goes to "
+                                    "no other server; put the right address in url in [remote] "
+                                    "of speech.ini")
+                                    .arg(where)
+                                    .arg(status)
+                                    .arg(target.toString(QUrl::RemoveUserInfo));
+        return SpeechError::ServerRejected;
+    }
     if (status >= 300 || (status == 0 && reply->error() != QNetworkReply::NoError)) {
         if (status == 0) {
             qWarning().noquote()

@@ -83,26 +83,104 @@ void WorkerEngine::post(std::function<void()> job)
     QMetaObject::invokeMethod(m_context, std::move(job), Qt::QueuedConnection);
 }
 
-QStringList WorkerEngine::parseUserWords(const QByteArray &data)
+namespace {
+// The longest start of a JSON text cut short that ends after a whole element of an
+// array, with the brackets still open closed: a word list cut at the byte bound
+// keeps the words before the cut.
+QByteArray closedPrefix(const QByteArray &json)
+{
+    QByteArray open; // the '[' and '{' not yet closed, outermost first
+    QByteArray openAtCut;
+    int cut = -1;
+    bool inString = false;
+    bool escaped = false;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        bool elementEnds = false;
+        if (inString) {
+            if (escaped)
+                escaped = false;
+            else if (c == '\\')
+                escaped = true;
+            else if (c == '"')
+                inString = false, elementEnds = true;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            open += c;
+        } else if ((c == ']' || c == '}') && !open.isEmpty()) {
+            open.chop(1);
+            elementEnds = true;
+        }
+        if (elementEnds && open.endsWith('[')) {
+            cut = i + 1;
+            openAtCut = open;
+        }
+    }
+    if (cut < 0)
+        return QByteArray();
+    QByteArray closed = json.left(cut);
+    for (int i = openAtCut.size() - 1; i >= 0; --i)
+        closed += openAtCut.at(i) == '[' ? ']' : '}';
+    return closed;
+}
+
+QStringList wordsOf(const QByteArray &data, bool cut)
 {
     QStringList words;
-    const QJsonDocument json = QJsonDocument::fromJson(data);
+    QJsonDocument json = QJsonDocument::fromJson(data);
+    if (!json.isObject() && cut && data.trimmed().startsWith('{'))
+        json = QJsonDocument::fromJson(closedPrefix(data));
     if (json.isObject()) {
         for (const QJsonValue &group : json.object().value(QStringLiteral("userword")).toArray()) {
-            for (const QJsonValue &word :
-                 group.toObject().value(QStringLiteral("words")).toArray()) {
-                if (!word.toString().trimmed().isEmpty())
-                    words.append(word.toString().trimmed());
-            }
+            for (const QJsonValue &word : group.toObject().value(QStringLiteral("words")).toArray())
+                words.append(word.toString().trimmed());
         }
         return words;
     }
-    for (const QString &word :
-         QString::fromUtf8(data).split(QRegularExpression(QStringLiteral("[\\r\\n,]")))) {
-        if (!word.trimmed().isEmpty())
-            words.append(word.trimmed());
-    }
+    words = QString::fromUtf8(data).split(QRegularExpression(QStringLiteral("[\\r\\n,]")));
+    if (cut && !words.isEmpty())
+        words.removeLast(); // the word the cut went through
+    for (QString &word : words)
+        word = word.trimmed();
     return words;
+}
+} // namespace
+
+WorkerEngine::UserWords WorkerEngine::parseUserWords(const QByteArray &data)
+{
+    const bool cut = data.size() > maxUserWordBytes;
+    UserWords result;
+    int tooLong = 0;
+    int overLimit = 0;
+    QString firstOverLimit;
+    for (const QString &word : wordsOf(cut ? data.left(maxUserWordBytes) : data, cut)) {
+        if (word.isEmpty())
+            continue;
+        if (word.size() > maxUserWordLength) {
+            ++tooLong;
+        } else if (result.words.size() < maxUserWords) {
+            result.words.append(word);
+        } else if (overLimit++ == 0) {
+            firstOverLimit = word;
+        }
+    }
+    QStringList leftOut;
+    if (overLimit > 0)
+        leftOut << QStringLiteral("%1 words after the first %2, from \"%3\" on")
+                       .arg(overLimit)
+                       .arg(maxUserWords)
+                       .arg(firstOverLimit);
+    if (tooLong > 0)
+        leftOut << QStringLiteral("%1 words longer than %2 characters")
+                       .arg(tooLong)
+                       .arg(maxUserWordLength);
+    if (cut)
+        leftOut << QStringLiteral("all after the first %1 MB of %2 MB")
+                       .arg(maxUserWordBytes >> 20)
+                       .arg(data.size() / 1048576.0, 0, 'f', 1);
+    result.leftOut = leftOut.join(QStringLiteral("; "));
+    return result;
 }
 
 int WorkerEngine::login(const QByteArray &, const QByteArray &, const QByteArray &)
@@ -122,9 +200,13 @@ int WorkerEngine::uploadData(const QByteArray &dataName, const QByteArray &data,
                                     .arg(QString::fromUtf8(dataName));
         return SpeechError::InvalidArgument;
     }
-    const QStringList words = parseUserWords(data);
+    const UserWords words = parseUserWords(data);
+    if (!words.leftOut.isEmpty())
+        qWarning().noquote() << QStringLiteral("speech: %1 user words taken, left out: %2")
+                                    .arg(words.words.size())
+                                    .arg(words.leftOut);
     QMutexLocker lock(&m_mutex);
-    m_userWords = words;
+    m_userWords = words.words;
     return 0;
 }
 

@@ -46,9 +46,21 @@ public:
     int blockPauseMs() const override { return 0; }
     int resultTimeoutMs() const override { return m_settings.resultTimeoutMs; }
 
+    // How many user words an utterance takes. More only slow it down: the embedded
+    // engine looks every word up in its dictionaries, a remote service reads the
+    // first few hundred tokens of its prompt at most. A longer list is cut.
+    static constexpr int maxUserWords = 1000;
+    static constexpr int maxUserWordLength = 64;           // characters
+    static constexpr qsizetype maxUserWordBytes = 1 << 20; // the part of the list read
+
+    struct UserWords
+    {
+        QStringList words;
+        QString leftOut; // what the bounds above left out, for the log; empty if nothing
+    };
     // The words of a user word list: a JSON {"userword":[{"words":[...]}]} or plain
-    // words separated by lines or commas.
-    static QStringList parseUserWords(const QByteArray &data);
+    // words separated by lines or commas, within the bounds above.
+    static UserWords parseUserWords(const QByteArray &data);
 
 private:
     struct Session;

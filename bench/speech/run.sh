@@ -4,3 +4,5 @@
 set -uo pipefail
 bin=${FERRULE_BENCH_BIN:?}
 QT_QPA_PLATFORM=offscreen "$bin/speech/bench_speechmodel"
+# A 50 MB word list: where an utterance's time goes.
+QT_QPA_PLATFORM=offscreen "$bin/speech/bench_userwords" 50

@@ -1,5 +1,7 @@
 #include "platform/linux/keyboardmap.h"
 
+#include "platform/linux/lentkeycodes.h"
+
 #include <QDebug>
 
 #include <X11/XKBlib.h>
@@ -49,6 +51,7 @@ struct KeyboardMap::Private
     int changedFirst = INT_MAX;
     int changedLast = -1;
     std::vector<Code> coreChanged;
+    std::unique_ptr<LentKeycodes> lent;
 
     void read();
     void borrowOne(const KeySym *map, const XModifierKeymap *modifiers);
@@ -135,6 +138,10 @@ void KeyboardMap::Private::borrowOne(const KeySym *map, const XModifierKeymap *m
 KeyboardMap::KeyboardMap(_XDisplay *display) : d(new Private)
 {
     d->display = display;
+    // A run that died while typing left keycodes bound: free them before
+    // looking for spare ones.
+    LentKeycodes::reclaim(display);
+    d->lent = std::make_unique<LentKeycodes>(display);
     d->read();
 }
 
@@ -166,6 +173,7 @@ bool KeyboardMap::capsLocked() const
 
 void KeyboardMap::bind(Code code, Sym sym)
 {
+    d->lent->lend(code, d->originalSyms[code], sym);
     int types[XkbNumKbdGroups] = {XkbOneLevelIndex, XkbOneLevelIndex, XkbOneLevelIndex,
                                   XkbOneLevelIndex};
     if (d->working &&
@@ -179,6 +187,7 @@ void KeyboardMap::bind(Code code, Sym sym)
         return;
     }
     // Without XKB: the same symbol in every column of the core map.
+    d->lent->save();
     std::vector<KeySym> syms(size_t(d->symsPerKeycode), sym);
     XChangeKeyboardMapping(d->display, code, d->symsPerKeycode, syms.data(), 1);
     if (std::find(d->coreChanged.begin(), d->coreChanged.end(), code) == d->coreChanged.end())
@@ -188,6 +197,7 @@ void KeyboardMap::bind(Code code, Sym sym)
 void KeyboardMap::send()
 {
     if (d->pendingLast >= d->pendingFirst) {
+        d->lent->save(); // on disk before the server has it
         Private::sendRange(d->display, d->working.get(), d->pendingFirst, d->pendingLast);
         d->changedFirst = std::min(d->changedFirst, d->pendingFirst);
         d->changedLast = std::max(d->changedLast, d->pendingLast);
@@ -208,4 +218,5 @@ void KeyboardMap::restore()
     d->changedLast = -1;
     d->coreChanged.clear();
     XSync(d->display, False);
+    d->lent->clear();
 }

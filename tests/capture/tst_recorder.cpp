@@ -1,6 +1,8 @@
 #include "capture/recorder.h"
 
 #include "common/files.h"
+#include "common/logcapture.h"
+#include "common/readonlydir.h"
 
 #include <QAudioDeviceInfo>
 #include <QDir>
@@ -11,6 +13,8 @@
 #include <QtEndian>
 #include <QtTest>
 #include <cmath>
+#include <csignal>
+#include <sys/resource.h>
 
 // Real captures from the default source of a private PulseAudio server (started
 // by scripts/testenv/with-pulse): speech played into its null sink is what the
@@ -76,6 +80,8 @@ private slots:
 
     void capturesPlayedSpeech();
     void startTwiceCapturesOnce();
+    void failedCapture_data();
+    void failedCapture();
     void noAudioServerDoesNothing();
 
 private:
@@ -149,6 +155,52 @@ void TestRecorder::startTwiceCapturesOnce()
     QCOMPARE(readAll("record.raw"), wav.mid(44));
 }
 
+void TestRecorder::failedCapture_data()
+{
+    QTest::addColumn<bool>("readOnly");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("record.raw cannot be opened")
+        << true << QStringLiteral("./record.raw could not be opened");
+    QTest::newRow("record.raw cannot grow: file-size limit")
+        << false << QStringLiteral("./record.raw could not be written: File too large");
+}
+
+// A capture whose file fails is a failed recording: record.wav keeps the last
+// utterance, and the stop says so instead of pretending it saved this one.
+void TestRecorder::failedCapture()
+{
+    QFETCH(bool, readOnly);
+    QFETCH(QString, logged);
+    writeAll("record.wav", "previous utterance");
+    LogCapture log;
+    // Odd, where samples come in pairs of bytes: the file reaches it only by a
+    // write cut short, which then fails.
+    constexpr rlim_t limit = 16001;
+    rlimit previous{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+    {
+        std::unique_ptr<ReadOnlyDir> unwritable;
+        if (readOnly)
+            unwritable = std::make_unique<ReadOnlyDir>(dir->path());
+        // As the program does: a write past the limit fails instead of killing us.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = previous;
+        small.rlim_cur = limit;
+        if (!readOnly)
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        startRecording();
+        QCOMPARE(isRecording(), !readOnly);
+        if (!readOnly)
+            QTRY_COMPARE_WITH_TIMEOUT(QFileInfo("record.raw").size(), qint64(limit), 5000);
+        const RecordingResult result = stopRecording();
+        setrlimit(RLIMIT_FSIZE, &previous);
+        QCOMPARE(result, RecordingResult::Failed);
+    }
+    QVERIFY(!isRecording());
+    QVERIFY2(log.contains(logged), qPrintable(log.lines.join(QLatin1Char('\n'))));
+    QCOMPARE(readAll("record.wav"), QByteArray("previous utterance"));
+}
+
 void TestRecorder::noAudioServerDoesNothing()
 {
     QFile old("record.wav");
@@ -158,7 +210,7 @@ void TestRecorder::noAudioServerDoesNothing()
 
     startRecording();
     QVERIFY(!isRecording());
-    stopRecording();
+    QCOMPARE(stopRecording(), RecordingResult::Failed);
     QCOMPARE(readAll("record.wav"), QByteArray("previous utterance"));
 }
 

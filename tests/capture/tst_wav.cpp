@@ -140,7 +140,7 @@ void TestWav::stopWhileIdleLeavesWavAlone()
     writeAll("record.raw", QByteArray(640, 'x'));
     writeAll("record.wav", "old utterance");
     QVERIFY(!isRecording());
-    stopRecording();
+    QCOMPARE(stopRecording(), RecordingResult::NoRecording);
     QCOMPARE(readAll("record.wav"), QByteArray("old utterance"));
 }
 

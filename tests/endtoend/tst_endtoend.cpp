@@ -32,6 +32,29 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The keyboard map as xmodmap lists it.
+QString keymap()
+{
+    QProcess xmodmap;
+    xmodmap.start(QStringLiteral("xmodmap"), {QStringLiteral("-pke")});
+    xmodmap.waitForFinished(10000);
+    return QString::fromUtf8(xmodmap.readAllStandardOutput());
+}
+
+QByteArray remoteSettings(quint16 port)
+{
+    return QStringLiteral("[general]\nengine = remote\n[remote]\nurl = http://127.0.0.1:%1\n"
+                          "model = whisper-1\napi_key = e2e-secret\ntimeout = 10\n")
+        .arg(port)
+        .toUtf8();
+}
+
+bool xdotool(const char *action)
+{
+    return QProcess::execute(QStringLiteral("xdotool"),
+                             {QLatin1String(action), QStringLiteral("8")}) == 0;
+}
+
 QByteArray config(int typing, int typingLanguage, int intelligence, int intelligenceLanguage)
 {
     // Autostart off: the test's XDG_CONFIG_HOME is private anyway.
@@ -51,8 +74,7 @@ QByteArray config(int typing, int typingLanguage, int intelligence, int intellig
 class TranscriptionStub : public QTcpServer
 {
 public:
-    explicit TranscriptionStub(const QString &text)
-        : reply(QJsonDocument(QJsonObject{{"text", text}}).toJson())
+    explicit TranscriptionStub(const QString &text) : reply(replyFor(text))
     {
         connect(this, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *socket = nextPendingConnection()) {
@@ -69,6 +91,11 @@ public:
     QList<QByteArray> requests;
 
 private:
+    static QByteArray replyFor(const QString &text)
+    {
+        return QJsonDocument(QJsonObject{{"text", text}}).toJson();
+    }
+
     void answerWhenComplete(QTcpSocket *socket, QByteArray *buffer)
     {
         const int headerEnd = buffer->indexOf("\r\n\r\n");
@@ -102,13 +129,19 @@ private slots:
 
     void typingModeEnglish();
     void intelligentModeWithRemoteEngine();
+    void staleRecordingsRecognizeNothing();
+    void fileSizeLimit();
+    void killedWhileTyping();
 
 private:
     void startTarget();
-    void startFerrule();
+    // prlimit's file-size limit in bytes when given.
+    void startFerrule(qint64 fileSizeLimit = 0);
     // Holds button 8 while the recording at path (if any) is played into the microphone.
     void pressSpeakRelease(const QString &path);
-    bool waitForOutput(const QByteArray &line, int timeoutMs);
+    int occurrences(const QByteArray &line) const { return ferruleOutput.count(line); }
+    // Until line has been written times times in all the runs of the test.
+    bool waitForOutput(const QByteArray &line, int timeoutMs, int times = 1);
     qint64 recorded() const
     {
         return QFileInfo(runDir->filePath(QStringLiteral("record.raw"))).size();
@@ -181,8 +214,9 @@ void TestEndToEnd::startTarget()
     QTRY_VERIFY_WITH_TIMEOUT(targetReady, 20000);
 }
 
-void TestEndToEnd::startFerrule()
+void TestEndToEnd::startFerrule(qint64 fileSizeLimit)
 {
+    const int started = occurrences("Mouse hook installed !");
     ferrule = std::make_unique<QProcess>();
     ferrule->setProcessChannelMode(QProcess::MergedChannels);
     ferrule->setWorkingDirectory(runDir->path());
@@ -197,24 +231,28 @@ void TestEndToEnd::startFerrule()
     ferrule->setProcessEnvironment(env);
     connect(ferrule.get(), &QProcess::readyRead, this,
             [this] { ferruleOutput += ferrule->readAll(); });
-    ferrule->start(QStringLiteral(FERRULE_PROGRAM), QStringList());
-    QVERIFY2(waitForOutput("Mouse hook installed !", 20000), ferruleOutput.constData());
+    if (fileSizeLimit > 0)
+        ferrule->start(QStringLiteral("prlimit"), {QStringLiteral("--fsize=%1").arg(fileSizeLimit),
+                                                   QStringLiteral(FERRULE_PROGRAM)});
+    else
+        ferrule->start(QStringLiteral(FERRULE_PROGRAM), QStringList());
+    QVERIFY2(waitForOutput("Mouse hook installed !", 20000, started + 1),
+             ferruleOutput.constData());
 }
 
-bool TestEndToEnd::waitForOutput(const QByteArray &line, int timeoutMs)
+bool TestEndToEnd::waitForOutput(const QByteArray &line, int timeoutMs, int times)
 {
     QDeadlineTimer deadline(timeoutMs);
-    while (!ferruleOutput.contains(line) && !deadline.hasExpired())
+    while (occurrences(line) < times && !deadline.hasExpired())
         QTest::qWait(20);
-    return ferruleOutput.contains(line);
+    return occurrences(line) >= times;
 }
 
 void TestEndToEnd::pressSpeakRelease(const QString &path)
 {
-    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
-                               {QStringLiteral("mousedown"), QStringLiteral("8")}),
-             0);
-    QVERIFY2(waitForOutput("Forward button down !", 10000), ferruleOutput.constData());
+    const int presses = occurrences("Forward button down !");
+    QVERIFY(xdotool("mousedown"));
+    QVERIFY2(waitForOutput("Forward button down !", 10000, presses + 1), ferruleOutput.constData());
     // The capture is running once record.raw starts to fill.
     QTRY_VERIFY_WITH_TIMEOUT(recorded() > 0, 10000);
     if (!path.isEmpty()) {
@@ -229,10 +267,8 @@ void TestEndToEnd::pressSpeakRelease(const QString &path)
     // Half a second more in the file: the end of the speech has passed the audio server.
     const qint64 afterSpeech = recorded() + 16000;
     QTRY_VERIFY_WITH_TIMEOUT(recorded() >= afterSpeech, 10000);
-    QCOMPARE(QProcess::execute(QStringLiteral("xdotool"),
-                               {QStringLiteral("mouseup"), QStringLiteral("8")}),
-             0);
-    QVERIFY2(waitForOutput("Forward button up !", 10000), ferruleOutput.constData());
+    QVERIFY(xdotool("mouseup"));
+    QVERIFY2(waitForOutput("Forward button up !", 10000, presses + 1), ferruleOutput.constData());
 }
 
 void TestEndToEnd::typingModeEnglish()
@@ -253,12 +289,8 @@ void TestEndToEnd::intelligentModeWithRemoteEngine()
     TranscriptionStub stub(sentence);
     QVERIFY(stub.listen(QHostAddress::LocalHost, 0));
     QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(0, 0, 1, 0)));
-    QVERIFY(
-        writeFile(runDir->filePath(QStringLiteral("speech.ini")),
-                  QStringLiteral("[general]\nengine = remote\n[remote]\nurl = http://127.0.0.1:%1\n"
-                                 "model = whisper-1\napi_key = e2e-secret\ntimeout = 10\n")
-                      .arg(stub.serverPort())
-                      .toUtf8()));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
+                      remoteSettings(stub.serverPort())));
     startTarget();
     startFerrule();
 
@@ -279,6 +311,101 @@ void TestEndToEnd::intelligentModeWithRemoteEngine()
     QVERIFY(request.contains("name=\"language\"\r\n\r\nzh\r\n"));
     QVERIFY(request.contains("RIFF"));
     QVERIFY(!ferruleOutput.contains("e2e-secret"));
+}
+
+void TestEndToEnd::staleRecordingsRecognizeNothing()
+{
+    // Only the audio of the recording a release has just ended is recognized:
+    // nothing typed again, nothing uploaded again.
+    const QString sentence = QStringLiteral("你好");
+    TranscriptionStub stub(sentence);
+    QVERIFY(stub.listen(QHostAddress::LocalHost, 0));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 0, 0, 0)));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
+                      remoteSettings(stub.serverPort())));
+    startTarget();
+    startFerrule();
+    pressSpeakRelease(QString());
+    QTRY_COMPARE_WITH_TIMEOUT(targetText, sentence, 30000);
+    QCOMPARE(stub.requests.size(), 1);
+
+    // A release without a press (another program's synthetic one).
+    QVERIFY(xdotool("mouseup"));
+    QVERIFY2(waitForOutput("no recording to recognize !", 10000), ferruleOutput.constData());
+
+    // The folder cannot take record.raw any more (as when it became read-only).
+    const QString raw = runDir->filePath(QStringLiteral("record.raw"));
+    QVERIFY(QFile::remove(raw) && QDir().mkdir(raw));
+    QVERIFY(xdotool("mousedown"));
+    QVERIFY2(waitForOutput("./record.raw could not be opened", 10000), ferruleOutput.constData());
+    QVERIFY(xdotool("mouseup"));
+    QVERIFY2(waitForOutput("recording failed, nothing recognized !", 10000),
+             ferruleOutput.constData());
+    QVERIFY(!ferruleOutput.contains("device not open"));
+
+    // record.wav replaced by a folder: the log says what failed.
+    QVERIFY(QDir().rmdir(raw));
+    const QString wav = runDir->filePath(QStringLiteral("record.wav"));
+    QVERIFY(QFile::remove(wav) && QDir().mkdir(wav));
+    pressSpeakRelease(QString());
+    QVERIFY2(waitForOutput("recording failed, nothing recognized !", 10000, 2),
+             ferruleOutput.constData());
+    QVERIFY2(ferruleOutput.contains("./record.wav could not be written"),
+             ferruleOutput.constData());
+
+    QCOMPARE(stub.requests.size(), 1);
+    QCOMPARE(targetText, sentence);
+}
+
+void TestEndToEnd::fileSizeLimit()
+{
+    // 5 s of audio: the first utterance fits, the second outgrows it. The trimmed
+    // dictionary at start does not fit, nor the audio library's shared memory.
+    const qint64 limit = 160000;
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 1, 0, 0)));
+    startTarget();
+    startFerrule(limit);
+    QVERIFY2(waitForOutput("dictionary is loaded whole: its trimmed copy", 20000),
+             ferruleOutput.constData());
+    QVERIFY(ferruleOutput.contains("(File too large)"));
+
+    pressSpeakRelease(QString::fromLatin1(goForward));
+    QTRY_COMPARE_WITH_TIMEOUT(targetText, QStringLiteral("go forward ten meters"), 60000);
+
+    QVERIFY(xdotool("mousedown"));
+    QVERIFY2(waitForOutput("./record.raw could not be written: File too large", 20000),
+             ferruleOutput.constData());
+    QVERIFY(xdotool("mouseup"));
+    QVERIFY2(waitForOutput("recording failed, nothing recognized !", 10000),
+             ferruleOutput.constData());
+    QCOMPARE(targetText, QStringLiteral("go forward ten meters"));
+    QCOMPARE(ferrule->state(), QProcess::Running);
+}
+
+void TestEndToEnd::killedWhileTyping()
+{
+    // Enough different characters that typing lends keycodes for seconds.
+    QString text;
+    for (int i = 0; i < 1000; ++i)
+        text += QChar(0x4e00 + i * 7);
+    TranscriptionStub stub(text);
+    QVERIFY(stub.listen(QHostAddress::LocalHost, 0));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 0, 0, 0)));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
+                      remoteSettings(stub.serverPort())));
+    startTarget();
+    const QString before = keymap();
+    startFerrule();
+    pressSpeakRelease(QString());
+    QTRY_VERIFY_WITH_TIMEOUT(keymap() != before, 30000);
+    ferrule->kill();
+    QVERIFY(ferrule->waitForFinished(5000));
+    QVERIFY(keymap() != before);
+    QVERIFY(targetText.size() < text.size());
+
+    // The next start gives the keycodes back.
+    startFerrule();
+    QCOMPARE(keymap(), before);
 }
 
 QTEST_MAIN(TestEndToEnd)

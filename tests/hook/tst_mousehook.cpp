@@ -104,6 +104,12 @@ private slots:
 
 private:
     int logouts() const { return engine->callsOf(ScriptedEngine::Logout).size(); }
+    // A click may end before any audio arrived: then nothing is recognized.
+    int releasesHandled() const
+    {
+        return logouts() +
+               countLines(QStringLiteral("recording has no audio, nothing recognized !"));
+    }
 
     QTemporaryDir dir;
     QString previousDir;
@@ -204,7 +210,7 @@ void TestMouseHook::quickClickIsHandledInsideThePressPrompt()
     QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button up !")), 5000);
     // Handled at once, nested in the press's second, not after it.
     QVERIFY(findLine(QStringLiteral("Forward button up !"))->pressPromptShown);
-    QTRY_COMPARE_WITH_TIMEOUT(logouts(), 1, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(releasesHandled(), 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
     QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
     QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
@@ -220,7 +226,7 @@ void TestMouseHook::otherButtonsAreIgnored()
     QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
     QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
     QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
-    QCOMPARE(logouts(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(releasesHandled(), 1, 5000);
     // The clicks themselves reached the window.
     QVERIFY(target.pressed.contains(Qt::LeftButton));
     QVERIFY(target.pressed.contains(Qt::RightButton));
@@ -229,6 +235,9 @@ void TestMouseHook::otherButtonsAreIgnored()
 void TestMouseHook::bothSideButtonsOverlapping()
 {
     for (const char *step : {"mousedown 8", "mousedown 9", "mouseup 8", "mouseup 9"}) {
+        // Some audio before the first release, so that it has a recording to recognize.
+        if (qstrcmp(step, "mouseup 8") == 0)
+            QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QStringLiteral("record.raw")).size() > 0, 5000);
         QVERIFY(xdotool(QString::fromLatin1(step).split(QLatin1Char(' '))));
         // Each event arrives before the next is made, as a hand would make them.
         const QString expected = QLatin1String(step).startsWith(QLatin1String("mousedown"))
@@ -237,22 +246,16 @@ void TestMouseHook::bothSideButtonsOverlapping()
         const int before = QLatin1String(step).endsWith(QLatin1Char('8')) ? 0 : 1;
         QTRY_VERIFY_WITH_TIMEOUT(countLines(expected) > before, 5000);
     }
-    QTRY_COMPARE_WITH_TIMEOUT(logouts(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(countLines(QStringLiteral("no recording to recognize !")), 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
     QCOMPARE(countLines(QStringLiteral("Forward button down !")), 2);
     QCOMPARE(countLines(QStringLiteral("Forward button up !")), 2);
 
-    // One capture only: the second release recognizes the file the first one wrote.
-    QList<QByteArray> sessions;
-    for (const ScriptedEngine::Call &call : engine->calls) {
-        if (call.op == ScriptedEngine::Begin)
-            sessions << QByteArray();
-        else if (call.op == ScriptedEngine::Write && !sessions.isEmpty())
-            sessions.last() += call.data;
-    }
-    QCOMPARE(sessions.size(), 2);
-    QVERIFY(sessions.first().startsWith("RIFF"));
-    QCOMPARE(sessions.at(1), sessions.at(0));
+    // One capture, one recognition: the second release ended no recording, so the
+    // file the first one wrote is not recognized (and typed) again.
+    QCOMPARE(logouts(), 1);
+    QCOMPARE(engine->callsOf(ScriptedEngine::Begin).size(), 1);
+    QVERIFY(engine->callsOf(ScriptedEngine::Write).first().data.startsWith("RIFF"));
 }
 
 QTEST_MAIN(TestMouseHook)

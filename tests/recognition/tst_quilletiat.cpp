@@ -33,7 +33,6 @@ const QByteArray MAN = SpeechParams::MAN;
 const QByteArray ENG = SpeechParams::ENG;
 const QByteArray CAN = SpeechParams::CAN;
 
-
 using Op = ScriptedEngine::Op;
 using WriteReply = ScriptedEngine::WriteReply;
 using ResultReply = ScriptedEngine::ResultReply;
@@ -76,6 +75,7 @@ enum class Failure
     AudioMissing,
     AudioOutOfMemory,
     AudioReadShort,
+    AudioIsFolder,
     Begin,
     BlockWrite,
     FinalWrite,
@@ -378,6 +378,9 @@ void TestQuilletIat::resultBufferLimit()
         QVERIFY(log->contains(QStringLiteral("no enough buffer for rec_result !")));
         QVERIFY(!log->contains(QStringLiteral("Quillet Auto Transform end !")));
     }
+    // Dropped text is no silent failure: the user is told why nothing came.
+    QCOMPARE(prompts,
+             accepted ? QStringList() : QStringList{QStringLiteral("识别结果太长，无法输入")});
     QVERIFY2(ops().endsWith(QStringLiteral("End Logout")), qPrintable(ops()));
 }
 
@@ -419,6 +422,10 @@ void TestQuilletIat::failures_data()
         << false << none;
     QTest::newRow("audio read short")
         << Failure::AudioReadShort << QStringList{QStringLiteral("read audioFile error!")} << false
+        << false << none;
+    QTest::newRow("record.wav is a folder")
+        << Failure::AudioIsFolder
+        << QStringList{QStringLiteral("open audioFile failed: ./record.wav is a folder !")} << false
         << false << none;
     QTest::newRow("session cannot begin: no model")
         << Failure::Begin << QStringList{QStringLiteral("RecogSessionBegin failed !")} << false
@@ -483,6 +490,10 @@ void TestQuilletIat::failures()
             QSKIP("no sysfs here");
         QVERIFY(QFile::link(shortReadFile, QStringLiteral("record.wav")));
         break;
+    case Failure::AudioIsFolder:
+        QVERIFY(QFile::remove(QStringLiteral("record.wav")));
+        QVERIFY(QDir().mkdir(QStringLiteral("record.wav")));
+        break;
     case Failure::Begin:
         engine->beginError = SpeechError::NoModel;
         break;
@@ -534,7 +545,7 @@ void TestQuilletIat::failures()
         QVERIFY(endId.isNull());
     const bool audioRead = failure != Failure::AudioMissing &&
                            failure != Failure::AudioOutOfMemory &&
-                           failure != Failure::AudioReadShort;
+                           failure != Failure::AudioIsFolder && failure != Failure::AudioReadShort;
     QCOMPARE(engine->callsOf(Op::Begin).size(), audioRead ? 1 : 0);
     const bool wordsRead = failure != Failure::UserWordsMissing &&
                            failure != Failure::UserWordsOutOfMemory &&

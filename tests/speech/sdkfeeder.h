@@ -21,6 +21,16 @@ struct SdkRun
     bool stoppedAtEndOfSpeech = false;
 };
 
+// A user word list uploaded in a session of its own; the engine keeps it for the next.
+inline void uploadWordsThroughSdk(const QByteArray &login, const QByteArray &words)
+{
+    SpeechLogin(nullptr, nullptr, login.constData());
+    int error = 0;
+    SpeechUploadData("userwords", words.constData(), unsigned(words.size()),
+                     "sub = uup, dtt = userword", &error);
+    SpeechLogout();
+}
+
 inline SdkRun recognizeThroughSdk(const QByteArray &audio, const char *recognitionParams,
                                   int pollMs = 150,
                                   const char *loginParams = "appid = 4d7c2a19, work_dir = .")

@@ -3,7 +3,7 @@
 // A one-request-at-a-time HTTP server on 127.0.0.1 (port chosen by the system) in a
 // thread of its own, so it answers while the test thread blocks in SDK calls. It
 // records each request and answers as told: a status and body, never, or by closing
-// the connection at once.
+// the connection at once; extra header lines (each ending in CRLF) go with an answer.
 
 #include <QByteArray>
 #include <QList>
@@ -25,8 +25,9 @@ public:
         Close
     };
 
-    StubHttpServer(Mode mode, int status = 200, const QByteArray &body = QByteArray())
-        : m_mode(mode), m_status(status), m_body(body)
+    StubHttpServer(Mode mode, int status = 200, const QByteArray &body = QByteArray(),
+                   const QByteArray &headers = QByteArray())
+        : m_mode(mode), m_status(status), m_body(body), m_headers(headers)
     {
         std::atomic<int> port{-1};
         m_thread = std::thread([this, &port] { run(&port); });
@@ -71,8 +72,8 @@ private:
             } else if (m_mode == NeverAnswer) {
                 held.push_back(std::move(socket));
             } else {
-                socket->write("HTTP/1.1 " + QByteArray::number(m_status) +
-                              " Stub\r\nContent-Type: application/json\r\n"
+                socket->write("HTTP/1.1 " + QByteArray::number(m_status) + " Stub\r\n" + m_headers +
+                              "Content-Type: application/json\r\n"
                               "Connection: close\r\nContent-Length: " +
                               QByteArray::number(m_body.size()) + "\r\n\r\n" + m_body);
                 socket->waitForBytesWritten(2000);
@@ -106,6 +107,7 @@ private:
     const Mode m_mode;
     const int m_status;
     const QByteArray m_body;
+    const QByteArray m_headers;
     quint16 m_port = 0;
     std::atomic<bool> m_stop{false};
     mutable QMutex m_mutex;

@@ -92,15 +92,6 @@ struct RemoteWorkDir
         login = "appid = 4d7c2a19, work_dir = " + dir.path().toUtf8();
     }
 };
-
-void uploadWords(const QByteArray &login, const QByteArray &words)
-{
-    SpeechLogin(nullptr, nullptr, login.constData());
-    int error = 0;
-    SpeechUploadData("userwords", words.constData(), unsigned(words.size()),
-                     "sub = uup, dtt = userword", &error);
-    SpeechLogout();
-}
 } // namespace
 
 class RemoteEngineTest : public QObject
@@ -114,7 +105,8 @@ private slots:
                               R"({"text":"  go forward ten meters "})");
         RemoteWorkDir work(server.port());
         SpeechLog log;
-        uploadWords(work.login, R"({"userword":[{"name":"mine","words":["Ferrule","塔沃鼠标"]}]})");
+        uploadWordsThroughSdk(work.login,
+                              R"({"userword":[{"name":"mine","words":["Ferrule","塔沃鼠标"]}]})");
         const QByteArray audio = recording();
         QVERIFY(audio.size() > 44);
         const SdkRun run = recognizeThroughSdk(audio, ENG, 20, work.login.constData());
@@ -231,6 +223,28 @@ private slots:
         QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
         QVERIFY(log.contains(QStringLiteral("127.0.0.1:%1").arg(server.port())));
         QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(code)), prompt);
+    }
+
+    void redirectToAnotherOriginCarriesNoKey()
+    {
+        // Another port is another origin: the key must not follow the redirect there.
+        StubHttpServer elsewhere(StubHttpServer::Answer, 200, R"({"text":"stolen"})");
+        const QByteArray target =
+            "http://127.0.0.1:" + QByteArray::number(elsewhere.port()) + "/collect";
+        StubHttpServer server(StubHttpServer::Answer, 307, QByteArray(),
+                              "Location: " + target + "\r\n");
+        RemoteWorkDir work(server.port());
+        SpeechLog log;
+        const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
+        QCOMPARE(run.error, SpeechError::ServerRejected);
+        QVERIFY(run.text.isEmpty());
+        QCOMPARE(server.requests().size(), 1);
+        QVERIFY(elsewhere.requests().isEmpty());
+        QVERIFY2(log.contains(QStringLiteral("redirect")) &&
+                     log.contains(QString::fromLatin1(target)),
+                 qPrintable(log.lines().join(QLatin1Char('\n'))));
+        for (const QString &line : log.lines())
+            QVERIFY2(!line.contains(QLatin1String(apiKey)), qPrintable(line));
     }
 
     void closedPort()

@@ -174,22 +174,61 @@ private slots:
     {
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QStringList>("words");
+        QTest::addColumn<QString>("leftOut");
         QTest::newRow("json") << QByteArray(
                                      R"({"userword":[{"name":"a","words":["塔沃鼠标","智能模式"]},)"
                                      R"({"name":"b","words":["Ferrule"," "]}]})")
                               << QStringList{QStringLiteral("塔沃鼠标"), QStringLiteral("智能模式"),
-                                             QStringLiteral("Ferrule")};
+                                             QStringLiteral("Ferrule")}
+                              << QString();
         QTest::newRow("lines") << QByteArray("alpha\r\nbeta\n\n gamma \n")
-                               << QStringList{"alpha", "beta", "gamma"};
+                               << QStringList{"alpha", "beta", "gamma"} << QString();
         QTest::newRow("commas") << QByteArray("one, two,three")
-                                << QStringList{"one", "two", "three"};
-        QTest::newRow("empty") << QByteArray() << QStringList();
+                                << QStringList{"one", "two", "three"} << QString();
+        QTest::newRow("empty") << QByteArray() << QStringList() << QString();
+
+        // The bounds: 1000 words of at most 64 characters, from the first MB.
+        QStringList many;
+        QByteArray lines;
+        for (int i = 0; i < 1500; ++i) {
+            many << QStringLiteral("w%1").arg(i);
+            lines += "w" + QByteArray::number(i) + '\n';
+        }
+        QTest::newRow("more words than taken")
+            << lines << QStringList(many.mid(0, 1000))
+            << "500 words after the first 1000, from \"w1000\" on";
+        QTest::newRow("a word too long")
+            << QByteArray("short\n") + QByteArray(65, 'x') + "\n" + QByteArray(64, 'y')
+            << QStringList{"short", QString(64, QLatin1Char('y'))}
+            << "1 words longer than 64 characters";
+        // 3 MB: the list is cut inside a word, which is left out with the rest.
+        QByteArray huge;
+        QByteArray hugeJson = R"({"userword":[{"name":"a","words":[)";
+        for (int i = 0; huge.size() < 3 << 20; ++i) {
+            huge += "word" + QByteArray::number(i) + ',';
+            hugeJson += "\"word" + QByteArray::number(i) + "\",";
+        }
+        hugeJson.chop(1);
+        hugeJson += "]}]}";
+        QStringList first;
+        for (int i = 0; i < 1000; ++i)
+            first << QStringLiteral("word%1").arg(i);
+        QTest::newRow("3 MB of plain words")
+            << huge << first << QStringLiteral("after the first 1000, from \"word1000\" on");
+        QTest::newRow("3 MB of JSON")
+            << hugeJson << first << QStringLiteral("all after the first 1 MB of ");
     }
     void userWords()
     {
         QFETCH(QByteArray, data);
         QFETCH(QStringList, words);
-        QCOMPARE(WorkerEngine::parseUserWords(data), words);
+        QFETCH(QString, leftOut);
+        const WorkerEngine::UserWords parsed = WorkerEngine::parseUserWords(data);
+        QCOMPARE(parsed.words, words);
+        if (leftOut.isEmpty())
+            QCOMPARE(parsed.leftOut, QString());
+        else
+            QVERIFY2(parsed.leftOut.contains(leftOut), qPrintable(parsed.leftOut));
     }
 
     void endpointUrl_data()

@@ -2,15 +2,14 @@
 
 #include "recognition/modeldictionary.h"
 #include "recognition/speecherror.h"
+#include "recognition/sphinxdecoder.h"
 
 #include <pocketsphinx.h>
 #include <sphinxbase/err.h>
 
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QDir>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <cstdarg>
 #include <cstdio>
@@ -60,8 +59,8 @@ bool rebuildSearch(ps_decoder_t *ps)
     if (models != 1 || !model)
         return false;
     ngram_model_retain(model); // the old search releases its hold when it is freed
-    const bool ok = ps_set_lm(ps, search.constData(), model) >= 0 &&
-                    ps_set_search(ps, search.constData()) >= 0;
+    const bool ok =
+        ps_set_lm(ps, search.constData(), model) >= 0 && ps_set_search(ps, search.constData()) >= 0;
     ngram_model_free(model);
 #ifdef __GLIBC__
     malloc_trim(0); // the old search's tables lie amid the heap, out of reach of free()
@@ -78,7 +77,7 @@ QString settingsFile(const SpeechConfig &config)
 struct EmbeddedEngine::Decoder
 {
     ps_decoder_t *ps = nullptr;
-    QSet<QString> favoured; // user words already made known to the language model
+    QSet<QString> favoured;        // user words already made known to the language model
     QSet<QString> unpronounceable; // user words the full dictionary lacks too
     std::unique_ptr<ModelDictionary> dictionary; // the full one, for words the decoder lacks
     ~Decoder()
@@ -136,31 +135,9 @@ int EmbeddedEngine::prepare(const QString &language)
     const SpeechModelPaths &paths = m_config.models.value(language);
     QElapsedTimer timer;
     timer.start();
-    const QByteArray hmm = paths.acousticModel.toLocal8Bit();
-    const QByteArray lm = paths.languageModel.toLocal8Bit();
-    QByteArray dict = paths.dictionary.toLocal8Bit();
     auto decoder = std::make_shared<Decoder>();
     decoder->dictionary = std::make_unique<ModelDictionary>(paths.dictionary, paths.languageModel);
-    // The decoder reads only the entries of words its language model knows (see
-    // ModelDictionary); the file is needed only while it loads.
-    QTemporaryFile trimmed(QDir::temp().filePath(QStringLiteral("ferrule-dictionary-XXXXXX")));
-    if (trimmed.open() && decoder->dictionary->writeTrimmed(&trimmed) > 0 && trimmed.flush())
-        dict = QFile::encodeName(trimmed.fileName());
-    else
-        qDebug().noquote() << QStringLiteral("speech: the %1 dictionary is loaded whole").arg(language);
-    // Search settings measured on the packaged test recordings (pocketsphinx-testdata):
-    // at most 3000 active HMMs per frame, a phone-loop lookahead of 10 frames and the
-    // tree search alone (no flat-lexicon and lattice passes) take about half the
-    // decoding time of the defaults, with the same word error rate on the "cards" set
-    // (4.8 %) and a lower one on the librivox set (21 % instead of 28 %).
-    cmd_ln_t *config =
-        cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.constData(), "-lm", lm.constData(),
-                    "-dict", dict.constData(), "-samprate", "16000", "-maxhmmpf", "3000",
-                    "-pl_window", "10", "-fwdflat", "no", "-bestpath", "no", nullptr);
-    if (config) {
-        decoder->ps = ps_init(config);
-        cmd_ln_free_r(config); // the decoder holds its own reference
-    }
+    decoder->ps = openSphinxDecoder(paths, *decoder->dictionary);
     if (!decoder->ps) {
         qWarning().noquote()
             << QStringLiteral("speech: the %1 speech model at %2 could not be loaded (see the "
@@ -228,7 +205,8 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
                         FALSE) >= 0)
             ++added;
         else
-            qWarning().noquote() << QStringLiteral("speech: the user word \"%1\" could not be added")
+            qWarning().noquote() << QStringLiteral(
+                                        "speech: the user word \"%1\" could not be added")
                                         .arg(QString::fromUtf8(addition.first));
     }
     if (added > 0 && !rebuildSearch(decoder.ps))

@@ -6,3 +6,4 @@ set -uo pipefail
 bin=${FERRULE_BENCH_BIN:?}
 QT_QPA_PLATFORM=offscreen "$bin/speech/bench_speechmodel"
 QT_QPA_PLATFORM=offscreen "$bin/speech/bench_accuracy"
+"$bin/speech/bench_remote" -platform offscreen

@@ -3,7 +3,8 @@
 // A one-request-at-a-time HTTP server on 127.0.0.1 (port chosen by the system) in a
 // thread of its own, so it answers while the test thread blocks in SDK calls. It
 // records each request and answers as told: a status and body, never, or by closing
-// the connection at once.
+// the connection at once. It notes when each request had arrived whole and when its
+// answer was written, for benchmarks of the time spent around the server.
 
 #include <QByteArray>
 #include <QList>
@@ -12,6 +13,7 @@
 #include <QTcpSocket>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -46,6 +48,17 @@ public:
         QMutexLocker lock(&m_mutex);
         return m_requests;
     }
+    using Time = std::chrono::steady_clock::time_point;
+    QList<Time> requestTimes() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_requestTimes;
+    }
+    QList<Time> answerTimes() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_answerTimes;
+    }
 
 private:
     void run(std::atomic<int> *port)
@@ -65,6 +78,7 @@ private:
             {
                 QMutexLocker lock(&m_mutex);
                 m_requests.append(request);
+                m_requestTimes.append(std::chrono::steady_clock::now());
             }
             if (m_mode == Close) {
                 socket->abort();
@@ -76,6 +90,10 @@ private:
                               "Connection: close\r\nContent-Length: " +
                               QByteArray::number(m_body.size()) + "\r\n\r\n" + m_body);
                 socket->waitForBytesWritten(2000);
+                {
+                    QMutexLocker lock(&m_mutex);
+                    m_answerTimes.append(std::chrono::steady_clock::now());
+                }
                 socket->disconnectFromHost();
                 if (socket->state() != QAbstractSocket::UnconnectedState)
                     socket->waitForDisconnected(2000);
@@ -110,5 +128,7 @@ private:
     std::atomic<bool> m_stop{false};
     mutable QMutex m_mutex;
     QList<QByteArray> m_requests;
+    QList<Time> m_requestTimes;
+    QList<Time> m_answerTimes;
     std::thread m_thread;
 };

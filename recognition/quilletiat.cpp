@@ -301,9 +301,10 @@ bool QuilletIat::awaitResult(const char *sessionId, ResultText *text, int recogS
         }
         if (!fetchResult(sessionId, text, &recogStatus))
             return false;
-        // The pause only spaces the queries; none follows the last one.
+        // The pause only spaces the queries; none follows the last one, and it ends
+        // as soon as the result is there.
         if (recogStatus != SPEECH_REC_COMPLETE)
-            QThread::msleep(pollPauseMs);
+            SpeechAwaitResult(sessionId, pollPauseMs);
     }
     return true;
 }

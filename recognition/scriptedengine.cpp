@@ -72,3 +72,9 @@ int ScriptedEngine::logout()
     calls.append(Call{Logout, {}, {}, {}, {}});
     return 0;
 }
+
+void ScriptedEngine::awaitResult(const QByteArray &session, int pauseMs)
+{
+    pauses.append({session, pauseMs});
+    SpeechEngine::awaitResult(session, pauseMs);
+}

@@ -13,6 +13,7 @@
 //   ... run the code under test (SpeechLogin ... SpeechLogout) ...
 //   installSpeechEngineForTesting(nullptr);
 //   engine->calls: every call in order (op, session id, params, audio block, status ...).
+//   engine->pauses: every pause between result queries (SpeechAwaitResult).
 //
 // Replies are used up in order, one per call of their kind (the final empty write with
 // status 4 is a write like any other); when a list is used up, the default reply
@@ -84,6 +85,7 @@ public:
     // What happened.
     QList<Call> calls;
     QList<Call> callsOf(Op op) const;
+    QList<QPair<QByteArray, int>> pauses; // session id and length of each result pause
 
     int login(const QByteArray &user, const QByteArray &password,
               const QByteArray &params) override;
@@ -97,6 +99,8 @@ public:
                          int *errorCode) override;
     int endSession(const QByteArray &sessionId, const QByteArray &hints) override;
     int logout() override;
+    // Pauses like any engine that cannot tell when a result comes, and notes each pause.
+    void awaitResult(const QByteArray &sessionId, int pauseMs) override;
     int blockPauseMs() const override { return blockPause; }
     int resultTimeoutMs() const override { return resultTimeout; }
 };

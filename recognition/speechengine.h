@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QThread>
 
 #include <memory>
 
@@ -30,6 +31,16 @@ public:
                                  int *errorCode) = 0;
     virtual int endSession(const QByteArray &sessionId, const QByteArray &hints) = 0;
     virtual int logout() = 0;
+
+    // The pause between result queries: returns after pauseMs, or as soon as the
+    // session's result (or its failure) is there to fetch. The SDK calls it without
+    // holding its lock, so it may run beside the other calls. Engines that cannot
+    // tell simply pause.
+    virtual void awaitResult(const QByteArray &sessionId, int pauseMs)
+    {
+        Q_UNUSED(sessionId)
+        QThread::msleep(ulong(qMax(0, pauseMs)));
+    }
 
     // Starts loading what a session with these parameters needs, without waiting.
     virtual void preload(const QByteArray &params) { Q_UNUSED(params) }

@@ -7,6 +7,7 @@
 #include <QDebug>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QThread>
 
 #include <deque>
 
@@ -162,6 +163,23 @@ int SpeechLogout()
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
     return sdk.service.logout();
+}
+
+void SpeechAwaitResult(const char *sessionId, int pauseMs)
+{
+    if (pauseMs <= 0)
+        return;
+    std::shared_ptr<SpeechEngine> engine;
+    {
+        SdkState &sdk = state();
+        QMutexLocker lock(&sdk.mutex);
+        engine = sdk.service.activeEngine();
+    }
+    // Without the lock: the engine's worker must be able to deliver while we wait.
+    if (engine)
+        engine->awaitResult(bytes(sessionId), pauseMs);
+    else
+        QThread::msleep(ulong(pauseMs)); // nothing will come, but the caller still pauses
 }
 
 void SpeechPreload(const char *loginParams, const char *recognitionParams)

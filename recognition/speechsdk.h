@@ -29,6 +29,10 @@ const char *RecogGetResult(const char *sessionId, int *recogStatus, int waitTime
 int RecogSessionEnd(const char *sessionId, const char *hints);
 int SpeechLogout();
 
+// The pause between result queries: returns after pauseMs, or as soon as the session's
+// result can be fetched, so a result that is ready does not wait for the pause to end.
+void SpeechAwaitResult(const char *sessionId, int pauseMs);
+
 // What the recognition session needs to know of the engine behind the SDK
 // (valid after SpeechLogin):
 // the pause between audio blocks in ms (0 for engines that take the whole utterance),

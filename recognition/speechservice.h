@@ -25,6 +25,9 @@ public:
         return call(*m_active);
     }
 
+    // The logged-in engine, null between logout and login.
+    std::shared_ptr<SpeechEngine> activeEngine() const { return m_active; }
+
     int blockPauseMs() const;
     int resultTimeoutMs() const;
 

@@ -4,6 +4,7 @@
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -365,6 +366,14 @@ QByteArray WorkerEngine::getResult(const QByteArray &sessionId, int *recogStatus
         return QByteArray();
     s.delivered = true;
     return s.text.isNull() ? QByteArray("") : s.text;
+}
+
+void WorkerEngine::awaitResult(const QByteArray &sessionId, int pauseMs)
+{
+    QDeadlineTimer deadline(qMax(0, pauseMs));
+    QMutexLocker lock(&m_mutex);
+    while (!(isOpen(sessionId) && m_session->done) && !deadline.hasExpired())
+        m_changed.wait(&m_mutex, deadline);
 }
 
 int WorkerEngine::endSession(const QByteArray &sessionId, const QByteArray &)

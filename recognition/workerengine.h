@@ -41,6 +41,7 @@ public:
     QByteArray getResult(const QByteArray &sessionId, int *recogStatus, int waitTime,
                          int *errorCode) override;
     int endSession(const QByteArray &sessionId, const QByteArray &hints) override;
+    void awaitResult(const QByteArray &sessionId, int pauseMs) override;
     int logout() override;
     void preload(const QByteArray &params) override;
     int blockPauseMs() const override { return 0; }

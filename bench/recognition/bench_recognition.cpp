@@ -1,9 +1,11 @@
 // How long the user waits: from letting go of the side button to the last
-// character typed, for utterances of about 1, 3 and 10 s on the embedded
-// engine, with the real program; and its resident memory idle and at peak.
+// character typed, for utterances of about 1, 3, 10 and 30 s on the embedded
+// engine, with the real program; the CPU time the program used while the button
+// was held; and its resident memory idle and at peak.
 // Runs under Xvfb and PulseAudio (see run.sh). Prints figures, never fails on time.
 //
-//   SUMMARY recognition utterance_s=D release_to_typed_s=T ratio=R   (one per length)
+//   SUMMARY recognition utterance_s=D release_to_typed_s=T ratio=R hold_s=H hold_cpu_s=C
+//   (one per length)
 //   SUMMARY memory rss_idle_mb=I rss_peak_mb=P
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -16,6 +18,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -57,12 +60,28 @@ double statusMb(qint64 pid, const char *field)
     return -1;
 }
 
+// CPU seconds (user and system, all threads) a process has used so far.
+double cpuSeconds(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    // The fields after the command name, which may hold blanks: utime is the 12th, stime the 13th.
+    const QByteArray stat = file.readAll();
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
 class Bench
 {
 public:
     bool setUp(const QString &programDir);
-    // Returns the release-to-typed time in seconds, or a negative value on failure.
-    double speak(const QString &rawPath);
+    // Returns the release-to-typed time in seconds, or a negative value on failure;
+    // *holdSeconds and *holdCpuSeconds get how long the button was held and the
+    // program's CPU time meanwhile.
+    double speak(const QString &rawPath, double *holdSeconds, double *holdCpuSeconds);
     qint64 ferrulePid() const { return ferrule.processId(); }
     void tearDown();
 
@@ -153,7 +172,7 @@ bool Bench::setUp(const QString &programDir)
     return true;
 }
 
-double Bench::speak(const QString &rawPath)
+double Bench::speak(const QString &rawPath, double *holdSeconds, double *holdCpuSeconds)
 {
     const int logFrom = output.size();
     const QString before = text;
@@ -167,6 +186,8 @@ double Bench::speak(const QString &rawPath)
             },
             10000))
         return -1;
+    const qint64 pressed = clock.elapsed();
+    const double cpuAtPress = cpuSeconds(ferrule.processId());
     QProcess::execute(QStringLiteral("pacat"),
                       {QStringLiteral("--playback"), QStringLiteral("--raw"),
                        QStringLiteral("--rate=16000"), QStringLiteral("--channels=1"),
@@ -175,8 +196,10 @@ double Bench::speak(const QString &rawPath)
     const qint64 afterSpeech = recorded() + 16000;
     waitFor([&] { return recorded() >= afterSpeech; }, 10000);
 
+    *holdCpuSeconds = cpuSeconds(ferrule.processId()) - cpuAtPress;
     QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("mouseup"), QStringLiteral("8")});
     const qint64 released = clock.elapsed();
+    *holdSeconds = (released - pressed) / 1000.0;
     firstChangeAt = -1;
 
     // The program logs the text after typing it; the window's last change is the end.
@@ -240,6 +263,13 @@ int main(int argc, char **argv)
         {"10",
          {testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0870.wav"),
           testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0880.wav")}},
+        {"30",
+         {testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0870.wav"),
+          testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0880.wav"),
+          testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0890.wav"),
+          testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0920.wav"),
+          testData + QStringLiteral("librivox/sense_and_sensibility_01_austen_64kb-0930.wav"),
+          testData + QStringLiteral("numbers.raw"), testData + QStringLiteral("cards/001.wav")}},
     };
     int n = 0;
     for (const Utterance &utterance : utterances) {
@@ -253,7 +283,9 @@ int main(int argc, char **argv)
             continue;
         }
         const double length = samples.size() / 32000.0;
-        const double seconds = bench.speak(raw);
+        double hold = 0;
+        double holdCpu = 0;
+        const double seconds = bench.speak(raw, &hold, &holdCpu);
         if (seconds < 0) {
             std::printf("recognition of %.2f s failed\n", length);
             continue;
@@ -263,8 +295,9 @@ int main(int argc, char **argv)
                         length, seconds);
             continue;
         }
-        std::printf("SUMMARY recognition utterance_s=%.2f release_to_typed_s=%.3f ratio=%.3f\n",
-                    length, seconds, seconds / length);
+        std::printf("SUMMARY recognition utterance_s=%.2f release_to_typed_s=%.3f ratio=%.3f "
+                    "hold_s=%.2f hold_cpu_s=%.2f\n",
+                    length, seconds, seconds / length, hold, holdCpu);
         std::fflush(stdout);
     }
 

@@ -365,7 +365,7 @@ void TestEndToEnd::fileSizeLimit()
     QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 1, 0, 0)));
     startTarget();
     startFerrule(limit);
-    QVERIFY2(waitForOutput("dictionary is loaded whole: its trimmed copy", 20000),
+    QVERIFY2(waitForOutput("is loaded whole: its trimmed copy", 20000),
              ferruleOutput.constData());
     QVERIFY(ferruleOutput.contains("(File too large)"));
 

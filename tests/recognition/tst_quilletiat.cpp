@@ -102,6 +102,7 @@ private slots:
     void stopsSendingAtEndOfSpeech();
     void collectsFragmentsWhileSendingAndPolling();
     void noQueryWhenTheFinalWriteCompletes();
+    void pausesBetweenQueriesWaitForTheResult();
     void resultBufferLimit_data();
     void resultBufferLimit();
     void failures_data();
@@ -320,6 +321,21 @@ void TestQuilletIat::noQueryWhenTheFinalWriteCompletes()
     runRecognizer();
     QVERIFY(engine->callsOf(Op::GetResult).isEmpty());
     QCOMPARE(dispatched, QStringList{QStringLiteral("type:")});
+}
+
+void TestQuilletIat::pausesBetweenQueriesWaitForTheResult()
+{
+    QVERIFY(writeFile(QStringLiteral("record.wav"), pattern(100)));
+    engine->resultReplies = {ResultReply{0, SPEECH_REC_INCOMPLETE, {}},
+                             ResultReply{0, SPEECH_REC_INCOMPLETE, "go "},
+                             ResultReply{0, SPEECH_REC_COMPLETE, "on"}};
+    runRecognizer();
+    // A pause after each query but the last, each one the SDK's wait for this session's
+    // result, which ends as soon as the result is there.
+    const QList<QPair<QByteArray, int>> expected{{engine->sessionId, 150},
+                                                 {engine->sessionId, 150}};
+    QCOMPARE(engine->pauses, expected);
+    QCOMPARE(dispatched, QStringList{QStringLiteral("type:go on")});
 }
 
 void TestQuilletIat::resultBufferLimit_data()

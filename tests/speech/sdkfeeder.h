@@ -112,7 +112,7 @@ inline SdkRun recognizeThroughSdk(const QByteArray &audio, const char *recogniti
         if (fragment)
             run.text += fragment;
         if (recognition != SPEECH_REC_COMPLETE)
-            QThread::msleep(unsigned(pollMs));
+            SpeechAwaitResult(session, pollMs);
     }
     RecogSessionEnd(session, "");
     SpeechLogout();

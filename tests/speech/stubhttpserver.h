@@ -4,6 +4,8 @@
 // thread of its own, so it answers while the test thread blocks in SDK calls. It
 // records each request and answers as told: a status and body, never, or by closing
 // the connection at once; extra header lines (each ending in CRLF) go with an answer.
+// It notes when each request had arrived whole and when its answer was written, for
+// benchmarks of the time spent around the server.
 
 #include <QByteArray>
 #include <QList>
@@ -12,6 +14,7 @@
 #include <QTcpSocket>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -47,6 +50,17 @@ public:
         QMutexLocker lock(&m_mutex);
         return m_requests;
     }
+    using Time = std::chrono::steady_clock::time_point;
+    QList<Time> requestTimes() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_requestTimes;
+    }
+    QList<Time> answerTimes() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_answerTimes;
+    }
 
 private:
     void run(std::atomic<int> *port)
@@ -66,6 +80,7 @@ private:
             {
                 QMutexLocker lock(&m_mutex);
                 m_requests.append(request);
+                m_requestTimes.append(std::chrono::steady_clock::now());
             }
             if (m_mode == Close) {
                 socket->abort();
@@ -77,6 +92,10 @@ private:
                               "Connection: close\r\nContent-Length: " +
                               QByteArray::number(m_body.size()) + "\r\n\r\n" + m_body);
                 socket->waitForBytesWritten(2000);
+                {
+                    QMutexLocker lock(&m_mutex);
+                    m_answerTimes.append(std::chrono::steady_clock::now());
+                }
                 socket->disconnectFromHost();
                 if (socket->state() != QAbstractSocket::UnconnectedState)
                     socket->waitForDisconnected(2000);
@@ -112,5 +131,7 @@ private:
     std::atomic<bool> m_stop{false};
     mutable QMutex m_mutex;
     QList<QByteArray> m_requests;
+    QList<Time> m_requestTimes;
+    QList<Time> m_answerTimes;
     std::thread m_thread;
 };

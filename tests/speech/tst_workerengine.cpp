@@ -6,9 +6,12 @@
 #include "recognition/speechsdk.h"
 #include "recognition/workerengine.h"
 
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QtEndian>
 #include <QtTest>
+
+#include <thread>
 
 namespace {
 const QByteArray ENG = "sub = iat, domain = iat, language = en_us, sample_rate = 16000";
@@ -312,6 +315,33 @@ private slots:
         const QByteArray text = f.run(samples(50), 6400, &error);
         QCOMPARE(error, 0);
         QCOMPARE(text, QByteArray("next"));
+    }
+
+    void resultPauseEndsWithTheResult()
+    {
+        Fixture f;
+        f.state->hold = true;
+        int error = -1;
+        int endpoint = 0;
+        int recognition = 0;
+        const QByteArray id = f.engine->beginSession({}, ENG, &error);
+        QCOMPARE(f.engine->writeAudio(id, samples(100), SPEECH_AUDIO_LAST, &endpoint, &recognition),
+                 0);
+        QVERIFY(f.state->started.tryAcquire(1, 5000));
+        // Pauses far longer than this test may take: the first ends when the transcriber
+        // is done, the second at once, since the result is there already.
+        std::atomic_int pausesEnded{0};
+        std::thread waiter([&] {
+            for (int i = 0; i < 2; ++i) {
+                f.engine->awaitResult(id, 60000);
+                ++pausesEnded;
+            }
+        });
+        const auto joinWaiter = qScopeGuard([&] { waiter.join(); });
+        f.state->release.release();
+        QTRY_COMPARE_WITH_TIMEOUT(pausesEnded.load(), 2, 20000);
+        QCOMPARE(f.engine->getResult(id, &recognition, 0, &error), f.state->text);
+        QCOMPARE(recognition, int(SPEECH_REC_COMPLETE));
     }
 
     void userWordsGoWithTheUtterance()

@@ -80,6 +80,12 @@ QString speechLanguageName(const QByteArray &recognitionParams)
     return language;
 }
 
+QString SpeechConfig::workDir(const QByteArray &loginParams)
+{
+    const QString dir = speechParamValue(loginParams, QStringLiteral("work_dir"));
+    return dir.isEmpty() ? QStringLiteral(".") : dir;
+}
+
 bool SpeechConfig::load(const QString &workDir, SpeechConfig *config, QString *error)
 {
     const QString path = QDir(workDir).filePath(QStringLiteral("speech.ini"));

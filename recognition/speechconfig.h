@@ -56,6 +56,8 @@ public:
     // Not the engine's: operator== leaves it out, so a change here keeps the models loaded.
     TranslationSettings translation;
 
+    // The work_dir a login parameter string names, "." when it names none.
+    static QString workDir(const QByteArray &loginParams);
     // Defaults plus the settings of workDir/speech.ini when it exists. Returns false and
     // fills *error (a line for the log) when the file exists but is unreadable or wrong.
     static bool load(const QString &workDir, SpeechConfig *config, QString *error);

@@ -353,11 +353,6 @@ void TestEndToEnd::translationModeWithRemoteServices()
     const QByteArray request = stub.requests.at(1);
     QVERIFY(request.startsWith("POST /v1/chat/completions "));
     QVERIFY(request.contains("Bearer e2e-translate"));
-    const QJsonObject body =
-        QJsonDocument::fromJson(request.mid(request.indexOf("\r\n\r\n") + 4)).object();
-    QCOMPARE(body.value("model").toString(), QStringLiteral("qwen2.5"));
-    QCOMPARE(body.value("messages").toArray().at(1).toObject().value("content").toString(),
-             sentence);
     // Both texts in the log, the keys in none of it.
     QVERIFY(ferruleOutput.contains(sentence.toUtf8()));
     QVERIFY(ferruleOutput.contains("translation: Mandarin to English: " + translation.toUtf8()));

@@ -99,9 +99,6 @@ private slots:
                                               << true << "translation=http://h   5000 15000";
         QTest::newRow("bad translation time-out") << "[translation]\ntimeout = 0\n"
                                                   << false << "line 2";
-        QTest::newRow("translation has no language codes")
-            << "[translation]\nlanguage.english = en\n"
-            << false << "line 2";
         QTest::newRow("remote language code") << "[remote]\nlanguage.cantonese = zh\n"
                                               << true << "cantonese=zh";
         QTest::newRow("unknown engine") << "engine = cloud\n" << false << "line 1";
@@ -271,8 +268,6 @@ private slots:
                                           << "http://h/inference/audio/transcriptions";
         QTest::newRow("chat, host only")
             << "http://127.0.0.1:8080/" << chat << "http://127.0.0.1:8080/v1/chat/completions";
-        QTest::newRow("chat, v1 base")
-            << "https://api.example/v1" << chat << "https://api.example/v1/chat/completions";
         QTest::newRow("chat, Ollama's full URL")
             << "http://localhost:11434/v1/chat/completions" << chat
             << "http://localhost:11434/v1/chat/completions";

@@ -6,6 +6,7 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "recognition/speechsdk.h"
+#include "recognition/translator.h"
 #include "ui/promptbox.h"
 
 #include <QDebug>
@@ -339,6 +340,14 @@ void QuilletIat::dispatch(const char *text)
         typeText(text);
     if (settings[SettingKey::IntelligenceModel] == 1)
         interpretCommand(text);
+    if (settings[SettingKey::TranslationModel] == 1) {
+        const Translator::Result translation = Translator::translateRecognized(
+            text, loginParams, sessionParams, settings[SettingKey::TranslationResultLanguage]);
+        if (translation.outcome == Translator::Outcome::Translated)
+            typeText(translation.text.toUtf8().constData());
+        else
+            notePrompt(Translator::prompt(translation.outcome));
+    }
     const QString rule(61, QLatin1Char('='));
     qDebug() << "Quillet Auto Transform end !";
     qDebug().noquote() << rule;

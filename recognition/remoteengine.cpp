@@ -1,17 +1,15 @@
 #include "recognition/remoteengine.h"
 
+#include "recognition/serviceclient.h"
 #include "recognition/speecherror.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QHttpMultiPart>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 
 namespace {
 QHttpPart textPart(const char *name, const QByteArray &value)
@@ -44,17 +42,7 @@ RemoteEngine::~RemoteEngine() = default;
 
 QUrl RemoteEngine::endpoint(const QString &url)
 {
-    QUrl result(url.trimmed());
-    QString path = result.path();
-    while (path.endsWith(QLatin1Char('/')))
-        path.chop(1);
-    if (path.endsWith(QLatin1String("/audio/transcriptions")))
-        return result;
-    if (path.endsWith(QLatin1String("/v1")))
-        result.setPath(path + QStringLiteral("/audio/transcriptions"));
-    else
-        result.setPath(path + QStringLiteral("/v1/audio/transcriptions"));
-    return result;
+    return ServiceClient::endpoint(url, QStringLiteral("audio/transcriptions"));
 }
 
 QByteArray RemoteEngine::wavFile(const QByteArray &pcm)
@@ -77,8 +65,7 @@ QByteArray RemoteEngine::wavFile(const QByteArray &pcm)
 
 int RemoteEngine::checkLanguage(const QString &) const
 {
-    if (!m_endpoint.isValid() || (m_endpoint.scheme() != QLatin1String("http") &&
-                                  m_endpoint.scheme() != QLatin1String("https"))) {
+    if (!ServiceClient::isWebUrl(m_endpoint)) {
         qWarning().noquote() << QStringLiteral(
                                     "speech: url in [remote] of %1 is not an http or https URL")
                                     .arg(m_config.path);
@@ -127,37 +114,12 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
     std::unique_ptr<QNetworkReply> reply(m_network->post(request, multiPart));
     multiPart->setParent(reply.get());
 
-    // One loop waits for the reply, the time-outs and a cancelled session alike.
-    QEventLoop loop;
-    bool connected = false;
-    int timedOutMs = 0;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTimer tick;
-    tick.setInterval(20);
-    QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(reply.get(), &QNetworkReply::uploadProgress, &loop,
-                     [&connected](qint64 sent, qint64) { connected = connected || sent > 0; });
-    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop,
-                     [&connected] { connected = true; });
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (cancelled) {
-            loop.quit();
-        } else if (!connected && elapsed.elapsed() >= m_config.connectTimeoutMs) {
-            timedOutMs = m_config.connectTimeoutMs;
-            loop.quit();
-        } else if (elapsed.elapsed() >= m_config.requestTimeoutMs) {
-            timedOutMs = m_config.requestTimeoutMs;
-            loop.quit();
-        }
-    });
-    tick.start();
-    if (!reply->isFinished())
-        loop.exec();
-    tick.stop();
+    const ServiceClient::Wait wait = ServiceClient::waitForReply(
+        reply.get(), m_config.connectTimeoutMs, m_config.requestTimeoutMs, &cancelled);
+    const bool connected = wait.connected;
+    const int timedOutMs = wait.timedOutMs;
 
-    if (!reply->isFinished()) {
-        reply->abort();
+    if (!wait.finished) {
         if (cancelled)
             return SpeechError::ServerTimeout;
         qWarning().noquote() << QStringLiteral(
@@ -195,20 +157,14 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
                        .arg(where, reply->errorString());
             return SpeechError::ServerUnreachable;
         }
-        const QString message = QJsonDocument::fromJson(body)
-                                    .object()
-                                    .value(QStringLiteral("error"))
-                                    .toObject()
-                                    .value(QStringLiteral("message"))
-                                    .toString();
+        const QString message = ServiceClient::errorMessage(body);
         qWarning().noquote() << QStringLiteral(
                                     "speech: the speech server at %1 refused the request with HTTP "
                                     "%2%3; check model and api_key in [remote] of speech.ini")
                                     .arg(where)
                                     .arg(status)
-                                    .arg(message.isEmpty()
-                                             ? QString()
-                                             : QStringLiteral(" (%1)").arg(message.left(200)));
+                                    .arg(message.isEmpty() ? QString()
+                                                           : QStringLiteral(" (%1)").arg(message));
         return SpeechError::ServerRejected;
     }
     QJsonParseError parseError;

@@ -19,6 +19,35 @@ bool parseSeconds(const QString &value, int *ms)
     return true;
 }
 
+// The keys of a section that names an HTTP service: where, which model, the key, and
+// how long to wait for the connection and for the whole reply.
+struct ServiceKeys
+{
+    QString *url;
+    QString *model;
+    QString *apiKey;
+    int *connectTimeoutMs;
+    int *requestTimeoutMs;
+
+    // False when key is none of them; *ok false when its value is bad.
+    bool read(const QString &key, const QString &value, bool *ok) const
+    {
+        if (key == QLatin1String("url"))
+            *url = value;
+        else if (key == QLatin1String("model"))
+            *model = value;
+        else if (key == QLatin1String("api_key"))
+            *apiKey = value;
+        else if (key == QLatin1String("connect_timeout"))
+            *ok = parseSeconds(value, connectTimeoutMs);
+        else if (key == QLatin1String("timeout"))
+            *ok = parseSeconds(value, requestTimeoutMs);
+        else
+            return false;
+        return true;
+    }
+};
+
 QString resolved(const QString &path, const QString &baseDir)
 {
     if (path.isEmpty() || QFileInfo(path).isAbsolute())
@@ -49,6 +78,12 @@ QString speechLanguageName(const QByteArray &recognitionParams)
         return accent == QLatin1String("cantonese") ? QStringLiteral("cantonese")
                                                     : QStringLiteral("mandarin");
     return language;
+}
+
+QString SpeechConfig::workDir(const QByteArray &loginParams)
+{
+    const QString dir = speechParamValue(loginParams, QStringLiteral("work_dir"));
+    return dir.isEmpty() ? QStringLiteral(".") : dir;
 }
 
 bool SpeechConfig::load(const QString &workDir, SpeechConfig *config, QString *error)
@@ -137,19 +172,17 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
             else
                 ok = false;
         } else if (section == QLatin1String("remote")) {
-            if (key == QLatin1String("url"))
-                c.url = value;
-            else if (key == QLatin1String("model"))
-                c.model = value;
-            else if (key == QLatin1String("api_key"))
-                c.apiKey = value;
-            else if (key == QLatin1String("connect_timeout"))
-                ok = parseSeconds(value, &c.connectTimeoutMs);
-            else if (key == QLatin1String("timeout"))
-                ok = parseSeconds(value, &c.requestTimeoutMs);
-            else if (key.startsWith(QLatin1String("language.")))
+            ServiceKeys remote{&c.url, &c.model, &c.apiKey, &c.connectTimeoutMs,
+                               &c.requestTimeoutMs};
+            if (key.startsWith(QLatin1String("language.")))
                 c.remoteLanguages[key.mid(9)] = value;
-            else
+            else if (!remote.read(key, value, &ok))
+                ok = false;
+        } else if (section == QLatin1String("translation")) {
+            TranslationSettings &t = c.translation;
+            ServiceKeys translation{&t.url, &t.model, &t.apiKey, &t.connectTimeoutMs,
+                                    &t.requestTimeoutMs};
+            if (!translation.read(key, value, &ok))
                 ok = false;
         } else {
             *error = where + QStringLiteral("unknown section [%1]").arg(section);

@@ -17,6 +17,17 @@ struct SpeechModelPaths
     }
 };
 
+// [translation]: an OpenAI-compatible chat-completions service that translation mode
+// asks for the translation of the recognized text. No url: no service.
+struct TranslationSettings
+{
+    QString url;
+    QString model;
+    QString apiKey;
+    int connectTimeoutMs = 5000;
+    int requestTimeoutMs = 15000;
+};
+
 class SpeechConfig
 {
 public:
@@ -42,6 +53,11 @@ public:
     int connectTimeoutMs = 5000;
     int requestTimeoutMs = 15000; // below resultTimeoutMs, so a slow server is reported as such
 
+    // Not the engine's: operator== leaves it out, so a change here keeps the models loaded.
+    TranslationSettings translation;
+
+    // The work_dir a login parameter string names, "." when it names none.
+    static QString workDir(const QByteArray &loginParams);
     // Defaults plus the settings of workDir/speech.ini when it exists. Returns false and
     // fills *error (a line for the log) when the file exists but is unreadable or wrong.
     static bool load(const QString &workDir, SpeechConfig *config, QString *error);

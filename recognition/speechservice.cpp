@@ -32,9 +32,7 @@ int SpeechService::login(const std::shared_ptr<SpeechEngine> &testingEngine, con
 
 int SpeechService::configuredEngine(const QByteArray &loginParams)
 {
-    QString workDir = speechParamValue(loginParams, QStringLiteral("work_dir"));
-    if (workDir.isEmpty())
-        workDir = QStringLiteral(".");
+    const QString workDir = SpeechConfig::workDir(loginParams);
     SpeechConfig config;
     QString error;
     if (!SpeechConfig::load(workDir, &config, &error)) {

@@ -6,8 +6,8 @@
 //   SUMMARY userwords size_mb=S read_s=R parse_lines_s=P parse_json_s=J
 //           utterance_s=U utterance_without_s=W prompt_bytes=B
 
+#include "common/stubhttpserver.h"
 #include "speech/sdkfeeder.h"
-#include "speech/stubhttpserver.h"
 
 #include "recognition/workerengine.h"
 

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -55,26 +56,32 @@ bool xdotool(const char *action)
                              {QLatin1String(action), QStringLiteral("8")}) == 0;
 }
 
-QByteArray config(int typing, int typingLanguage, int intelligence, int intelligenceLanguage)
+QByteArray config(int typing, int typingLanguage, int intelligence, int intelligenceLanguage,
+                  int translation = 0, int translationLanguage = 0, int resultLanguage = 0)
 {
     // Autostart off: the test's XDG_CONFIG_HOME is private anyway.
     return QStringLiteral("AutomaticUpdate=0\nBootUp=0\nClosePrompt=0\nIntelligenceLanguage=%4\n"
                           "IntelligenceModel=%3\nMonitorTalvoxMouseConnect=0\nNotUpdate=1\n"
-                          "ReminderUpdate=0\nRemovePunctuation=0\nTranslationLanguage=0\n"
-                          "TranslationModel=0\nTranslationResultLanguage=0\nTypingLanguage=%2\n"
+                          "ReminderUpdate=0\nRemovePunctuation=0\nTranslationLanguage=%6\n"
+                          "TranslationModel=%5\nTranslationResultLanguage=%7\nTypingLanguage=%2\n"
                           "TypingModel=%1\n")
         .arg(typing)
         .arg(typingLanguage)
         .arg(intelligence)
         .arg(intelligenceLanguage)
+        .arg(translation)
+        .arg(translationLanguage)
+        .arg(resultLanguage)
         .toUtf8();
 }
 
-// One OpenAI-style transcription endpoint that answers every request with text.
+// One OpenAI-style transcription endpoint that answers every request with text,
+// and chat completions with the translation when there is one.
 class TranscriptionStub : public QTcpServer
 {
 public:
-    explicit TranscriptionStub(const QString &text) : reply(replyFor(text))
+    explicit TranscriptionStub(const QString &text, const QString &translation = QString())
+        : reply(replyFor(text)), chatReply(chatReplyFor(translation))
     {
         connect(this, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket *socket = nextPendingConnection()) {
@@ -95,6 +102,13 @@ private:
     {
         return QJsonDocument(QJsonObject{{"text", text}}).toJson();
     }
+    static QByteArray chatReplyFor(const QString &content)
+    {
+        const QJsonObject message{{"role", "assistant"}, {"content", content}};
+        return QJsonDocument(
+                   QJsonObject{{"choices", QJsonArray{QJsonObject{{"message", message}}}}})
+            .toJson();
+    }
 
     void answerWhenComplete(QTcpSocket *socket, QByteArray *buffer)
     {
@@ -108,13 +122,15 @@ private:
         if (buffer->size() < headerEnd + 4 + length)
             return;
         requests << *buffer;
+        const QByteArray &answer = buffer->contains(" /v1/chat/completions ") ? chatReply : reply;
         buffer->clear();
         socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-                      QByteArray::number(reply.size()) + "\r\nConnection: close\r\n\r\n" + reply);
+                      QByteArray::number(answer.size()) + "\r\nConnection: close\r\n\r\n" + answer);
         socket->disconnectFromHost();
     }
 
     QByteArray reply;
+    QByteArray chatReply;
 };
 
 } // namespace
@@ -129,6 +145,7 @@ private slots:
 
     void typingModeEnglish();
     void intelligentModeWithRemoteEngine();
+    void translationModeWithRemoteServices();
     void staleRecordingsRecognizeNothing();
     void fileSizeLimit();
     void killedWhileTyping();
@@ -311,6 +328,35 @@ void TestEndToEnd::intelligentModeWithRemoteEngine()
     QVERIFY(request.contains("name=\"language\"\r\n\r\nzh\r\n"));
     QVERIFY(request.contains("RIFF"));
     QVERIFY(!ferruleOutput.contains("e2e-secret"));
+}
+
+void TestEndToEnd::translationModeWithRemoteServices()
+{
+    // Mandarin recognized by the remote engine, translated into English by a
+    // chat-completions service: both answered by the stub.
+    const QString sentence = QStringLiteral("我们明天去北京");
+    const QString translation = QStringLiteral("We are going to Beijing tomorrow.");
+    TranscriptionStub stub(sentence, "<think>明天 is tomorrow.</think>\n\"" + translation + "\"");
+    QVERIFY(stub.listen(QHostAddress::LocalHost, 0));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(0, 0, 0, 0, 1, 0, 0)));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
+                      remoteSettings(stub.serverPort()) + "[translation]\nurl = http://127.0.0.1:" +
+                          QByteArray::number(stub.serverPort()) +
+                          "/v1\nmodel = qwen2.5\napi_key = e2e-translate\n"));
+    startTarget();
+    startFerrule();
+
+    pressSpeakRelease(QString());
+
+    QTRY_COMPARE_WITH_TIMEOUT(targetText, translation, 60000);
+    QCOMPARE(stub.requests.size(), 2);
+    const QByteArray request = stub.requests.at(1);
+    QVERIFY(request.startsWith("POST /v1/chat/completions "));
+    QVERIFY(request.contains("Bearer e2e-translate"));
+    // Both texts in the log, the keys in none of it.
+    QVERIFY(ferruleOutput.contains(sentence.toUtf8()));
+    QVERIFY(ferruleOutput.contains("translation: Mandarin to English: " + translation.toUtf8()));
+    QVERIFY(!ferruleOutput.contains("e2e-translate") && !ferruleOutput.contains("e2e-secret"));
 }
 
 void TestEndToEnd::staleRecordingsRecognizeNothing()

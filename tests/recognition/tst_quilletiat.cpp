@@ -3,9 +3,11 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "common/logcapture.h"
+#include "common/stubhttpserver.h"
 #include "recognition/quilletiat.h"
 #include "recognition/scriptedengine.h"
 #include "recognition/speecherror.h"
+#include "recognition/translator.h"
 #include "ui/promptbox.h"
 
 #include "common/speechparams.h"
@@ -14,6 +16,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -60,6 +65,31 @@ bool writeSparseFile(const QString &path, qint64 size)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.resize(size);
+}
+
+const char translationKey[] = "sk-translate-7d1c";
+
+// speech.ini naming a translation service on the port, with one-second time-outs.
+bool writeTranslationSettings(quint16 port)
+{
+    return writeFile(QStringLiteral("speech.ini"),
+                     "[translation]\nurl = http://127.0.0.1:" + QByteArray::number(port) +
+                         "\nmodel = qwen2.5\napi_key = " + translationKey +
+                         "\nconnect_timeout = 1\ntimeout = 1\n");
+}
+
+// A chat-completions answer whose message says content.
+QByteArray chatReply(const QString &content)
+{
+    const QJsonObject message{{"role", "assistant"}, {"content", content}};
+    return QJsonDocument(QJsonObject{{"choices", QJsonArray{QJsonObject{{"message", message}}}}})
+        .toJson(QJsonDocument::Compact);
+}
+
+// The JSON body of a recorded request.
+QJsonObject requestBody(const QByteArray &request)
+{
+    return QJsonDocument::fromJson(request.mid(request.indexOf("\r\n\r\n") + 4)).object();
 }
 
 // A sysfs file reports a size of 4096 bytes but reads as a few: a read that comes up short.
@@ -112,6 +142,9 @@ private slots:
     void uploadsTheWordListUnchanged();
     void dispatchByMode_data();
     void dispatchByMode();
+    void translation_data();
+    void translation();
+    void translationIsTyped();
 
 private:
     void setModes(int typing, int typingLanguage, int intelligence, int intelligenceLanguage,
@@ -648,30 +681,39 @@ void TestQuilletIat::uploadsTheWordListUnchanged()
 
 void TestQuilletIat::dispatchByMode_data()
 {
-    QTest::addColumn<QList<int>>("modes");
+    QTest::addColumn<QList<int>>("modes"); // the six of setModes, then TranslationResultLanguage
     QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QString>("prompt");
 
     const QString text = QStringLiteral("打开百度");
-    QTest::newRow("typing") << QList<int>{1, 0, 0, 0, 0, 0} << QStringList{"type:" + text};
-    QTest::newRow("intelligent") << QList<int>{0, 0, 1, 0, 0, 0}
-                                 << QStringList{"interpret:" + text};
-    QTest::newRow("translation: log only") << QList<int>{0, 0, 0, 0, 1, 0} << QStringList{};
+    QTest::newRow("typing") << QList<int>{1, 0, 0, 0, 0, 0} << QStringList{"type:" + text}
+                            << QString();
+    QTest::newRow("intelligent") << QList<int>{0, 0, 1, 0, 0, 0} << QStringList{"interpret:" + text}
+                                 << QString();
+    QTest::newRow("translation: log only") << QList<int>{0, 0, 0, 0, 1, 0} << QStringList{}
+                                           << QStringLiteral("请在speech.ini设翻译服务");
+    QTest::newRow("translation English to English needs no service")
+        << QList<int>{0, 0, 0, 0, 1, 1, 0} << QStringList{"type:" + text} << QString();
     QTest::newRow("typing and intelligent: typed, then interpreted")
-        << QList<int>{1, 0, 1, 0, 0, 0} << QStringList{"type:" + text, "interpret:" + text};
-    QTest::newRow("no mode") << QList<int>{0, 0, 0, 0, 0, 0} << QStringList{};
+        << QList<int>{1, 0, 1, 0, 0, 0} << QStringList{"type:" + text, "interpret:" + text}
+        << QString();
+    QTest::newRow("no mode") << QList<int>{0, 0, 0, 0, 0, 0} << QStringList{} << QString();
 }
 
 void TestQuilletIat::dispatchByMode()
 {
     QFETCH(QList<int>, modes);
     QFETCH(QStringList, expected);
+    QFETCH(QString, prompt);
     setModes(modes[0], modes[1], modes[2], modes[3], modes[4], modes[5]);
+    (*settingsMap())[SettingKey::TranslationResultLanguage] = modes.value(6);
     const QString text = QStringLiteral("打开百度");
     engine->resultReplies = {ResultReply{0, SPEECH_REC_COMPLETE, text.toUtf8()}};
 
     runRecognizer();
 
     QCOMPARE(dispatched, expected);
+    QCOMPARE(prompts, prompt.isEmpty() ? QStringList() : QStringList{prompt});
     if (expected.contains("interpret:" + text)) {
         QCOMPARE(tableSeen.size(), 2);
         QCOMPARE(tableSeen.value(QStringLiteral("百度").toUtf8()),
@@ -682,6 +724,138 @@ void TestQuilletIat::dispatchByMode()
     const int end = log->lines.indexOf(QStringLiteral("Quillet Auto Transform end !"));
     QVERIFY(end >= 0);
     QCOMPARE(log->lines.mid(end + 1, 3), (QStringList{rule, text, rule}));
+}
+
+void TestQuilletIat::translation_data()
+{
+    QTest::addColumn<QByteArray>("params"); // what the text was recognized as
+    QTest::addColumn<int>("target");        // TranslationResultLanguage
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("mode"); // of the stub server; -1 a closed port, -2 no request wanted
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("expected"); // what is typed, or the prompt of a failure
+    QTest::addColumn<QString>("logged");
+
+    const QString text = QStringLiteral("打开百度");
+    const int answer = StubHttpServer::Answer;
+    auto shape = [&](const char *name, const QString &content, const QString &typed) {
+        QTest::newRow(name) << MAN << 0 << text << answer << 200 << chatReply(content) << typed
+                            << "translation: Mandarin to English: " + typed;
+    };
+    shape("plain", "Open Baidu", "Open Baidu");
+    shape("reasoning first", "<think>\n打开 is open.\n</think>\n\nOpen Baidu.", "Open Baidu.");
+    shape("quoted", " \"Open Baidu\"\n", "Open Baidu");
+    shape("labelled", "Translation: Open Baidu", "Open Baidu");
+    shape("Chinese label, Chinese quotes", "翻译：“Open Baidu”", "Open Baidu");
+    shape("quotes inside are kept", "\"Open\" means \"打开\"", "\"Open\" means \"打开\"");
+    QTest::newRow("Mandarin to Cantonese, corner quotes")
+        << MAN << 1 << text << answer << 200 << chatReply("「打開百度」") << "打開百度"
+        << "Mandarin to Cantonese: 打開百度";
+    QTest::newRow("English to Cantonese")
+        << ENG << 1 << "open baidu" << answer << 200 << chatReply("打開百度") << "打開百度"
+        << "English to Cantonese: 打開百度";
+    QTest::newRow("Cantonese to English")
+        << CAN << 0 << "打開百度" << answer << 200 << chatReply("Open Baidu") << "Open Baidu"
+        << "Cantonese to English: Open Baidu";
+    QTest::newRow("English to English: no request")
+        << ENG << 0 << "open baidu" << -2 << 0 << QByteArray() << "open baidu"
+        << "English to English, typed as recognized";
+    QTest::newRow("Cantonese to Cantonese: no request")
+        << CAN << 1 << "打開百度" << -2 << 0 << QByteArray() << "打開百度"
+        << "Cantonese to Cantonese, typed as recognized";
+    QTest::newRow("nothing recognized: no request")
+        << MAN << 0 << QString() << -2 << 0 << QByteArray() << ""
+        << "nothing to translate";
+
+    auto failure = [&](const char *name, int mode, int status, const QByteArray &reply,
+                       const char *prompt, const char *logged) {
+        QTest::newRow(name) << MAN << 0 << text << mode << status << reply
+                            << QString::fromUtf8(prompt) << QString::fromUtf8(logged);
+    };
+    const char bad[] = "翻译服务回复有误";
+    failure("empty", answer, 200, chatReply(" \n"), bad, "answered no translation");
+    failure("only reasoning", answer, 200, chatReply("<think>打开 is open"), bad,
+            "answered no translation");
+    failure("runaway", answer, 200, chatReply(QString(20000, QLatin1Char('a'))), bad,
+            "far more than a translation");
+    failure("not JSON", answer, 200, "Open Baidu", bad, "is not JSON with a choices[0].message");
+    failure("no choices", answer, 200, R"({"choices":[]})", bad, "starting {\"choices\":[]}");
+    failure("401", answer, 401, R"({"error":{"message":"Invalid API key"}})", "翻译服务拒绝了请求",
+            "refused the request with HTTP 401 (Invalid API key)");
+    failure("500", answer, 500, "", "翻译服务拒绝了请求", "with HTTP 500; check url, model");
+    failure("refused", -1, 0, "", "翻译服务无法连接", "cannot reach the translation service");
+    failure("no answer within the time-out", StubHttpServer::NeverAnswer, 0, "", "翻译服务没有响应",
+            "did not answer within 1 s");
+}
+
+void TestQuilletIat::translation()
+{
+    QFETCH(QByteArray, params);
+    QFETCH(int, target);
+    QFETCH(QString, text);
+    QFETCH(int, mode);
+    QFETCH(int, status);
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, expected);
+    QFETCH(QString, logged);
+    quint16 port = 0;
+    if (mode == -1) {
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        port = probe.serverPort();
+    }
+    // With no request wanted, one that comes anyway is only recorded.
+    StubHttpServer server(mode < 0 ? StubHttpServer::Close : StubHttpServer::Mode(mode), status,
+                          reply);
+    QVERIFY(writeTranslationSettings(mode == -1 ? port : server.port()));
+
+    const Translator::Result result = Translator::translateRecognized(
+        text.toUtf8().constData(), "appid = 4d7c2a19, work_dir = .", params, target);
+
+    QCOMPARE(result.outcome == Translator::Outcome::Translated ? result.text
+                                                               : Translator::prompt(result.outcome),
+             expected);
+    QVERIFY2(log->contains(logged), qPrintable(log->lines.join(QLatin1Char('\n'))));
+    for (const QString &line : log->lines)
+        QVERIFY2(!line.contains(QLatin1String(translationKey)), qPrintable(line));
+    QCOMPARE(server.requests().size(), mode < 0 ? 0 : 1);
+    if (mode < 0)
+        return;
+    // The instruction names both languages; the text goes as the user's message.
+    const QJsonArray messages = requestBody(server.requests().first()).value("messages").toArray();
+    const QString from = params == ENG   ? "English"
+                         : params == CAN ? "Cantonese"
+                                         : "Mandarin Chinese";
+    QVERIFY(messages[0].toObject().value("content").toString().contains(
+        "spoken in " + from + ", into " + (target == 1 ? "Cantonese" : "English")));
+    QCOMPARE(messages[1].toObject().value("content").toString(), text);
+}
+
+void TestQuilletIat::translationIsTyped()
+{
+    // The whole run in translation mode: recognized, translated, typed like typing mode.
+    StubHttpServer server(StubHttpServer::Answer, 200,
+                          chatReply(QStringLiteral("<think>ok</think>Open Baidu")));
+    QVERIFY(writeTranslationSettings(server.port()));
+    setModes(0, 0, 0, 0, 1, Mandarin);
+    (*settingsMap())[SettingKey::TranslationResultLanguage] = 0;
+    const QString text = QStringLiteral("打开百度");
+    engine->resultReplies = {ResultReply{0, SPEECH_REC_COMPLETE, text.toUtf8()}};
+
+    runRecognizer();
+
+    QCOMPARE(dispatched, QStringList{"type:Open Baidu"});
+    QVERIFY(prompts.isEmpty());
+    QVERIFY(log->lines.contains(text));
+    QCOMPARE(server.requests().size(), 1);
+    const QByteArray request = server.requests().first();
+    QVERIFY(request.startsWith("POST /v1/chat/completions HTTP/1.1\r\n"));
+    QVERIFY(request.contains(QByteArray("\r\nAuthorization: Bearer ") + translationKey + "\r\n"));
+    const QJsonObject body = requestBody(request);
+    QCOMPARE(body.value("model").toString(), QStringLiteral("qwen2.5"));
+    QCOMPARE(body.value("messages").toArray()[0].toObject().value("role").toString(),
+             QStringLiteral("system"));
 }
 
 QTEST_MAIN(TestQuilletIat)

@@ -2,9 +2,9 @@
 // the request carries, a good reply, and every way a server can fail us, each with
 // its error code, log line and prompt, and never a hang.
 
+#include "common/stubhttpserver.h"
 #include "speech/sdkfeeder.h"
 #include "speech/speechlog.h"
-#include "speech/stubhttpserver.h"
 
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"

@@ -3,6 +3,7 @@
 
 #include "recognition/endpointdetector.h"
 #include "recognition/remoteengine.h"
+#include "recognition/serviceclient.h"
 #include "recognition/speechconfig.h"
 #include "recognition/speechsdk.h"
 #include "recognition/workerengine.h"
@@ -90,6 +91,14 @@ private slots:
             << true << "mandarin=/base/zh/hmm /m/zh.lm.bin /base/zh.dic";
         QTest::newRow("english kept by default")
             << "" << true << "english=/usr/share/pocketsphinx/model/en-us/en-us";
+        QTest::newRow("translation")
+            << "[translation]\nurl = http://127.0.0.1:8081\nmodel = qwen2.5\napi_key = sk-2\n"
+               "connect_timeout = 2\ntimeout = 30\n"
+            << true << "translation=http://127.0.0.1:8081 qwen2.5 sk-2 2000 30000";
+        QTest::newRow("translation defaults") << "[translation]\nurl = http://h\n"
+                                              << true << "translation=http://h   5000 15000";
+        QTest::newRow("bad translation time-out") << "[translation]\ntimeout = 0\n"
+                                                  << false << "line 2";
         QTest::newRow("remote language code") << "[remote]\nlanguage.cantonese = zh\n"
                                               << true << "cantonese=zh";
         QTest::newRow("unknown engine") << "engine = cloud\n" << false << "line 1";
@@ -125,6 +134,13 @@ private slots:
             QCOMPARE(QStringList({config.url, config.model, config.apiKey,
                                   QString::number(config.connectTimeoutMs),
                                   QString::number(config.requestTimeoutMs)})
+                         .join(QLatin1Char(' ')),
+                     value);
+        else if (key == QLatin1String("translation"))
+            QCOMPARE(QStringList({config.translation.url, config.translation.model,
+                                  config.translation.apiKey,
+                                  QString::number(config.translation.connectTimeoutMs),
+                                  QString::number(config.translation.requestTimeoutMs)})
                          .join(QLatin1Char(' ')),
                      value);
         else if (key == QLatin1String("result_timeout"))
@@ -167,6 +183,8 @@ private slots:
                  QStringLiteral("/run/models/zh_cn/zh_cn.dic"));
         QCOMPARE(all.url, QStringLiteral("http://127.0.0.1:8080/v1/audio/transcriptions"));
         QCOMPARE(all.requestTimeoutMs, 15000);
+        QVERIFY(shipped.translation.url.isEmpty());
+        QVERIFY(!all.translation.url.isEmpty());
         QCOMPARE(all.resultTimeoutMs, 20000);
     }
 
@@ -234,23 +252,34 @@ private slots:
     void endpointUrl_data()
     {
         QTest::addColumn<QString>("url");
+        QTest::addColumn<QString>("apiPath");
         QTest::addColumn<QString>("endpoint");
-        QTest::newRow("full") << "http://h:8080/v1/audio/transcriptions"
+        const QString asr = QStringLiteral("audio/transcriptions");
+        const QString chat = QStringLiteral("chat/completions");
+        QTest::newRow("full") << "http://h:8080/v1/audio/transcriptions" << asr
                               << "http://h:8080/v1/audio/transcriptions";
-        QTest::newRow("v1 base") << "https://api.example/v1/"
+        QTest::newRow("v1 base") << "https://api.example/v1/" << asr
                                  << "https://api.example/v1/audio/transcriptions";
-        QTest::newRow("host only") << "http://127.0.0.1:8080"
-                                   << "http://127.0.0.1:8080/v1/audio/transcriptions";
-        QTest::newRow("other prefix") << "http://h/asr"
-                                      << "http://h/asr/v1/audio/transcriptions";
-        QTest::newRow("whisper.cpp path") << "http://h/inference/audio/transcriptions"
+        QTest::newRow("host only")
+            << "http://127.0.0.1:8080" << asr << "http://127.0.0.1:8080/v1/audio/transcriptions";
+        QTest::newRow("other prefix")
+            << "http://h/asr" << asr << "http://h/asr/v1/audio/transcriptions";
+        QTest::newRow("whisper.cpp path") << "http://h/inference/audio/transcriptions" << asr
                                           << "http://h/inference/audio/transcriptions";
+        QTest::newRow("chat, host only")
+            << "http://127.0.0.1:8080/" << chat << "http://127.0.0.1:8080/v1/chat/completions";
+        QTest::newRow("chat, Ollama's full URL")
+            << "http://localhost:11434/v1/chat/completions" << chat
+            << "http://localhost:11434/v1/chat/completions";
     }
     void endpointUrl()
     {
         QFETCH(QString, url);
+        QFETCH(QString, apiPath);
         QFETCH(QString, endpoint);
-        QCOMPARE(RemoteEngine::endpoint(url).toString(), endpoint);
+        QCOMPARE(ServiceClient::endpoint(url, apiPath).toString(), endpoint);
+        if (apiPath == QLatin1String("audio/transcriptions"))
+            QCOMPARE(RemoteEngine::endpoint(url).toString(), endpoint);
     }
 
     void wavFile()

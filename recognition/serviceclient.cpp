@@ -1,0 +1,80 @@
+#include "recognition/serviceclient.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkReply>
+#include <QTimer>
+
+namespace ServiceClient {
+
+QUrl endpoint(const QString &url, const QString &apiPath)
+{
+    QUrl result(url.trimmed());
+    QString path = result.path();
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    if (path.endsWith(QLatin1Char('/') + apiPath))
+        return result;
+    if (path.endsWith(QLatin1String("/v1")))
+        result.setPath(path + QLatin1Char('/') + apiPath);
+    else
+        result.setPath(path + QStringLiteral("/v1/") + apiPath);
+    return result;
+}
+
+bool isWebUrl(const QUrl &url)
+{
+    return url.isValid() &&
+           (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
+}
+
+Wait waitForReply(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs,
+                  const std::atomic_bool *cancelled)
+{
+    // One loop waits for the reply, the time-outs and a cancelled caller alike.
+    Wait wait;
+    QEventLoop loop;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QTimer tick;
+    tick.setInterval(20);
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QObject::connect(reply, &QNetworkReply::uploadProgress, &loop,
+                     [&wait](qint64 sent, qint64) { wait.connected = wait.connected || sent > 0; });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop,
+                     [&wait] { wait.connected = true; });
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (cancelled && *cancelled) {
+            loop.quit();
+        } else if (!wait.connected && elapsed.elapsed() >= connectTimeoutMs) {
+            wait.timedOutMs = connectTimeoutMs;
+            loop.quit();
+        } else if (elapsed.elapsed() >= totalTimeoutMs) {
+            wait.timedOutMs = totalTimeoutMs;
+            loop.quit();
+        }
+    });
+    tick.start();
+    if (!reply->isFinished())
+        loop.exec();
+    tick.stop();
+    wait.finished = reply->isFinished();
+    if (!wait.finished)
+        reply->abort();
+    return wait;
+}
+
+QString errorMessage(const QByteArray &body)
+{
+    return QJsonDocument::fromJson(body)
+        .object()
+        .value(QStringLiteral("error"))
+        .toObject()
+        .value(QStringLiteral("message"))
+        .toString()
+        .left(200);
+}
+
+} // namespace ServiceClient

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+#include <atomic>
+
+class QByteArray;
+class QNetworkReply;
+
+// What the clients of OpenAI-compatible HTTP services (transcription, chat
+// completions) have in common: where the endpoint is, and a wait for the reply
+// that no server can stretch beyond the configured time-outs.
+namespace ServiceClient {
+
+// The endpoint for a configured url: a full URL ending in apiPath (such as
+// "audio/transcriptions") as it stands, a base ending in /v1 gets /apiPath, any
+// other base /v1/apiPath.
+QUrl endpoint(const QString &url, const QString &apiPath);
+// Whether the endpoint can be asked at all: a valid http or https URL.
+bool isWebUrl(const QUrl &url);
+
+struct Wait
+{
+    bool finished = false;  // false: a time-out ran out or the caller cancelled
+    bool connected = false; // the server took the connection (sent headers or accepted data)
+    int timedOutMs = 0;     // the time-out that ran out, 0 when none did
+};
+// Runs a local event loop of the calling thread until the reply has finished, the
+// connection was not made within connectTimeoutMs, the whole reply took
+// totalTimeoutMs, or *cancelled became true; in the last three cases the reply is
+// aborted. Call it in a worker thread: the loop handles that thread's events only.
+Wait waitForReply(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs,
+                  const std::atomic_bool *cancelled = nullptr);
+
+// The "error": {"message": ...} of an OpenAI-style error reply, cut to 200
+// characters for a log line; empty when the body has none.
+QString errorMessage(const QByteArray &body);
+
+} // namespace ServiceClient

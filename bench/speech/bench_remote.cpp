@@ -6,7 +6,7 @@
 // text handed to typing. Averages over a few rounds per utterance length.
 //
 //   SUMMARY remote utterance_s=D release_to_request_s=A answer_to_typed_s=B
-#include "speech/stubhttpserver.h"
+#include "common/stubhttpserver.h"
 
 #include "app/settingkeys.h"
 #include "app/settings.h"

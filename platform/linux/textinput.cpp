@@ -85,12 +85,22 @@ struct XFreer
     void operator()(void *data) const { XFree(data); }
 };
 
+// When something the target must read (a key press, a new binding) was sent:
+// the time, for the age rule, and the place in all that was sent, for pings.
+// Times alone cannot tell a key sent in the same millisecond as a ping from
+// one sent before it.
+struct Mark
+{
+    qint64 at = -kSafeAgeMs;
+    quint64 serial = 0;
+};
+
 // A keycode lent to one character at a time.
 struct SpareKey
 {
     KeyCode code = 0;
     KeySym bound = NoSymbol;
-    qint64 lastUse = -kSafeAgeMs;
+    Mark lastUse;
     bool changed = false;
 };
 
@@ -106,8 +116,11 @@ public:
     std::unique_ptr<KeyboardMap> keyboard;
     std::vector<SpareKey> spares;
     std::unique_ptr<TargetPing> ping;
-    // Every key pressed before this time has been handled by the target.
-    qint64 confirmedAt = -1;
+    quint64 serial = 0;
+    // Everything sent up to this serial has been handled by the target.
+    quint64 confirmed = 0;
+
+    Mark mark() { return Mark{clock.elapsed(), ++serial}; }
 
     Window root() const { return DefaultRootWindow(display.get()); }
 
@@ -179,9 +192,9 @@ public:
     void waitUntilAged(qint64 lastUse);
     bool mayRebind(const SpareKey &spare, qint64 now) const
     {
-        return now - spare.lastUse >= kSafeAgeMs || spare.lastUse < confirmedAt;
+        return now - spare.lastUse.at >= kSafeAgeMs || spare.lastUse.serial <= confirmed;
     }
-    void waitUntilSafe(qint64 lastUse);
+    void waitUntilSafe(Mark lastUse);
 };
 
 void TextInput::Private::bind(SpareKey &spare, KeySym sym)
@@ -189,7 +202,7 @@ void TextInput::Private::bind(SpareKey &spare, KeySym sym)
     keyboard->bind(spare.code, sym);
     spare.bound = sym;
     spare.changed = true;
-    spare.lastUse = clock.elapsed();
+    spare.lastUse = mark();
 }
 
 void TextInput::Private::waitUntilAged(qint64 lastUse)
@@ -199,31 +212,31 @@ void TextInput::Private::waitUntilAged(qint64 lastUse)
         QThread::msleep(static_cast<unsigned long>(wait));
 }
 
-// Until keys pressed at lastUse have surely been read by the target: it says
+// Until what was sent at lastUse has surely been read by the target: it says
 // so by answering a ping, or enough time has passed.
-void TextInput::Private::waitUntilSafe(qint64 lastUse)
+void TextInput::Private::waitUntilSafe(Mark lastUse)
 {
-    if (clock.elapsed() - lastUse >= kSafeAgeMs || lastUse < confirmedAt)
+    if (clock.elapsed() - lastUse.at >= kSafeAgeMs || lastUse.serial <= confirmed)
         return;
     if (ping && ping->isAvailable()) {
-        const qint64 sent = clock.elapsed();
+        const quint64 sent = serial;
         if (ping->roundTrip(kPingTimeoutMs)) {
-            confirmedAt = sent;
+            confirmed = sent;
             return;
         }
     }
-    waitUntilAged(lastUse);
+    waitUntilAged(lastUse.at);
 }
 
 void TextInput::Private::restoreKeyboard()
 {
-    qint64 lastUse = -kSafeAgeMs;
+    Mark lastUse;
     for (const SpareKey &spare : spares)
-        if (spare.changed)
-            lastUse = std::max(lastUse, spare.lastUse);
+        if (spare.changed && spare.lastUse.serial > lastUse.serial)
+            lastUse = spare.lastUse;
     waitUntilSafe(lastUse);
-    const qint64 rest = lastUse + kRestoreAgeMs - clock.elapsed();
-    if (lastUse >= confirmedAt && rest > 0)
+    const qint64 rest = lastUse.at + kRestoreAgeMs - clock.elapsed();
+    if (lastUse.serial > confirmed && rest > 0)
         QThread::msleep(static_cast<unsigned long>(rest));
     keyboard->restore();
     if (keyboard->capsLocked())
@@ -319,7 +332,7 @@ SpareKey *TextInput::Private::spareFor(const QVector<KeySym> &syms, int at)
         const bool aSoon = comingUp.count(a->bound) > 0, bSoon = comingUp.count(b->bound) > 0;
         if (aSoon != bSoon)
             return !aSoon;
-        return a->lastUse < b->lastUse;
+        return a->lastUse.serial < b->lastUse.serial;
     });
 
     // The first victim may have to be waited for (one keycode: pace it); the
@@ -415,7 +428,8 @@ int TextInput::type(const QString &text, quint64 focus)
         spare.code = code;
         d->spares.push_back(spare);
     }
-    d->confirmedAt = -1;
+    d->serial = 0;
+    d->confirmed = 0;
     d->ping.reset(new TargetPing(dpy, focus));
     d->releaseHeldModifiers();
     if (d->keyboard->capsLocked())
@@ -441,7 +455,7 @@ int TextInput::type(const QString &text, quint64 focus)
             break;
         }
         if (spare)
-            spare->lastUse = d->clock.elapsed();
+            spare->lastUse = d->mark();
         ++typed;
     }
     d->restoreKeyboard();

@@ -1,5 +1,6 @@
 #include "platform/textinput.h"
 
+#include "platform/linux/inputmethods.h"
 #include "platform/linux/keyboardmap.h"
 #include "platform/linux/targetping.h"
 
@@ -39,11 +40,17 @@ constexpr int kPingTimeoutMs = 2000;
 // take to be released before typing goes on without them.
 constexpr qint64 kModifierWaitMs = 500;
 
+// Keys pressed under one server grab, so under one focus test. An input
+// method that must be switched off is switched off and on once per group.
+constexpr int kGroupKeys = 64;
+
 // Modifiers that would turn a typed character into a shortcut.
 constexpr unsigned kShortcutModifiers =
     ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
 
-KeySym keysymFor(uint codePoint)
+// passAscii: ASCII characters as Unicode keysyms too, which input methods do
+// not take for the letters, digits and punctuation they compose.
+KeySym keysymFor(uint codePoint, bool passAscii)
 {
     if (codePoint == '\n')
         return XK_Return;
@@ -51,6 +58,8 @@ KeySym keysymFor(uint codePoint)
         return XK_Tab;
     if (codePoint < 0x20 || (codePoint >= 0x7f && codePoint < 0xa0))
         return NoSymbol;
+    if (codePoint < 0x7f && passAscii)
+        return 0x01000000 + codePoint;
     if (codePoint <= 0xff)
         return codePoint; // Latin-1 keysyms are the code points themselves
     return 0x01000000 + codePoint;
@@ -104,6 +113,14 @@ struct SpareKey
     bool changed = false;
 };
 
+// One key press, with Shift or without.
+struct Stroke
+{
+    KeyCode code = 0;
+    bool shift = false;
+    SpareKey *spare = nullptr;
+};
+
 } // namespace
 
 class TextInput::Private
@@ -115,6 +132,8 @@ public:
 
     std::unique_ptr<KeyboardMap> keyboard;
     std::vector<SpareKey> spares;
+    // Keycodes kept for the input method's keys for the whole run.
+    std::vector<SpareKey> reserved;
     std::unique_ptr<TargetPing> ping;
     quint64 serial = 0;
     // Everything sent up to this serial has been handled by the target.
@@ -184,9 +203,12 @@ public:
         return *reinterpret_cast<Window *>(data);
     }
 
-    void restoreKeyboard();
+    void restoreKeyboard(Mark lastKey);
     void releaseHeldModifiers();
-    bool press(Window focus, KeyCode code, bool shift);
+    void tap(const Stroke &stroke);
+    bool press(Window focus, const QVector<Stroke> &strokes, const Stroke *off, const Stroke *on);
+    bool strokeFor(const QVector<KeySym> &syms, int at, bool mayBind, Stroke *stroke);
+    bool reserve(KeySym sym, Stroke *stroke);
     SpareKey *spareFor(const QVector<KeySym> &syms, int at);
     void bind(SpareKey &spare, KeySym sym);
     void waitUntilAged(qint64 lastUse);
@@ -228,12 +250,16 @@ void TextInput::Private::waitUntilSafe(Mark lastUse)
     waitUntilAged(lastUse.at);
 }
 
-void TextInput::Private::restoreKeyboard()
+// lastKey: the last key press the target must have read before the map goes
+// back (and the input method with it); an empty mark when only lent
+// keycodes matter.
+void TextInput::Private::restoreKeyboard(Mark lastKey)
 {
-    Mark lastUse;
-    for (const SpareKey &spare : spares)
-        if (spare.changed && spare.lastUse.serial > lastUse.serial)
-            lastUse = spare.lastUse;
+    Mark lastUse = lastKey;
+    for (const std::vector<SpareKey> *keys : {&spares, &reserved})
+        for (const SpareKey &spare : *keys)
+            if (spare.changed && spare.lastUse.serial > lastUse.serial)
+                lastUse = spare.lastUse;
     waitUntilSafe(lastUse);
     const qint64 rest = lastUse.at + kRestoreAgeMs - clock.elapsed();
     if (lastUse.serial > confirmed && rest > 0)
@@ -277,24 +303,82 @@ void TextInput::Private::releaseHeldModifiers()
     qDebug() << "modifier keys still held, typing without them !";
 }
 
-bool TextInput::Private::press(Window focus, KeyCode code, bool shift)
+void TextInput::Private::tap(const Stroke &stroke)
 {
     Display *dpy = display.get();
-    // The focus test and the key press happen under a server grab, so the
-    // focus cannot move to another window in between.
+    if (stroke.shift)
+        XTestFakeKeyEvent(dpy, keyboard->shiftCode(), True, CurrentTime);
+    XTestFakeKeyEvent(dpy, stroke.code, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, stroke.code, False, CurrentTime);
+    if (stroke.shift)
+        XTestFakeKeyEvent(dpy, keyboard->shiftCode(), False, CurrentTime);
+}
+
+// Presses the strokes, between the input method's off and on keys when there
+// are such. The focus test and the key presses happen under a server grab, so
+// the focus cannot move to another window in between, and a window left
+// behind has its input method on again.
+bool TextInput::Private::press(Window focus, const QVector<Stroke> &strokes, const Stroke *off,
+                               const Stroke *on)
+{
+    Display *dpy = display.get();
     XGrabServer(dpy);
     const bool same = inputFocus() == focus;
     if (same) {
-        if (shift)
-            XTestFakeKeyEvent(dpy, keyboard->shiftCode(), True, CurrentTime);
-        XTestFakeKeyEvent(dpy, code, True, CurrentTime);
-        XTestFakeKeyEvent(dpy, code, False, CurrentTime);
-        if (shift)
-            XTestFakeKeyEvent(dpy, keyboard->shiftCode(), False, CurrentTime);
+        if (off)
+            tap(*off);
+        for (const Stroke &stroke : strokes)
+            tap(stroke);
+        if (on)
+            tap(*on);
     }
     XUngrabServer(dpy);
     XFlush(dpy);
     return same;
+}
+
+// The key that types syms[at]. Only with mayBind may a keycode be lent for it
+// (which may mean waiting until one has rested).
+bool TextInput::Private::strokeFor(const QVector<KeySym> &syms, int at, bool mayBind,
+                                   Stroke *stroke)
+{
+    KeyboardMap::Key key;
+    if (keyboard->find(syms.at(at), &key)) {
+        *stroke = Stroke{key.code, key.shift, nullptr};
+        return true;
+    }
+    for (SpareKey &spare : spares) {
+        if (spare.bound == syms.at(at)) {
+            *stroke = Stroke{spare.code, false, &spare};
+            return true;
+        }
+    }
+    if (!mayBind)
+        return false;
+    SpareKey *spare = spareFor(syms, at);
+    if (!spare)
+        return false;
+    *stroke = Stroke{spare->code, false, spare};
+    return true;
+}
+
+// A key for sym for the whole run: the keyboard's own, or a spare keycode
+// taken out of the rotation while at least one is left for the text.
+bool TextInput::Private::reserve(KeySym sym, Stroke *stroke)
+{
+    KeyboardMap::Key key;
+    if (keyboard->find(sym, &key)) {
+        *stroke = Stroke{key.code, key.shift, nullptr};
+        return true;
+    }
+    if (spares.size() < 2)
+        return false;
+    reserved.push_back(spares.back());
+    spares.pop_back();
+    bind(reserved.back(), sym);
+    keyboard->send();
+    *stroke = Stroke{reserved.back().code, false, nullptr};
+    return true;
 }
 
 // The spare key that gives syms[at], binding it first when needed. Binds the
@@ -408,21 +492,27 @@ int TextInput::type(const QString &text, quint64 focus)
 {
     if (!d->display || !focus)
         return 0;
-    QVector<KeySym> syms;
-    const QVector<uint> codePoints = text.toUcs4();
-    for (int i = 0; i < codePoints.size(); ++i) {
-        if (codePoints.at(i) == '\r' && i + 1 < codePoints.size() && codePoints.at(i + 1) == '\n')
+    QVector<uint> codePoints;
+    const QVector<uint> all = text.toUcs4();
+    for (int i = 0; i < all.size(); ++i) {
+        if (all.at(i) == '\r' && i + 1 < all.size() && all.at(i + 1) == '\n')
             continue;
-        const KeySym sym = keysymFor(codePoints.at(i) == '\r' ? '\n' : codePoints.at(i));
-        if (sym != NoSymbol)
-            syms.append(sym);
+        const uint codePoint = all.at(i) == '\r' ? '\n' : all.at(i);
+        if (keysymFor(codePoint, false) != NoSymbol)
+            codePoints.append(codePoint);
     }
-    if (syms.isEmpty())
+    if (codePoints.isEmpty())
         return 0;
+
+    InputMethods inputMethods;
+    QVector<KeySym> syms;
+    for (const uint codePoint : codePoints)
+        syms.append(keysymFor(codePoint, inputMethods.passAscii()));
 
     Display *dpy = d->display.get();
     d->keyboard.reset(new KeyboardMap(dpy));
     d->spares.clear();
+    d->reserved.clear();
     for (const KeyboardMap::Code code : d->keyboard->spareCodes()) {
         SpareKey spare;
         spare.code = code;
@@ -430,35 +520,46 @@ int TextInput::type(const QString &text, quint64 focus)
     }
     d->serial = 0;
     d->confirmed = 0;
-    d->ping.reset(new TargetPing(dpy, focus));
+    d->ping.reset(new TargetPing(dpy, Window(focus)));
     d->releaseHeldModifiers();
     if (d->keyboard->capsLocked())
         XkbLockModifiers(dpy, XkbUseCoreKbd, LockMask, 0);
 
+    Stroke off, on;
+    const bool switchKeys = inputMethods.offKey() && d->reserve(inputMethods.offKey(), &off) &&
+                            d->reserve(inputMethods.onKey(), &on);
+    if (!switchKeys)
+        inputMethods.switchOff();
+
     int typed = 0;
-    for (int i = 0; i < syms.size(); ++i) {
-        KeyCode code = 0;
-        bool shift = false;
-        SpareKey *spare = nullptr;
-        KeyboardMap::Key key;
-        if (d->keyboard->find(syms.at(i), &key)) {
-            code = key.code;
-            shift = key.shift;
-        } else {
-            spare = d->spareFor(syms, i);
-            if (!spare)
+    bool focusKept = true;
+    Mark lastKey;
+    while (typed < syms.size()) {
+        QVector<Stroke> group;
+        Stroke stroke;
+        for (int i = typed; i < syms.size() && group.size() < kGroupKeys; ++i) {
+            if (!d->strokeFor(syms, i, group.isEmpty(), &stroke))
                 break;
-            code = spare->code;
+            group.append(stroke);
         }
-        if (!d->press(Window(focus), code, shift)) {
+        if (group.isEmpty())
+            break;
+        if (!d->press(Window(focus), group, switchKeys ? &off : nullptr,
+                      switchKeys ? &on : nullptr)) {
             qDebug() << "focus changed, typing stopped !";
+            focusKept = false;
             break;
         }
-        if (spare)
-            spare->lastUse = d->mark();
-        ++typed;
+        lastKey = d->mark();
+        for (const Stroke &pressed : group)
+            if (pressed.spare)
+                pressed.spare->lastUse = lastKey;
+        for (SpareKey &spare : d->reserved)
+            spare.lastUse = lastKey;
+        typed += group.size();
     }
-    d->restoreKeyboard();
+    d->restoreKeyboard(inputMethods.isSwitchedOff() ? lastKey : Mark());
+    inputMethods.restore(focusKept);
     d->ping.reset();
     d->keyboard.reset();
     return typed;

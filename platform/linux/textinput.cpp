@@ -2,6 +2,7 @@
 
 #include "platform/linux/inputmethods.h"
 #include "platform/linux/keyboardmap.h"
+#include "platform/linux/ownwindow.h"
 #include "platform/linux/targetping.h"
 
 #include <QDebug>
@@ -492,6 +493,9 @@ int TextInput::type(const QString &text, quint64 focus)
 {
     if (!d->display || !focus)
         return 0;
+    const int own = typeIntoOwnWindow(text, focus);
+    if (own >= 0)
+        return own;
     QVector<uint> codePoints;
     const QVector<uint> all = text.toUcs4();
     for (int i = 0; i < all.size(); ++i) {

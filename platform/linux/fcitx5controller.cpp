@@ -13,8 +13,10 @@ namespace {
 
 const QString kService = QStringLiteral("org.fcitx.Fcitx5");
 
-// fcitx5 answers in a few milliseconds; a daemon that takes this long is stuck.
-constexpr int kCallTimeoutMs = 250;
+// fcitx5 answers in milliseconds, but may be busy for a good part of a second
+// (loading a dictionary at the first switch to Pinyin, saving what it learnt);
+// a daemon that takes longer is stuck.
+constexpr int kCallTimeoutMs = 1000;
 
 // State() of an input context that composes.
 constexpr int kActiveState = 2;
@@ -65,6 +67,8 @@ QDBusMessage Fcitx5Controller::call(const QString &method, const QVariantList &a
     if (!running || !answering)
         return message.createErrorReply(QDBusError::Disconnected, QString());
     message.setArguments(arguments);
+    // Asking must never be what starts fcitx5 (the bus could, on a call to its name).
+    message.setAutoStartService(false);
     const QDBusMessage reply = bus.call(message, QDBus::Block, kCallTimeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage &&
         reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")) {

@@ -15,7 +15,8 @@
 
 namespace {
 
-constexpr int kCallTimeoutMs = 250;
+// As for fcitx5: busy for a moment is fine, longer is stuck.
+constexpr int kCallTimeoutMs = 1000;
 
 // The file ibus-daemon writes: ~/.config/ibus/bus/<machine id>-<host>-<display>,
 // the host being "unix" for a local display.

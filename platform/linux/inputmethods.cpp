@@ -75,6 +75,20 @@ void InputMethods::switchOff()
     switchedOff = true;
 }
 
+bool InputMethods::waitUntilComposing(bool on, int timeoutMs)
+{
+    if (!fcitx5)
+        return false;
+    QElapsedTimer waited;
+    waited.start();
+    while (fcitx5->controller.isActive() != on) {
+        if (waited.elapsed() >= timeoutMs || !fcitx5->controller.isAnswering())
+            return false;
+        QThread::msleep(1);
+    }
+    return true;
+}
+
 void InputMethods::restore(bool focusKept)
 {
     if (!fcitx5)
@@ -87,17 +101,9 @@ void InputMethods::restore(bool focusKept)
             qWarning() << "focus moved, fcitx5 stays off in the window typed into !";
         return;
     }
-    if (!switchedOff) {
-        QElapsedTimer waited;
-        waited.start();
-        while (!controller.isActive() && controller.isAnswering()) {
-            if (waited.elapsed() >= kBackOnMs) {
-                qWarning() << "fcitx5 missed its activate key, switching it on !";
-                switchedOff = true;
-                break;
-            }
-            QThread::msleep(5);
-        }
+    if (!switchedOff && !waitUntilComposing(true, kBackOnMs) && controller.isAnswering()) {
+        qWarning() << "fcitx5 missed its activate key, switching it on !";
+        switchedOff = true;
     }
     if (switchedOff)
         controller.activate();

@@ -33,6 +33,12 @@ public:
     void switchOff();
     bool isSwitchedOff() const { return switchedOff; }
 
+    // Waits at most timeoutMs until the focused input context composes (on)
+    // or does not; false when it did not come to that.
+    bool waitUntilComposing(bool on, int timeoutMs);
+    // The focus left while composing was off in the window typed into.
+    void leftOff() { switchedOff = true; }
+
     // Puts the input method back as it was. focusKept is false when typing
     // stopped because the focus left the window.
     void restore(bool focusKept);

@@ -538,6 +538,13 @@ int TextInput::type(const QString &text, quint64 focus)
     int typed = 0;
     bool focusKept = true;
     Mark lastKey;
+    // A target that answers no pings (xterm) may get its keys by way of fcitx5
+    // (XIM), later than any safe age. Then each group is confirmed through
+    // fcitx5 itself: the group ends with composing off, and once fcitx5 says
+    // it is off it has read that key; the on key follows, and once fcitx5 says
+    // it is on it has read every key before. Composing is off between the two
+    // presses only while fcitx5 reads the group.
+    bool confirmByInputMethod = switchKeys && !(d->ping && d->ping->isAvailable());
     while (typed < syms.size()) {
         QVector<Stroke> group;
         Stroke stroke;
@@ -548,8 +555,8 @@ int TextInput::type(const QString &text, quint64 focus)
         }
         if (group.isEmpty())
             break;
-        if (!d->press(Window(focus), group, switchKeys ? &off : nullptr,
-                      switchKeys ? &on : nullptr)) {
+        const bool onAfter = switchKeys && !confirmByInputMethod;
+        if (!d->press(Window(focus), group, switchKeys ? &off : nullptr, onAfter ? &on : nullptr)) {
             qDebug() << "focus changed, typing stopped !";
             focusKept = false;
             break;
@@ -561,6 +568,25 @@ int TextInput::type(const QString &text, quint64 focus)
         for (SpareKey &spare : d->reserved)
             spare.lastUse = lastKey;
         typed += group.size();
+        if (!confirmByInputMethod)
+            continue;
+        const bool readOff = inputMethods.waitUntilComposing(false, kPingTimeoutMs);
+        if (!d->press(Window(focus), {}, nullptr, &on)) {
+            qDebug() << "focus changed, typing stopped !";
+            inputMethods.leftOff();
+            focusKept = false;
+            break;
+        }
+        lastKey = d->mark();
+        for (SpareKey &spare : d->reserved)
+            spare.lastUse = lastKey;
+        if (readOff && inputMethods.waitUntilComposing(true, kPingTimeoutMs))
+            d->confirmed = lastKey.serial;
+        else {
+            // What is still on its way is unknown: the age rule for the rest.
+            qDebug() << "fcitx5 slow to read the keys, waiting by time !";
+            confirmByInputMethod = false;
+        }
     }
     d->restoreKeyboard(inputMethods.isSwitchedOff() ? lastKey : Mark());
     inputMethods.restore(focusKept);

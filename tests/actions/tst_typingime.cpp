@@ -56,6 +56,33 @@ void waitForNewContext()
     seen << context;
 }
 
+// Sets fcitx5's deactivate and activate keys: its own, or none at all.
+bool setSwitchKeys(bool own)
+{
+    const QString keys = own ? QStringLiteral("<{'0': <'Hangul_Romaja'>}>, 'ActivateKeys': "
+                                              "<{'0': <'Hangul_Hanja'>}>")
+                             : QStringLiteral("<@a{sv} {}>, 'ActivateKeys': <@a{sv} {}>");
+    int code = -1;
+    runTool(QStringLiteral("gdbus"),
+            {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+             QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("--object-path"),
+             QStringLiteral("/controller"), QStringLiteral("--method"),
+             QStringLiteral("org.fcitx.Fcitx.Controller1.SetConfig"),
+             QStringLiteral("fcitx://config/global"),
+             QStringLiteral("<{'Hotkey': <{'DeactivateKeys': %1}>}>").arg(keys)},
+            &code);
+    const QString config =
+        runTool(QStringLiteral("gdbus"),
+                {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                 QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("--object-path"),
+                 QStringLiteral("/controller"), QStringLiteral("--method"),
+                 QStringLiteral("org.fcitx.Fcitx.Controller1.GetConfig"),
+                 QStringLiteral("fcitx://config/global")});
+    // The values come first, then a description that holds the defaults.
+    const QString values = config.section(QStringLiteral("[('GlobalConfig'"), 0, 0);
+    return code == 0 && values.contains(QLatin1String("Hangul_Hanja")) == own;
+}
+
 QString ibusEngine()
 {
     return runTool(QStringLiteral("ibus"), {QStringLiteral("engine")}).trimmed();
@@ -220,13 +247,17 @@ void TypingImeTest::arrivesExactly_data()
 {
     QTest::addColumn<QString>("toolkit");
     QTest::addColumn<bool>("chinese");
-    QTest::newRow("Qt, Chinese") << QStringLiteral("qt") << true;
-    QTest::newRow("GTK 3, Chinese") << QStringLiteral("gtk") << true;
+    // fcitx5 switched off with its keys, or over the bus when it has none.
+    QTest::addColumn<bool>("switchKeys");
+    QTest::newRow("Qt, Chinese") << QStringLiteral("qt") << true << true;
+    QTest::newRow("GTK 3, Chinese") << QStringLiteral("gtk") << true << true;
     if (isFcitx5()) {
-        QTest::newRow("xterm through XIM, Chinese") << QStringLiteral("xterm") << true;
-        QTest::newRow("Qt, English") << QStringLiteral("qt") << false;
+        QTest::newRow("xterm through XIM, Chinese") << QStringLiteral("xterm") << true << true;
+        QTest::newRow("Qt, English") << QStringLiteral("qt") << false << true;
+        QTest::newRow("GTK 3, Chinese, fcitx5 without its keys")
+            << QStringLiteral("gtk") << true << false;
     } else {
-        QTest::newRow("GTK 3, English") << QStringLiteral("gtk") << false;
+        QTest::newRow("GTK 3, English") << QStringLiteral("gtk") << false << true;
     }
 }
 
@@ -234,6 +265,18 @@ void TypingImeTest::arrivesExactly()
 {
     QFETCH(QString, toolkit);
     QFETCH(bool, chinese);
+    QFETCH(bool, switchKeys);
+    struct Keys
+    {
+        bool changed;
+        ~Keys()
+        {
+            if (changed)
+                setSwitchKeys(true);
+        }
+    } keys{!switchKeys};
+    if (!switchKeys)
+        QVERIFY(setSwitchKeys(false));
     Window window(toolkit);
     QVERIFY(window.isReady());
     QVERIFY(window.focus());

@@ -1,5 +1,17 @@
 #!/usr/bin/env bash
 # Characters per second typed into an editor window of another process under
-# Xvfb, by Ferrule and by `xdotool type` with its default delay, same corpus.
+# Xvfb, by Ferrule and by `xdotool type` with its default delay, same corpus;
+# then the same with fcitx5 and with IBus composing Chinese in the window, and
+# the time a short typing run takes more than where no input method runs.
 set -euo pipefail
-"$FERRULE_TESTENV/with-xvfb" "$FERRULE_BENCH_BIN/typing/typingbench"
+env=$FERRULE_TESTENV
+bin=$FERRULE_BENCH_BIN/typing
+"$env/with-xvfb" "$bin/typingbench"
+line=$("$env/with-xvfb" "$env/with-dbus" "$bin/typingimebench" --baseline)
+echo "$line"
+baseline=$(echo "$line" | sed -n 's/^BASELINE run_ms=\([0-9.]*\).*/\1/p')
+for ime in fcitx5 ibus; do
+    FERRULE_TYPING_BASELINE_MS=$baseline \
+        "$env/with-xvfb" "$env/with-dbus" "$env/with-$ime" "$bin/typingimebench" ||
+        echo "typingimebench with $ime failed" >&2
+done

@@ -1,6 +1,8 @@
 #include "platform/textinput.h"
 
+#include "platform/linux/inputmethods.h"
 #include "platform/linux/keyboardmap.h"
+#include "platform/linux/ownwindow.h"
 #include "platform/linux/targetping.h"
 
 #include <QDebug>
@@ -39,11 +41,17 @@ constexpr int kPingTimeoutMs = 2000;
 // take to be released before typing goes on without them.
 constexpr qint64 kModifierWaitMs = 500;
 
+// Keys pressed under one server grab, so under one focus test. An input
+// method that must be switched off is switched off and on once per group.
+constexpr int kGroupKeys = 64;
+
 // Modifiers that would turn a typed character into a shortcut.
 constexpr unsigned kShortcutModifiers =
     ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
 
-KeySym keysymFor(uint codePoint)
+// passAscii: ASCII characters as Unicode keysyms too, which input methods do
+// not take for the letters, digits and punctuation they compose.
+KeySym keysymFor(uint codePoint, bool passAscii)
 {
     if (codePoint == '\n')
         return XK_Return;
@@ -51,6 +59,8 @@ KeySym keysymFor(uint codePoint)
         return XK_Tab;
     if (codePoint < 0x20 || (codePoint >= 0x7f && codePoint < 0xa0))
         return NoSymbol;
+    if (codePoint < 0x7f && passAscii)
+        return 0x01000000 + codePoint;
     if (codePoint <= 0xff)
         return codePoint; // Latin-1 keysyms are the code points themselves
     return 0x01000000 + codePoint;
@@ -85,13 +95,31 @@ struct XFreer
     void operator()(void *data) const { XFree(data); }
 };
 
+// When something the target must read (a key press, a new binding) was sent:
+// the time, for the age rule, and the place in all that was sent, for pings.
+// Times alone cannot tell a key sent in the same millisecond as a ping from
+// one sent before it.
+struct Mark
+{
+    qint64 at = -kSafeAgeMs;
+    quint64 serial = 0;
+};
+
 // A keycode lent to one character at a time.
 struct SpareKey
 {
     KeyCode code = 0;
     KeySym bound = NoSymbol;
-    qint64 lastUse = -kSafeAgeMs;
+    Mark lastUse;
     bool changed = false;
+};
+
+// One key press, with Shift or without.
+struct Stroke
+{
+    KeyCode code = 0;
+    bool shift = false;
+    SpareKey *spare = nullptr;
 };
 
 } // namespace
@@ -105,9 +133,14 @@ public:
 
     std::unique_ptr<KeyboardMap> keyboard;
     std::vector<SpareKey> spares;
+    // Keycodes kept for the input method's keys for the whole run.
+    std::vector<SpareKey> reserved;
     std::unique_ptr<TargetPing> ping;
-    // Every key pressed before this time has been handled by the target.
-    qint64 confirmedAt = -1;
+    quint64 serial = 0;
+    // Everything sent up to this serial has been handled by the target.
+    quint64 confirmed = 0;
+
+    Mark mark() { return Mark{clock.elapsed(), ++serial}; }
 
     Window root() const { return DefaultRootWindow(display.get()); }
 
@@ -171,17 +204,20 @@ public:
         return *reinterpret_cast<Window *>(data);
     }
 
-    void restoreKeyboard();
+    void restoreKeyboard(Mark lastKey);
     void releaseHeldModifiers();
-    bool press(Window focus, KeyCode code, bool shift);
+    void tap(const Stroke &stroke);
+    bool press(Window focus, const QVector<Stroke> &strokes, const Stroke *off, const Stroke *on);
+    bool strokeFor(const QVector<KeySym> &syms, int at, bool mayBind, Stroke *stroke);
+    bool reserve(KeySym sym, Stroke *stroke);
     SpareKey *spareFor(const QVector<KeySym> &syms, int at);
     void bind(SpareKey &spare, KeySym sym);
     void waitUntilAged(qint64 lastUse);
     bool mayRebind(const SpareKey &spare, qint64 now) const
     {
-        return now - spare.lastUse >= kSafeAgeMs || spare.lastUse < confirmedAt;
+        return now - spare.lastUse.at >= kSafeAgeMs || spare.lastUse.serial <= confirmed;
     }
-    void waitUntilSafe(qint64 lastUse);
+    void waitUntilSafe(Mark lastUse);
 };
 
 void TextInput::Private::bind(SpareKey &spare, KeySym sym)
@@ -189,7 +225,7 @@ void TextInput::Private::bind(SpareKey &spare, KeySym sym)
     keyboard->bind(spare.code, sym);
     spare.bound = sym;
     spare.changed = true;
-    spare.lastUse = clock.elapsed();
+    spare.lastUse = mark();
 }
 
 void TextInput::Private::waitUntilAged(qint64 lastUse)
@@ -199,31 +235,35 @@ void TextInput::Private::waitUntilAged(qint64 lastUse)
         QThread::msleep(static_cast<unsigned long>(wait));
 }
 
-// Until keys pressed at lastUse have surely been read by the target: it says
+// Until what was sent at lastUse has surely been read by the target: it says
 // so by answering a ping, or enough time has passed.
-void TextInput::Private::waitUntilSafe(qint64 lastUse)
+void TextInput::Private::waitUntilSafe(Mark lastUse)
 {
-    if (clock.elapsed() - lastUse >= kSafeAgeMs || lastUse < confirmedAt)
+    if (clock.elapsed() - lastUse.at >= kSafeAgeMs || lastUse.serial <= confirmed)
         return;
     if (ping && ping->isAvailable()) {
-        const qint64 sent = clock.elapsed();
+        const quint64 sent = serial;
         if (ping->roundTrip(kPingTimeoutMs)) {
-            confirmedAt = sent;
+            confirmed = sent;
             return;
         }
     }
-    waitUntilAged(lastUse);
+    waitUntilAged(lastUse.at);
 }
 
-void TextInput::Private::restoreKeyboard()
+// lastKey: the last key press the target must have read before the map goes
+// back (and the input method with it); an empty mark when only lent
+// keycodes matter.
+void TextInput::Private::restoreKeyboard(Mark lastKey)
 {
-    qint64 lastUse = -kSafeAgeMs;
-    for (const SpareKey &spare : spares)
-        if (spare.changed)
-            lastUse = std::max(lastUse, spare.lastUse);
+    Mark lastUse = lastKey;
+    for (const std::vector<SpareKey> *keys : {&spares, &reserved})
+        for (const SpareKey &spare : *keys)
+            if (spare.changed && spare.lastUse.serial > lastUse.serial)
+                lastUse = spare.lastUse;
     waitUntilSafe(lastUse);
-    const qint64 rest = lastUse + kRestoreAgeMs - clock.elapsed();
-    if (lastUse >= confirmedAt && rest > 0)
+    const qint64 rest = lastUse.at + kRestoreAgeMs - clock.elapsed();
+    if (lastUse.serial > confirmed && rest > 0)
         QThread::msleep(static_cast<unsigned long>(rest));
     keyboard->restore();
     if (keyboard->capsLocked())
@@ -264,24 +304,82 @@ void TextInput::Private::releaseHeldModifiers()
     qDebug() << "modifier keys still held, typing without them !";
 }
 
-bool TextInput::Private::press(Window focus, KeyCode code, bool shift)
+void TextInput::Private::tap(const Stroke &stroke)
 {
     Display *dpy = display.get();
-    // The focus test and the key press happen under a server grab, so the
-    // focus cannot move to another window in between.
+    if (stroke.shift)
+        XTestFakeKeyEvent(dpy, keyboard->shiftCode(), True, CurrentTime);
+    XTestFakeKeyEvent(dpy, stroke.code, True, CurrentTime);
+    XTestFakeKeyEvent(dpy, stroke.code, False, CurrentTime);
+    if (stroke.shift)
+        XTestFakeKeyEvent(dpy, keyboard->shiftCode(), False, CurrentTime);
+}
+
+// Presses the strokes, between the input method's off and on keys when there
+// are such. The focus test and the key presses happen under a server grab, so
+// the focus cannot move to another window in between, and a window left
+// behind has its input method on again.
+bool TextInput::Private::press(Window focus, const QVector<Stroke> &strokes, const Stroke *off,
+                               const Stroke *on)
+{
+    Display *dpy = display.get();
     XGrabServer(dpy);
     const bool same = inputFocus() == focus;
     if (same) {
-        if (shift)
-            XTestFakeKeyEvent(dpy, keyboard->shiftCode(), True, CurrentTime);
-        XTestFakeKeyEvent(dpy, code, True, CurrentTime);
-        XTestFakeKeyEvent(dpy, code, False, CurrentTime);
-        if (shift)
-            XTestFakeKeyEvent(dpy, keyboard->shiftCode(), False, CurrentTime);
+        if (off)
+            tap(*off);
+        for (const Stroke &stroke : strokes)
+            tap(stroke);
+        if (on)
+            tap(*on);
     }
     XUngrabServer(dpy);
     XFlush(dpy);
     return same;
+}
+
+// The key that types syms[at]. Only with mayBind may a keycode be lent for it
+// (which may mean waiting until one has rested).
+bool TextInput::Private::strokeFor(const QVector<KeySym> &syms, int at, bool mayBind,
+                                   Stroke *stroke)
+{
+    KeyboardMap::Key key;
+    if (keyboard->find(syms.at(at), &key)) {
+        *stroke = Stroke{key.code, key.shift, nullptr};
+        return true;
+    }
+    for (SpareKey &spare : spares) {
+        if (spare.bound == syms.at(at)) {
+            *stroke = Stroke{spare.code, false, &spare};
+            return true;
+        }
+    }
+    if (!mayBind)
+        return false;
+    SpareKey *spare = spareFor(syms, at);
+    if (!spare)
+        return false;
+    *stroke = Stroke{spare->code, false, spare};
+    return true;
+}
+
+// A key for sym for the whole run: the keyboard's own, or a spare keycode
+// taken out of the rotation while at least one is left for the text.
+bool TextInput::Private::reserve(KeySym sym, Stroke *stroke)
+{
+    KeyboardMap::Key key;
+    if (keyboard->find(sym, &key)) {
+        *stroke = Stroke{key.code, key.shift, nullptr};
+        return true;
+    }
+    if (spares.size() < 2)
+        return false;
+    reserved.push_back(spares.back());
+    spares.pop_back();
+    bind(reserved.back(), sym);
+    keyboard->send();
+    *stroke = Stroke{reserved.back().code, false, nullptr};
+    return true;
 }
 
 // The spare key that gives syms[at], binding it first when needed. Binds the
@@ -319,7 +417,7 @@ SpareKey *TextInput::Private::spareFor(const QVector<KeySym> &syms, int at)
         const bool aSoon = comingUp.count(a->bound) > 0, bSoon = comingUp.count(b->bound) > 0;
         if (aSoon != bSoon)
             return !aSoon;
-        return a->lastUse < b->lastUse;
+        return a->lastUse.serial < b->lastUse.serial;
     });
 
     // The first victim may have to be waited for (one keycode: pace it); the
@@ -395,56 +493,103 @@ int TextInput::type(const QString &text, quint64 focus)
 {
     if (!d->display || !focus)
         return 0;
-    QVector<KeySym> syms;
-    const QVector<uint> codePoints = text.toUcs4();
-    for (int i = 0; i < codePoints.size(); ++i) {
-        if (codePoints.at(i) == '\r' && i + 1 < codePoints.size() && codePoints.at(i + 1) == '\n')
+    const int own = typeIntoOwnWindow(text, focus);
+    if (own >= 0)
+        return own;
+    QVector<uint> codePoints;
+    const QVector<uint> all = text.toUcs4();
+    for (int i = 0; i < all.size(); ++i) {
+        if (all.at(i) == '\r' && i + 1 < all.size() && all.at(i + 1) == '\n')
             continue;
-        const KeySym sym = keysymFor(codePoints.at(i) == '\r' ? '\n' : codePoints.at(i));
-        if (sym != NoSymbol)
-            syms.append(sym);
+        const uint codePoint = all.at(i) == '\r' ? '\n' : all.at(i);
+        if (keysymFor(codePoint, false) != NoSymbol)
+            codePoints.append(codePoint);
     }
-    if (syms.isEmpty())
+    if (codePoints.isEmpty())
         return 0;
+
+    InputMethods inputMethods;
+    QVector<KeySym> syms;
+    for (const uint codePoint : codePoints)
+        syms.append(keysymFor(codePoint, inputMethods.passAscii()));
 
     Display *dpy = d->display.get();
     d->keyboard.reset(new KeyboardMap(dpy));
     d->spares.clear();
+    d->reserved.clear();
     for (const KeyboardMap::Code code : d->keyboard->spareCodes()) {
         SpareKey spare;
         spare.code = code;
         d->spares.push_back(spare);
     }
-    d->confirmedAt = -1;
-    d->ping.reset(new TargetPing(dpy, focus));
+    d->serial = 0;
+    d->confirmed = 0;
+    d->ping.reset(new TargetPing(dpy, Window(focus)));
     d->releaseHeldModifiers();
     if (d->keyboard->capsLocked())
         XkbLockModifiers(dpy, XkbUseCoreKbd, LockMask, 0);
 
+    Stroke off, on;
+    const bool switchKeys = inputMethods.offKey() && d->reserve(inputMethods.offKey(), &off) &&
+                            d->reserve(inputMethods.onKey(), &on);
+    if (!switchKeys)
+        inputMethods.switchOff();
+
     int typed = 0;
-    for (int i = 0; i < syms.size(); ++i) {
-        KeyCode code = 0;
-        bool shift = false;
-        SpareKey *spare = nullptr;
-        KeyboardMap::Key key;
-        if (d->keyboard->find(syms.at(i), &key)) {
-            code = key.code;
-            shift = key.shift;
-        } else {
-            spare = d->spareFor(syms, i);
-            if (!spare)
+    bool focusKept = true;
+    Mark lastKey;
+    // A target that answers no pings (xterm) may get its keys by way of fcitx5
+    // (XIM), later than any safe age. Then each group is confirmed through
+    // fcitx5 itself: the group ends with composing off, and once fcitx5 says
+    // it is off it has read that key; the on key follows, and once fcitx5 says
+    // it is on it has read every key before. Composing is off between the two
+    // presses only while fcitx5 reads the group.
+    bool confirmByInputMethod = switchKeys && !(d->ping && d->ping->isAvailable());
+    while (typed < syms.size()) {
+        QVector<Stroke> group;
+        Stroke stroke;
+        for (int i = typed; i < syms.size() && group.size() < kGroupKeys; ++i) {
+            if (!d->strokeFor(syms, i, group.isEmpty(), &stroke))
                 break;
-            code = spare->code;
+            group.append(stroke);
         }
-        if (!d->press(Window(focus), code, shift)) {
+        if (group.isEmpty())
+            break;
+        const bool onAfter = switchKeys && !confirmByInputMethod;
+        if (!d->press(Window(focus), group, switchKeys ? &off : nullptr, onAfter ? &on : nullptr)) {
             qDebug() << "focus changed, typing stopped !";
+            focusKept = false;
             break;
         }
-        if (spare)
-            spare->lastUse = d->clock.elapsed();
-        ++typed;
+        lastKey = d->mark();
+        for (const Stroke &pressed : group)
+            if (pressed.spare)
+                pressed.spare->lastUse = lastKey;
+        for (SpareKey &spare : d->reserved)
+            spare.lastUse = lastKey;
+        typed += group.size();
+        if (!confirmByInputMethod)
+            continue;
+        const bool readOff = inputMethods.waitUntilComposing(false, kPingTimeoutMs);
+        if (!d->press(Window(focus), {}, nullptr, &on)) {
+            qDebug() << "focus changed, typing stopped !";
+            inputMethods.leftOff();
+            focusKept = false;
+            break;
+        }
+        lastKey = d->mark();
+        for (SpareKey &spare : d->reserved)
+            spare.lastUse = lastKey;
+        if (readOff && inputMethods.waitUntilComposing(true, kPingTimeoutMs))
+            d->confirmed = lastKey.serial;
+        else {
+            // What is still on its way is unknown: the age rule for the rest.
+            qDebug() << "fcitx5 slow to read the keys, waiting by time !";
+            confirmByInputMethod = false;
+        }
     }
-    d->restoreKeyboard();
+    d->restoreKeyboard(inputMethods.isSwitchedOff() ? lastKey : Mark());
+    inputMethods.restore(focusKept);
     d->ping.reset();
     d->keyboard.reset();
     return typed;

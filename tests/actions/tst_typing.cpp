@@ -3,6 +3,7 @@
 #include "actions/typabletext.h"
 #include "actions/typing.h"
 #include "common/logcapture.h"
+#include "common/targetwindow.h"
 
 #include <QFile>
 #include <QProcess>
@@ -14,26 +15,9 @@
 
 namespace {
 
-QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(10000);
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-bool xdotool(const QStringList &arguments)
-{
-    int code = -1;
-    run(QStringLiteral("xdotool"), arguments, &code);
-    return code == 0;
-}
-
 QString keymap()
 {
-    return run(QStringLiteral("xmodmap"), {QStringLiteral("-pke")});
+    return runTool(QStringLiteral("xmodmap"), {QStringLiteral("-pke")});
 }
 
 // Keycodes that carry no symbol.
@@ -52,7 +36,7 @@ QStringList spareKeycodes()
 
 bool capsLockOn()
 {
-    return run(QStringLiteral("xset"), {QStringLiteral("q")})
+    return runTool(QStringLiteral("xset"), {QStringLiteral("q")})
         .contains(QRegularExpression(QStringLiteral("Caps Lock:\\s+on")));
 }
 
@@ -75,57 +59,13 @@ QString corpus()
 }
 
 // One typingtarget process.
-class Target
+class Target : public TargetWindow
 {
 public:
     explicit Target(const QStringList &arguments)
+        : TargetWindow(QStringLiteral(TYPING_TARGET), arguments)
     {
-        process.start(QStringLiteral(TYPING_TARGET), arguments);
-        process.waitForStarted(10000);
-        const QByteArray line = readLine();
-        if (line.startsWith("ready "))
-            window = QString::fromLatin1(line.mid(6).trimmed());
     }
-    ~Target()
-    {
-        process.closeWriteChannel();
-        if (!process.waitForFinished(3000))
-            process.kill();
-        process.waitForFinished(3000);
-    }
-
-    QString windowId() const { return QString::number(window.toULongLong(nullptr, 16)); }
-    bool isReady() const { return !window.isEmpty(); }
-    bool focus() const
-    {
-        return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId()});
-    }
-
-    QString text()
-    {
-        if (process.state() != QProcess::Running)
-            return QStringLiteral("<gone>");
-        process.write("text\n");
-        const QByteArray line = readLine();
-        return line.startsWith("text ")
-                   ? QString::fromUtf8(QByteArray::fromBase64(line.mid(5).trimmed()))
-                   : QStringLiteral("<no answer>");
-    }
-
-    QProcess process;
-
-private:
-    QByteArray readLine()
-    {
-        QElapsedTimer waited;
-        waited.start();
-        while (!process.canReadLine() && waited.elapsed() < 10000 &&
-               process.state() == QProcess::Running)
-            process.waitForReadyRead(100);
-        return process.readLine();
-    }
-
-    QString window;
 };
 
 } // namespace
@@ -286,11 +226,11 @@ void TypingTest::fewSpareKeycodes()
         fill << QStringLiteral("-e") << QStringLiteral("keycode %1 = F35").arg(code);
         empty << QStringLiteral("-e") << QStringLiteral("keycode %1 =").arg(code);
     }
-    run(QStringLiteral("xmodmap"), fill);
+    runTool(QStringLiteral("xmodmap"), fill);
     struct Restore
     {
         QStringList empty;
-        ~Restore() { run(QStringLiteral("xmodmap"), empty); }
+        ~Restore() { runTool(QStringLiteral("xmodmap"), empty); }
     } restore{empty};
     const QString crowded = keymap();
     QCOMPARE(spareKeycodes().size(), left);
@@ -431,8 +371,8 @@ void TypingTest::withWindowManager()
     manager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
     QVERIFY(manager.waitForStarted());
     auto managed = []() {
-        return run(QStringLiteral("xprop"),
-                   {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
+        return runTool(QStringLiteral("xprop"),
+                       {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")})
             .contains(QLatin1String("window id"));
     };
     QTRY_VERIFY_WITH_TIMEOUT(managed(), 10000);
@@ -442,8 +382,8 @@ void TypingTest::withWindowManager()
         QVERIFY(xdotool(
             {QStringLiteral("windowactivate"), QStringLiteral("--sync"), target.windowId()}));
         QTRY_VERIFY_WITH_TIMEOUT(
-            run(QStringLiteral("xprop"),
-                {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")})
+            runTool(QStringLiteral("xprop"),
+                    {QStringLiteral("-root"), QStringLiteral("_NET_ACTIVE_WINDOW")})
                 .contains(QStringLiteral("0x%1").arg(target.windowId().toULongLong(), 0, 16)),
             10000);
         LogCapture log;

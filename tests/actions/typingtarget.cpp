@@ -4,10 +4,12 @@
 //   clear  -> "ok"
 // At start it prints "ready <window id in hex>" once the window is on screen.
 // Options: --line (a one-line editor), --close-after N (close once the text
-// has N characters), --at X,Y (window position).
+// has N characters), --focus-after N ID (give the focus to window ID, with
+// xdotool, once the text has N characters), --at X,Y (window position).
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
@@ -33,6 +35,9 @@ int main(int argc, char **argv)
     const bool oneLine = args.contains(QStringLiteral("--line"));
     const int closeAt = args.indexOf(QStringLiteral("--close-after"));
     const int closeAfter = closeAt > 0 ? args.value(closeAt + 1).toInt() : 0;
+    const int focusAt = args.indexOf(QStringLiteral("--focus-after"));
+    int focusAfter = focusAt > 0 ? args.value(focusAt + 1).toInt() : 0;
+    const QString focusTo = focusAt > 0 ? args.value(focusAt + 2) : QString();
     const int atIndex = args.indexOf(QStringLiteral("--at"));
     const QStringList at =
         atIndex > 0 ? args.value(atIndex + 1).split(QLatin1Char(',')) : QStringList();
@@ -57,6 +62,11 @@ int main(int argc, char **argv)
     auto checkClose = [&]() {
         if (closeAfter > 0 && text().size() >= closeAfter)
             app.quit();
+        if (focusAfter > 0 && text().size() >= focusAfter) {
+            focusAfter = 0;
+            QProcess::execute(QStringLiteral("xdotool"),
+                              {QStringLiteral("windowfocus"), QStringLiteral("--sync"), focusTo});
+        }
     };
     QObject::connect(&line, &QLineEdit::textChanged, checkClose);
     QObject::connect(&plain, &QPlainTextEdit::textChanged, checkClose);

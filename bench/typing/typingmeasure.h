@@ -1,0 +1,58 @@
+#pragma once
+
+#include "common/targetwindow.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+#include <QVector>
+
+#include <algorithm>
+#include <cstdlib>
+
+// The corpus without its last line feed.
+inline QString readCorpus(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
+}
+
+// Characters that differ, position by position, plus those missing or extra.
+inline int wrongChars(const QString &typed, const QString &expected)
+{
+    const QVector<uint> a = typed.toUcs4(), b = expected.toUcs4();
+    int wrong = std::abs(a.size() - b.size());
+    for (int i = 0; i < std::min(a.size(), b.size()); ++i)
+        wrong += a.at(i) != b.at(i);
+    return wrong;
+}
+
+// Waits until the target shows the whole text or stops changing for a second;
+// done is when it got there, on clock.
+inline QString settle(TargetWindow &target, const QString &expected, const QElapsedTimer &clock,
+                      qint64 *done)
+{
+    QString text = target.text(), last;
+    QElapsedTimer still;
+    still.start();
+    while (text != expected && still.elapsed() < 1000) {
+        QThread::msleep(5);
+        last = text;
+        text = target.text();
+        if (text != last)
+            still.restart();
+    }
+    *done = clock.elapsed();
+    return text;
+}
+
+// Characters per second of text typed in ms.
+inline double perSecond(const QString &text, qint64 ms)
+{
+    return text.toUcs4().size() * 1000.0 / double(std::max<qint64>(ms, 1));
+}

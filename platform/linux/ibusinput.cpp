@@ -1,0 +1,112 @@
+#include "platform/linux/ibusinput.h"
+
+#include "platform/linux/busprobe.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QDebug>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <csignal>
+
+namespace {
+
+// As for fcitx5: busy for a moment is fine, longer is stuck.
+constexpr int kCallTimeoutMs = 1000;
+
+// The file ibus-daemon writes: ~/.config/ibus/bus/<machine id>-<host>-<display>,
+// the host being "unix" for a local display.
+QString addressFile()
+{
+    const QString display = qEnvironmentVariable("DISPLAY");
+    const int colon = display.lastIndexOf(QLatin1Char(':'));
+    if (colon < 0)
+        return QString();
+    const QString host = colon > 0 ? display.left(colon) : QStringLiteral("unix");
+    const QString number = display.mid(colon + 1).section(QLatin1Char('.'), 0, 0);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/ibus/bus/") + QString::fromLatin1(QDBusConnection::localMachineId()) +
+           QLatin1Char('-') + host + QLatin1Char('-') + number;
+}
+
+// The address the file names, empty when its daemon has gone.
+QString addressFromFile(const QString &path)
+{
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return QString();
+    QString address;
+    qint64 pid = 0;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("IBUS_ADDRESS="))
+            address = QString::fromUtf8(line.mid(13).trimmed());
+        else if (line.startsWith("IBUS_DAEMON_PID="))
+            pid = line.mid(16).trimmed().toLongLong();
+    }
+    if (pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+        return QString();
+    return address;
+}
+
+QVariant property(QDBusConnection &bus, const QString &name)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.IBus"), QStringLiteral("/org/freedesktop/IBus"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.freedesktop.IBus") << name;
+    const QDBusMessage reply = bus.call(get, QDBus::Block, kCallTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        return QVariant();
+    // A property of variant type comes as a variant in a variant.
+    QVariant value = reply.arguments().value(0);
+    while (value.userType() == qMetaTypeId<QDBusVariant>())
+        value = value.value<QDBusVariant>().variant();
+    return value;
+}
+
+// An engine description is a structure: its type name, attachments, then the
+// engine's name.
+QString engineName(const QVariant &description)
+{
+    if (description.userType() != qMetaTypeId<QDBusArgument>())
+        return QString();
+    const QDBusArgument argument = description.value<QDBusArgument>();
+    if (argument.currentType() != QDBusArgument::StructureType)
+        return QString();
+    QString type, name;
+    QVariantMap attachments;
+    argument.beginStructure();
+    argument >> type >> attachments >> name;
+    return type == QLatin1String("IBusEngineDesc") ? name : QString();
+}
+
+} // namespace
+
+IBusInput::IBusInput()
+{
+    address = qEnvironmentVariable("IBUS_ADDRESS");
+    if (address.isEmpty())
+        address = addressFromFile(addressFile());
+}
+
+QString IBusInput::engine()
+{
+    if (address.isEmpty())
+        return QString();
+    if (!busAnswers(address, kCallTimeoutMs)) {
+        qWarning() << "input method IBus does not answer !";
+        return QString();
+    }
+    const QString name = QStringLiteral("ferrule-ibus");
+    QString engine;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(address, name);
+        engine = engineName(property(bus, QStringLiteral("GlobalEngine")));
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return engine;
+}

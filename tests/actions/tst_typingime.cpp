@@ -1,0 +1,402 @@
+// Typing on a Chinese desktop: the input method that scripts/testenv started
+// (fcitx5 or IBus, named by FERRULE_IME) composes in the window typed into, as
+// it does for its user. The typed text must arrive exactly, and afterwards the
+// input method must compose the user's keys as it did before.
+#include "actions/typing.h"
+#include "common/logcapture.h"
+#include "common/targetwindow.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+#include <memory>
+
+namespace {
+
+bool isFcitx5()
+{
+    return qgetenv("FERRULE_IME") == "fcitx5";
+}
+
+QVariant fcitx5(const QString &method)
+{
+    const QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("/controller"),
+        QStringLiteral("org.fcitx.Fcitx.Controller1"), method);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 2000).arguments().value(0);
+}
+
+// fcitx5's state of the focused window: 1 English, 2 Chinese.
+int fcitx5State()
+{
+    return fcitx5(QStringLiteral("State")).toInt();
+}
+
+// fcitx5's id of the focused input context, empty when none has the focus.
+QString fcitx5FocusedContext()
+{
+    static const QRegularExpression focused(QStringLiteral("IC \\[([0-9a-f]+)\\][^\n]*focus:1"));
+    return focused.match(fcitx5(QStringLiteral("DebugInfo")).toString()).captured(1);
+}
+
+// Waits until a window that is new to fcitx5 has the focus: its input
+// context is made only then. Now and then the Qt module loses the focus it
+// got before its context was made; focus (the window's) is then given again,
+// by way of the root window.
+void waitForNewContext(const std::function<bool()> &focus)
+{
+    static QStringList seen;
+    QString context;
+    auto isNew = [&]() {
+        context = fcitx5FocusedContext();
+        return !context.isEmpty() && !seen.contains(context);
+    };
+    for (int attempt = 0; attempt < 3 && !QTest::qWaitFor(isNew, 3000); ++attempt) {
+        const QString root = runTool(QStringLiteral("xwininfo"), {QStringLiteral("-root")})
+                                 .section(QStringLiteral("Window id: "), 1)
+                                 .section(QLatin1Char(' '), 0, 0);
+        QVERIFY(xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                         QString::number(root.toULongLong(nullptr, 16))}));
+        QVERIFY(focus());
+    }
+    QVERIFY(isNew());
+    seen << context;
+}
+
+// Sets fcitx5's deactivate and activate keys: its own, or none at all.
+bool setSwitchKeys(bool own)
+{
+    const QString keys = own ? QStringLiteral("<{'0': <'Hangul_Romaja'>}>, 'ActivateKeys': "
+                                              "<{'0': <'Hangul_Hanja'>}>")
+                             : QStringLiteral("<@a{sv} {}>, 'ActivateKeys': <@a{sv} {}>");
+    int code = -1;
+    runTool(QStringLiteral("gdbus"),
+            {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+             QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("--object-path"),
+             QStringLiteral("/controller"), QStringLiteral("--method"),
+             QStringLiteral("org.fcitx.Fcitx.Controller1.SetConfig"),
+             QStringLiteral("fcitx://config/global"),
+             QStringLiteral("<{'Hotkey': <{'DeactivateKeys': %1}>}>").arg(keys)},
+            &code);
+    const QString config =
+        runTool(QStringLiteral("gdbus"),
+                {QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                 QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("--object-path"),
+                 QStringLiteral("/controller"), QStringLiteral("--method"),
+                 QStringLiteral("org.fcitx.Fcitx.Controller1.GetConfig"),
+                 QStringLiteral("fcitx://config/global")});
+    // The values come first, then a description that holds the defaults.
+    const QString values = config.section(QStringLiteral("[('GlobalConfig'"), 0, 0);
+    return code == 0 && values.contains(QLatin1String("Hangul_Hanja")) == own;
+}
+
+QString ibusEngine()
+{
+    return runTool(QStringLiteral("ibus"), {QStringLiteral("engine")}).trimmed();
+}
+
+QString corpus()
+{
+    QFile file(QStringLiteral(TYPING_CORPUS));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A window typed into: a Qt or GTK editor, or xterm talking XIM, whose text is
+// what cat writes to a file (a line at a time).
+class Window
+{
+public:
+    explicit Window(const QString &toolkit, const QStringList &options = {})
+    {
+        if (toolkit == QLatin1String("qt"))
+            editor.reset(new TargetWindow(QStringLiteral(TYPING_TARGET), options));
+        else if (toolkit == QLatin1String("gtk"))
+            editor.reset(new TargetWindow(QStringLiteral(GTK_TYPING_TARGET), options));
+        else
+            startXterm();
+    }
+    ~Window()
+    {
+        if (xterm.state() != QProcess::NotRunning) {
+            xterm.kill();
+            xterm.waitForFinished(5000);
+        }
+    }
+
+    bool isReady() const { return editor ? editor->isReady() : !xtermId.isEmpty(); }
+    QString windowId() const { return editor ? editor->windowId() : xtermId; }
+    bool focus() const
+    {
+        return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), windowId()});
+    }
+    QString text() { return editor ? editor->text() : typed().mid(cleared); }
+    void clear()
+    {
+        if (editor)
+            editor->clear();
+        else
+            cleared = typed().size();
+    }
+    // What the user's own keys end with here (xterm shows a line once it ends).
+    QString lineEnd() const { return editor ? QString() : QStringLiteral("\n"); }
+
+private:
+    void startXterm()
+    {
+        if (!dir.isValid())
+            return;
+        const QString idFile = dir.filePath(QStringLiteral("windowid"));
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
+        xterm.setProcessEnvironment(environment);
+        xterm.start(QStringLiteral("xterm"),
+                    {QStringLiteral("-u8"), QStringLiteral("-e"), QStringLiteral("sh"),
+                     QStringLiteral("-c"),
+                     QStringLiteral("stty -echo; echo $WINDOWID > '%1'; exec cat > '%2'")
+                         .arg(idFile, dir.filePath(QStringLiteral("typed.txt")))});
+        QElapsedTimer waited;
+        waited.start();
+        while (QFile(idFile).size() == 0 && waited.elapsed() < 10000)
+            QTest::qWait(20);
+        QFile id(idFile);
+        if (id.open(QIODevice::ReadOnly))
+            xtermId = QString::fromLatin1(id.readAll().trimmed());
+    }
+    QString typed() const
+    {
+        QFile out(dir.filePath(QStringLiteral("typed.txt")));
+        return out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString();
+    }
+
+    std::unique_ptr<TargetWindow> editor;
+    QTemporaryDir dir;
+    QProcess xterm;
+    QString xtermId;
+    int cleared = 0;
+};
+
+// The user types "nihao" and a space: Chinese in the Chinese state, the
+// letters as typed in the English one.
+void userTypes(Window &window, bool chinese)
+{
+    window.clear();
+    QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("nihao")}));
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("space")}));
+    if (!window.lineEnd().isEmpty())
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        window.text(),
+        (chinese ? QStringLiteral("你好") : QStringLiteral("nihao ")) + window.lineEnd(), 10000);
+    window.clear();
+}
+
+// Puts the input method of the focused window in its Chinese or English state
+// as the user does, once the window has its input context: fcitx5 starts
+// English in each window, Control+Space makes it Chinese; IBus's libpinyin
+// starts Chinese, a tap on Shift makes it English (in every window: its mode
+// is one for all).
+void chooseState(Window &window, bool chinese)
+{
+    if (isFcitx5()) {
+        waitForNewContext([&]() { return window.focus(); });
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(fcitx5State(), 1);
+        if (chinese)
+            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+        QTRY_COMPARE(fcitx5State(), chinese ? 2 : 1);
+    } else {
+        // The mode is the one the last window left.
+        window.clear();
+        QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("nihao")}));
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("space")}));
+        QTRY_VERIFY(window.text() == QStringLiteral("你好") ||
+                    window.text() == QStringLiteral("nihao "));
+        if ((window.text() == QStringLiteral("你好")) != chinese)
+            QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Shift_L")}));
+        window.clear();
+    }
+}
+
+// The input method is in the state the user chose, right when typing is done.
+void stateKept(bool chinese)
+{
+    if (isFcitx5()) {
+        QCOMPARE(fcitx5State(), chinese ? 2 : 1);
+        if (chinese)
+            QCOMPARE(fcitx5(QStringLiteral("CurrentInputMethod")).toString(),
+                     QStringLiteral("pinyin"));
+    } else {
+        QCOMPARE(ibusEngine(), QStringLiteral("libpinyin"));
+    }
+}
+
+} // namespace
+
+class TypingImeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void arrivesExactly_data();
+    void arrivesExactly();
+    void focusMovedMidText();
+    void ownWindow();
+    void inputMethodStopped();
+};
+
+void TypingImeTest::initTestCase()
+{
+    QVERIFY2(isFcitx5() || qgetenv("FERRULE_IME") == "ibus", "runs under with-fcitx5 or with-ibus");
+    QCOMPARE(corpus().count(QLatin1Char('\n')), 20);
+}
+
+void TypingImeTest::arrivesExactly_data()
+{
+    QTest::addColumn<QString>("toolkit");
+    QTest::addColumn<bool>("chinese");
+    // fcitx5 switched off with its keys, or over the bus when it has none.
+    QTest::addColumn<bool>("switchKeys");
+    QTest::newRow("Qt, Chinese") << QStringLiteral("qt") << true << true;
+    QTest::newRow("GTK 3, Chinese") << QStringLiteral("gtk") << true << true;
+    if (isFcitx5()) {
+        QTest::newRow("xterm through XIM, Chinese") << QStringLiteral("xterm") << true << true;
+        QTest::newRow("Qt, English") << QStringLiteral("qt") << false << true;
+        QTest::newRow("GTK 3, Chinese, fcitx5 without its keys")
+            << QStringLiteral("gtk") << true << false;
+    } else {
+        QTest::newRow("GTK 3, English") << QStringLiteral("gtk") << false << true;
+    }
+}
+
+void TypingImeTest::arrivesExactly()
+{
+    QFETCH(QString, toolkit);
+    QFETCH(bool, chinese);
+    QFETCH(bool, switchKeys);
+    struct Keys
+    {
+        bool changed;
+        ~Keys()
+        {
+            if (changed)
+                setSwitchKeys(true);
+        }
+    } keys{!switchKeys};
+    if (!switchKeys)
+        QVERIFY(setSwitchKeys(false));
+    Window window(toolkit);
+    QVERIFY(window.isReady());
+    QVERIFY(window.focus());
+    chooseState(window, chinese);
+    if (QTest::currentTestFailed())
+        return;
+    // The input method does compose in this window, as chosen.
+    userTypes(window, chinese);
+    if (QTest::currentTestFailed())
+        return;
+
+    const QString text = corpus();
+    typeText(text.toUtf8().constData());
+    stateKept(chinese);
+    if (QTest::currentTestFailed())
+        return;
+    QTRY_COMPARE_WITH_TIMEOUT(window.text(), text, 15000);
+    userTypes(window, chinese);
+}
+
+void TypingImeTest::focusMovedMidText()
+{
+    // The window typed into hands the focus to another one after 20
+    // characters. With fcitx5 that one is in the English state and must stay
+    // so; the first must compose Chinese again when the user comes back.
+    const bool otherChinese = !isFcitx5();
+    Window other(QStringLiteral("qt"));
+    QVERIFY(other.isReady());
+    QVERIFY(other.focus());
+    chooseState(other, otherChinese);
+    Window window(QStringLiteral("qt"),
+                  {QStringLiteral("--focus-after"), QStringLiteral("20"), other.windowId()});
+    QVERIFY(window.isReady());
+    QVERIFY(window.focus());
+    chooseState(window, true);
+    if (QTest::currentTestFailed())
+        return;
+
+    QString text;
+    for (int i = 0; i < 600; ++i)
+        text += i % 3 ? QChar(0x4e00 + i * 7) : QChar('a' + i % 26);
+    LogCapture log;
+    typeText(text.toUtf8().constData());
+    QVERIFY(log.contains(QStringLiteral("focus changed, typing stopped !")));
+    QVERIFY(window.text().size() >= 20);
+    QVERIFY(text.startsWith(window.text()));
+    QCOMPARE(other.text(), QString());
+    // What the user types in each is composed as its state says: the other
+    // window was not switched on, the first was switched on again.
+    userTypes(other, otherChinese);
+    QVERIFY(window.focus());
+    userTypes(window, true);
+}
+
+void TypingImeTest::ownWindow()
+{
+    // One of Ferrule's own windows, its input method in the Chinese state.
+    QLineEdit edit;
+    edit.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&edit));
+    QVERIFY(xdotool(
+        {QStringLiteral("windowfocus"), QStringLiteral("--sync"), QString::number(edit.winId())}));
+    QTRY_VERIFY(edit.hasFocus());
+    if (isFcitx5()) {
+        waitForNewContext([&]() {
+            return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"),
+                            QString::number(edit.winId())});
+        });
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+        QTRY_COMPARE(fcitx5State(), 2);
+    }
+    QVERIFY(xdotool({QStringLiteral("type"), QStringLiteral("nihao")}));
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("space")}));
+    QTRY_COMPARE(edit.text(), QStringLiteral("你好"));
+    edit.clear();
+
+    const QString text = corpus().section(QLatin1Char('\n'), 2, 2);
+    typeText(text.toUtf8().constData());
+    QCOMPARE(edit.text(), text);
+}
+
+void TypingImeTest::inputMethodStopped()
+{
+    // The daemon stops answering (here: stopped by a signal). Typing waits a
+    // bounded time, says so and types anyway into a window that does not use
+    // the input method.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
+    TargetWindow window(QStringLiteral(TYPING_TARGET), {QStringLiteral("--line")}, environment);
+    QVERIFY(window.isReady());
+    QVERIFY(window.focus());
+    const pid_t daemon = pid_t(qEnvironmentVariableIntValue("FERRULE_IME_PID"));
+    QVERIFY(daemon > 0);
+    const QString text = QStringLiteral("Hello 你好，世界。ABC 123");
+    LogCapture log;
+    QCOMPARE(::kill(daemon, SIGSTOP), 0);
+    typeText(text.toUtf8().constData());
+    QCOMPARE(::kill(daemon, SIGCONT), 0);
+    QVERIFY(log.contains(isFcitx5() ? QStringLiteral("input method fcitx5 does not answer !")
+                                    : QStringLiteral("input method IBus does not answer !")));
+    QTRY_COMPARE(window.text(), text);
+}
+
+QTEST_MAIN(TypingImeTest)
+#include "tst_typingime.moc"

@@ -2,6 +2,7 @@
 // text on request. Commands on stdin, one per line:
 //   text   -> "text <base64 of the UTF-8 text>"
 //   clear  -> "ok"
+//   active -> "active 1" while the window is the active one, else "active 0"
 // At start it prints "ready <window id in hex>" once the window is on screen.
 // Options: --line (a one-line editor), --close-after N (close once the text
 // has N characters), --focus-after N ID (give the focus to window ID, with
@@ -99,6 +100,8 @@ int main(int argc, char **argv)
             } else if (command == "clear") {
                 clear();
                 reply("ok");
+            } else if (command == "active") {
+                reply(QGuiApplication::focusWindow() ? "active 1" : "active 0");
             }
         }
     });

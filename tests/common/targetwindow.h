@@ -67,6 +67,12 @@ public:
                    ? QString::fromUtf8(QByteArray::fromBase64(line.mid(5).trimmed()))
                    : QStringLiteral("<no answer>");
     }
+    // Whether the program sees its window as the active one (typingtarget only).
+    bool isActive()
+    {
+        process.write("active\n");
+        return readLine().trimmed() == "active 1";
+    }
     bool clear()
     {
         process.write("clear\n");

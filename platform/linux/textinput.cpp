@@ -45,6 +45,14 @@ constexpr qint64 kModifierWaitMs = 500;
 // method that must be switched off is switched off and on once per group.
 constexpr int kGroupKeys = 64;
 
+// IBus's Qt module hands every key to the daemon and takes the answer later,
+// unless the answer is already there when it looks: then that key is taken at
+// once, ahead of an earlier key whose answer is still on its way. Seen under
+// load as two neighbouring letters swapped. So past IBus each key goes alone:
+// the target has read it (a ping), is given this long for the daemon's answer,
+// and has handled that answer (a second ping) before the next key.
+constexpr unsigned long kIBusAnswerUs = 1000;
+
 // Modifiers that would turn a typed character into a shortcut.
 constexpr unsigned kShortcutModifiers =
     ShiftMask | ControlMask | Mod1Mask | Mod3Mask | Mod4Mask | Mod5Mask;
@@ -545,10 +553,12 @@ int TextInput::type(const QString &text, quint64 focus)
     // it is on it has read every key before. Composing is off between the two
     // presses only while fcitx5 reads the group.
     bool confirmByInputMethod = switchKeys && !(d->ping && d->ping->isAvailable());
+    const bool oneKeyAtATime = inputMethods.passAscii() && d->ping && d->ping->isAvailable();
     while (typed < syms.size()) {
         QVector<Stroke> group;
         Stroke stroke;
-        for (int i = typed; i < syms.size() && group.size() < kGroupKeys; ++i) {
+        const int groupKeys = oneKeyAtATime ? 1 : kGroupKeys;
+        for (int i = typed; i < syms.size() && group.size() < groupKeys; ++i) {
             if (!d->strokeFor(syms, i, group.isEmpty(), &stroke))
                 break;
             group.append(stroke);
@@ -568,6 +578,11 @@ int TextInput::type(const QString &text, quint64 focus)
         for (SpareKey &spare : d->reserved)
             spare.lastUse = lastKey;
         typed += group.size();
+        if (oneKeyAtATime && d->ping->roundTrip(kPingTimeoutMs)) {
+            d->confirmed = lastKey.serial;
+            QThread::usleep(kIBusAnswerUs);
+            d->ping->roundTrip(kPingTimeoutMs);
+        }
         if (!confirmByInputMethod)
             continue;
         const bool readOff = inputMethods.waitUntilComposing(false, kPingTimeoutMs);

@@ -1,25 +1,15 @@
 #include "update/updatecheck.h"
 
 #include "buildconfig.h"
+#include "platform/desktop.h"
 #include "update/updatereply.h"
 
 #include <QDebug>
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
-
-namespace {
-
-QUrl &testServer()
-{
-    static QUrl base;
-    return base;
-}
-
-} // namespace
 
 QUrl updateCheckUrl()
 {
@@ -29,11 +19,6 @@ QUrl updateCheckUrl()
     url.setPort(8001);
     url.setPath(QStringLiteral("/api2/public/v1/app/update"));
     url.setQuery(QStringLiteral("device=1&client=4&version=0"));
-    if (testServer().isValid()) {
-        url.setScheme(testServer().scheme());
-        url.setHost(testServer().host());
-        url.setPort(testServer().port());
-    }
     return url;
 }
 
@@ -44,18 +29,13 @@ QUrl productPageUrl()
     return QUrl::fromUserInput(QStringLiteral(FERRULE_PRODUCT_HOST "/mouse"));
 }
 
-void setUpdateServerForTests(const QUrl &base)
-{
-    testServer() = base;
-}
-
-QNetworkReply *startUpdateCheck()
+QNetworkReply *startUpdateCheck(const QUrl &url)
 {
     // Lives for the whole run: one check per process.
     auto *manager = new QNetworkAccessManager;
     QObject::connect(manager, &QNetworkAccessManager::finished, manager, &handleUpdateReply,
                      Qt::DirectConnection);
-    return manager->get(QNetworkRequest(updateCheckUrl()));
+    return manager->get(QNetworkRequest(url));
 }
 
 void handleUpdateReply(QNetworkReply *reply)
@@ -67,7 +47,7 @@ void handleUpdateReply(QNetworkReply *reply)
     if (version.isNull() || !isNewerThanRunning(version))
         return;
 
-    QDesktopServices::openUrl(productPageUrl());
+    desktop::openUrl(productPageUrl());
     // The main window is hidden: closing the notice must not end the program.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QMessageBox notice;

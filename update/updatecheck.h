@@ -4,20 +4,16 @@
 
 class QNetworkReply;
 
-// Asks the update server once whether a newer version exists and returns at
-// once; the reply is handled by handleUpdateReply when it arrives. The
-// returned reply is only for callers that want to follow it (tests).
-QNetworkReply *startUpdateCheck();
+// http://<update host>:8001/api2/public/v1/app/update?device=1&client=4&version=0
+QUrl updateCheckUrl();
+
+// Asks the update server at url once whether a newer version exists and
+// returns at once; the reply is handled by handleUpdateReply when it arrives.
+// The returned reply is for callers that want to follow it.
+QNetworkReply *startUpdateCheck(const QUrl &url = updateCheckUrl());
 
 // A newer version opens the product page and then shows the update notice.
 void handleUpdateReply(QNetworkReply *reply);
 
-// http://<update host>:8001/api2/public/v1/app/update?device=1&client=4&version=0
-QUrl updateCheckUrl();
-
 // The product page, http://<product host>/mouse.
 QUrl productPageUrl();
-
-// Tests send the request to a local server instead: the scheme, host and
-// port of base replace the update server's.
-void setUpdateServerForTests(const QUrl &base);

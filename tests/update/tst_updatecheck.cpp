@@ -82,14 +82,13 @@ private slots:
     void init()
     {
         QGuiApplication::setQuitOnLastWindowClosed(true);
-        setUpdateServerForTests(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(server.port())));
+        serverUrl = localUrl(server.port());
         server.requests.clear();
         server.status = 200;
     }
 
     void addresses()
     {
-        setUpdateServerForTests(QUrl());
         QCOMPARE(updateCheckUrl().toString(),
                  QStringLiteral("http://" FERRULE_UPDATE_HOST ":8001/api2/public/v1/app/update"
                                 "?device=1&client=4&version=0"));
@@ -176,7 +175,7 @@ private slots:
         QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
         const quint16 port = closed.serverPort();
         closed.close();
-        setUpdateServerForTests(QUrl(QStringLiteral("http://127.0.0.1:%1").arg(port)));
+        serverUrl = localUrl(port);
 
         LogCapture log;
         QVERIFY(runCheck().isEmpty());
@@ -204,7 +203,7 @@ private:
     QStringList runCheck()
     {
         NoticeWatcher watcher;
-        QNetworkReply *reply = startUpdateCheck();
+        QNetworkReply *reply = startUpdateCheck(serverUrl);
         if (!reply)
             return {QStringLiteral("no request")};
         // Connected after the handler, so it fires once the handler is done.
@@ -214,8 +213,18 @@ private:
         return watcher.events;
     }
 
+    // The update server's request, sent to a local server on port.
+    static QUrl localUrl(quint16 port)
+    {
+        QUrl url = updateCheckUrl();
+        url.setHost(QStringLiteral("127.0.0.1"));
+        url.setPort(port);
+        return url;
+    }
+
     QTemporaryDir runDir;
     LocalHttpServer server;
+    QUrl serverUrl;
 };
 
 QTEST_MAIN(TestUpdateCheck)

@@ -50,7 +50,3 @@ public:
     virtual int blockPauseMs() const = 0;
     virtual int resultTimeoutMs() const = 0;
 };
-
-// Makes the SDK use this engine instead of the one speech.ini selects, from the next
-// SpeechLogin on, until it is called again with nullptr. For tests only.
-void installSpeechEngineForTesting(std::shared_ptr<SpeechEngine> engine);

@@ -1,6 +1,7 @@
 #include "recognition/speechsdk.h"
 
 #include "recognition/speechengine.h"
+#include "recognition/speechenginefactory.h"
 #include "recognition/speecherror.h"
 #include "recognition/speechservice.h"
 
@@ -17,7 +18,6 @@ namespace {
 struct SdkState
 {
     QMutex mutex;
-    std::shared_ptr<SpeechEngine> testingEngine;
     SpeechService service;
     // Ids handed out lately: a caller may still hold an older session's id when a
     // nested run began a new session, and passing it back must not read freed memory.
@@ -50,18 +50,17 @@ void logFailure(const char *operation, int code)
 }
 } // namespace
 
-void installSpeechEngineForTesting(std::shared_ptr<SpeechEngine> engine)
+void setSpeechEngineFactory(SpeechEngineFactory factory)
 {
     QMutexLocker lock(&state().mutex);
-    state().testingEngine = std::move(engine);
+    state().service.setFactory(std::move(factory));
 }
 
 int SpeechLogin(const char *user, const char *password, const char *params)
 {
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
-    const int code =
-        sdk.service.login(sdk.testingEngine, bytes(user), bytes(password), bytes(params));
+    const int code = sdk.service.login(bytes(user), bytes(password), bytes(params));
     logFailure("SpeechLogin", code);
     return code;
 }
@@ -186,8 +185,7 @@ void SpeechPreload(const char *loginParams, const char *recognitionParams)
 {
     SdkState &sdk = state();
     QMutexLocker lock(&sdk.mutex);
-    if (!sdk.testingEngine)
-        sdk.service.preload(bytes(loginParams), bytes(recognitionParams));
+    sdk.service.preload(bytes(loginParams), bytes(recognitionParams));
 }
 
 int SpeechBlockPauseMs()

@@ -11,17 +11,10 @@ int SpeechService::notLoggedIn()
     return SpeechError::NotLoggedIn;
 }
 
-int SpeechService::login(const std::shared_ptr<SpeechEngine> &testingEngine, const QByteArray &user,
-                         const QByteArray &password, const QByteArray &params)
+int SpeechService::login(const QByteArray &user, const QByteArray &password,
+                         const QByteArray &params)
 {
     m_active.reset();
-    m_loginError = 0;
-    if (testingEngine) {
-        m_active = testingEngine;
-        m_loginError = m_active->login(user, password, params);
-        return m_loginError;
-    }
-
     m_loginError = configuredEngine(params);
     if (m_loginError != 0)
         return m_loginError;
@@ -45,10 +38,16 @@ int SpeechService::configuredEngine(const QByteArray &loginParams)
     m_resultTimeoutMs = config.resultTimeoutMs;
     if (!m_kept || config != m_keptConfig) {
         m_kept.reset(); // frees the old engine's models before the new one loads its own
-        m_kept = createSpeechEngine(config);
+        m_kept = m_factory(config);
         m_keptConfig = config;
     }
     return 0;
+}
+
+void SpeechService::setFactory(SpeechEngineFactory factory)
+{
+    m_factory = factory ? std::move(factory) : SpeechEngineFactory(createSpeechEngine);
+    m_kept.reset();
 }
 
 void SpeechService::preload(const QByteArray &loginParams, const QByteArray &params)

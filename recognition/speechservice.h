@@ -2,6 +2,7 @@
 
 #include "recognition/speechconfig.h"
 #include "recognition/speechengine.h"
+#include "recognition/speechenginefactory.h"
 
 #include <memory>
 
@@ -11,9 +12,10 @@
 class SpeechService
 {
 public:
-    int login(const std::shared_ptr<SpeechEngine> &testingEngine, const QByteArray &user,
-              const QByteArray &password, const QByteArray &params);
+    int login(const QByteArray &user, const QByteArray &password, const QByteArray &params);
     int logout();
+    // Engines are made by factory from the next login on; the kept one is dropped.
+    void setFactory(SpeechEngineFactory factory);
     // Makes the configured engine (not logging in) and has it preload for params.
     void preload(const QByteArray &loginParams, const QByteArray &params);
 
@@ -35,6 +37,7 @@ private:
     static int notLoggedIn();
     // The engine speech.ini asks for, kept while the file says the same; 0 or an error code.
     int configuredEngine(const QByteArray &loginParams);
+    SpeechEngineFactory m_factory = createSpeechEngine;
     std::shared_ptr<SpeechEngine> m_active; // set between login and logout
     std::shared_ptr<SpeechEngine> m_kept;   // the configured engine, kept across logins
     SpeechConfig m_keptConfig;

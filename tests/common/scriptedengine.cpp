@@ -1,4 +1,4 @@
-#include "recognition/scriptedengine.h"
+#include "common/scriptedengine.h"
 
 QList<ScriptedEngine::Call> ScriptedEngine::callsOf(Op op) const
 {

@@ -9,9 +9,9 @@
 //   engine->resultReplies = {{0, SPEECH_REC_RESULT_READY, "go forward "},
 //                            {0, SPEECH_REC_COMPLETE, "ten meters"}};
 //   engine->resultTimeout = 300;   // what SpeechResultTimeoutMs() reports
-//   installSpeechEngineForTesting(engine);
+//   useScriptedEngine(engine);
 //   ... run the code under test (SpeechLogin ... SpeechLogout) ...
-//   installSpeechEngineForTesting(nullptr);
+//   useScriptedEngine(nullptr);
 //   engine->calls: every call in order (op, session id, params, audio block, status ...).
 //   engine->pauses: every pause between result queries (SpeechAwaitResult).
 //
@@ -27,6 +27,7 @@
 // and answered by the script like any other.
 
 #include "recognition/speechengine.h"
+#include "recognition/speechenginefactory.h"
 #include "recognition/speechsdk.h"
 
 #include <QByteArray>
@@ -104,3 +105,14 @@ public:
     int blockPauseMs() const override { return blockPause; }
     int resultTimeoutMs() const override { return resultTimeout; }
 };
+
+// Has the SDK make engine for every login from the next SpeechLogin on; nullptr gives
+// it back the engines that speech.ini asks for.
+inline void useScriptedEngine(const std::shared_ptr<ScriptedEngine> &engine)
+{
+    if (!engine) {
+        setSpeechEngineFactory(nullptr);
+        return;
+    }
+    setSpeechEngineFactory([engine](const SpeechConfig &) { return engine; });
+}

@@ -5,7 +5,7 @@
 #include "app/settings.h"
 #include "capture/mousehook.h"
 #include "recognition/quilletiat.h"
-#include "recognition/scriptedengine.h"
+#include "common/scriptedengine.h"
 #include "ui/promptbox.h"
 
 #include <QApplication>
@@ -124,7 +124,7 @@ void TestMouseHook::initTestCase()
     previousDir = QDir::currentPath();
     QVERIFY(QDir::setCurrent(dir.path()));
     engine = std::make_shared<ScriptedEngine>();
-    installSpeechEngineForTesting(engine);
+    useScriptedEngine(engine);
     QuilletIat::actions().typeText = [this](const char *utf8) {
         dispatched << QString::fromUtf8(utf8);
     };
@@ -149,7 +149,7 @@ void TestMouseHook::initTestCase()
 void TestMouseHook::cleanupTestCase()
 {
     qInstallMessageHandler(nullptr);
-    installSpeechEngineForTesting(nullptr);
+    useScriptedEngine(nullptr);
     QDir::setCurrent(previousDir);
 }
 

@@ -5,7 +5,7 @@
 #include "common/logcapture.h"
 #include "common/stubhttpserver.h"
 #include "recognition/quilletiat.h"
-#include "recognition/scriptedengine.h"
+#include "common/scriptedengine.h"
 #include "recognition/speecherror.h"
 #include "recognition/translator.h"
 #include "ui/promptbox.h"
@@ -178,7 +178,7 @@ void TestQuilletIat::init()
 
     setModes(1, English, 0, 0, 0, 0);
     engine = std::make_shared<ScriptedEngine>();
-    installSpeechEngineForTesting(engine);
+    useScriptedEngine(engine);
 
     dispatched.clear();
     tableSeen.clear();
@@ -196,7 +196,7 @@ void TestQuilletIat::init()
 void TestQuilletIat::cleanup()
 {
     log.reset();
-    installSpeechEngineForTesting(nullptr);
+    useScriptedEngine(nullptr);
     engine.reset();
     QDir::setCurrent(previousDir);
     dir.reset();

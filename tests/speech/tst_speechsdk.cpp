@@ -6,7 +6,7 @@
 #include "speech/sdkfeeder.h"
 #include "speech/speechlog.h"
 
-#include "recognition/scriptedengine.h"
+#include "common/scriptedengine.h"
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
 
@@ -280,7 +280,7 @@ private slots:
         engine->resultReplies = {{0, SPEECH_REC_RESULT_READY, "go "},
                                  {0, SPEECH_REC_INCOMPLETE, {}},
                                  {10114, SPEECH_REC_INCOMPLETE, {}}};
-        installSpeechEngineForTesting(engine);
+        useScriptedEngine(engine);
         QCOMPARE(SpeechLogin(nullptr, nullptr, "appid = 4d7c2a19, work_dir = ."), 10407);
         QCOMPARE(SpeechBlockPauseMs(), 200);
         QCOMPARE(SpeechResultTimeoutMs(), 500);
@@ -308,7 +308,7 @@ private slots:
         QCOMPARE(error, 10114);
         RecogSessionEnd(nullptr, "");
         SpeechLogout();
-        installSpeechEngineForTesting(nullptr);
+        useScriptedEngine(nullptr);
 
         QCOMPARE(engine->calls.size(), 8);
         QCOMPARE(engine->calls.at(0).op, ScriptedEngine::Login);

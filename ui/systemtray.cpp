@@ -3,12 +3,12 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "buildconfig.h"
+#include "platform/desktop.h"
 #include "ui/promptbox.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QMenu>
 #include <QUrl>
 
@@ -86,23 +86,7 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
         languageActions[i]->setCheckable(true);
     }
 
-    // First look, before the timer's first round.
-    const int connected = setting(SettingKey::MonitorTalvoxMouseConnect);
-    if (connected == 1)
-        setIcon(QIcon(QString::fromLatin1(connectedIcon)));
-    else if (connected == 0)
-        setIcon(QIcon(QString::fromLatin1(disconnectedIcon)));
-    setToolTip(QStringLiteral("塔沃智能鼠标"));
-    for (int m = 0; m < 3; ++m) {
-        if (setting(modes[m].mode) != 1)
-            continue;
-        const int language = setting(modes[m].language);
-        if (language < 0 || language > 4)
-            continue;
-        languageActions[language]->setIcon(QIcon(QString::fromLatin1(selectIcon)));
-        if (m != 2 || language < translationLanguages)
-            languageActions[language]->setChecked(true);
-    }
+    showSettings(Look::First);
 
     refreshTimer.setInterval(1100);
     connect(&refreshTimer, &QTimer::timeout, this, &SystemTray::refreshTray);
@@ -150,9 +134,18 @@ SystemTray::~SystemTray()
 
 void SystemTray::refreshTray()
 {
-    if (setting(SettingKey::MonitorTalvoxMouseConnect) == 1)
+    showSettings(Look::Refresh);
+}
+
+// The first look (Look::First), before the timer's first round, differs in two
+// ways: a device state other than 0 or 1 leaves the tray without an icon, and
+// only the chosen languages get a mark, the others none at all.
+void SystemTray::showSettings(Look look)
+{
+    const int connected = setting(SettingKey::MonitorTalvoxMouseConnect);
+    if (connected == 1)
         setIcon(QIcon(QString::fromLatin1(connectedIcon)));
-    else
+    else if (connected == 0 || look == Look::Refresh)
         setIcon(QIcon(QString::fromLatin1(disconnectedIcon)));
     setToolTip(QStringLiteral("塔沃智能鼠标"));
 
@@ -162,7 +155,10 @@ void SystemTray::refreshTray()
         const int language = setting(modes[m].language);
         if (language < 0 || language > 4)
             continue;
-        markLanguage(language);
+        if (look == Look::First)
+            languageActions[language]->setIcon(QIcon(QString::fromLatin1(selectIcon)));
+        else
+            markLanguage(language);
         // A dialect is never stored for translation by the tray; if another
         // writer put one there, show the mark but keep the check on an offered one.
         if (m != 2 || language < translationLanguages)
@@ -210,12 +206,12 @@ void SystemTray::chooseDialect(int language)
 
 void SystemTray::showAboutUs()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/")));
+    desktop::openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/")));
 }
 
 void SystemTray::showUpdateUrl()
 {
-    QDesktopServices::openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse")));
+    desktop::openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse")));
 }
 
 void SystemTray::showChinese()

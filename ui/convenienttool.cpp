@@ -34,16 +34,7 @@ ConvenientTool::ConvenientTool(QWidget *parent) : QWidget(parent), ui(new Ui::Co
     ui->pushButton_3->installEventFilter(this);
     installEventFilter(this);
 
-    // Only the active mode is marked now; the others keep the form's look
-    // until the first refresh.
-    SettingsMap &map = *settingsMap();
-    if (map[SettingKey::TypingModel] == 1)
-        ui->pushButton->setStyleSheet(selectedLook);
-    if (map[SettingKey::IntelligenceModel] == 1)
-        ui->pushButton_2->setStyleSheet(selectedLook);
-    if (map[SettingKey::TranslationModel] == 1)
-        ui->pushButton_3->setStyleSheet(selectedLook);
-
+    showModes(Marks::ActiveOnly);
     connect(&refreshTimer, &QTimer::timeout, this, &ConvenientTool::refreshModeButtons);
     refreshTimer.start(1500);
 }
@@ -55,6 +46,13 @@ ConvenientTool::~ConvenientTool()
 
 void ConvenientTool::refreshModeButtons()
 {
+    showModes(Marks::All);
+}
+
+// At construction only the active mode is marked (Marks::ActiveOnly): the
+// others keep the form's look until the first refresh.
+void ConvenientTool::showModes(Marks marks)
+{
     SettingsMap &map = *settingsMap();
     QPushButton *const buttons[] = {ui->pushButton, ui->pushButton_2, ui->pushButton_3};
     const char *const keys[] = {SettingKey::TypingModel, SettingKey::IntelligenceModel,
@@ -63,8 +61,12 @@ void ConvenientTool::refreshModeButtons()
     for (int mode = 0; mode < 3; ++mode) {
         if (map[keys[mode]] != 1)
             continue;
-        for (int b = 0; b < 3; ++b)
-            buttons[b]->setStyleSheet(b == mode ? selectedLook : unselectedLook);
+        for (int b = 0; b < 3; ++b) {
+            if (b == mode)
+                buttons[b]->setStyleSheet(selectedLook);
+            else if (marks == Marks::All)
+                buttons[b]->setStyleSheet(unselectedLook);
+        }
     }
 }
 

@@ -30,6 +30,12 @@ private slots:
 
 private:
     void refreshModeButtons();
+    enum class Marks
+    {
+        ActiveOnly,
+        All
+    };
+    void showModes(Marks marks);
     void chooseMode(int typing, int intelligence, int translation, const QString &prompt);
 
     Ui::ConvenientTool *ui;

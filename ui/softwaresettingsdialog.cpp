@@ -20,6 +20,13 @@ void writeTriple(const char *first, int a, const char *second, int b, const char
     saveSettingsMap(map);
 }
 
+void writeWorkMode(int typing, int intelligence, int translation)
+{
+    SettingsMap *map = settingsMap();
+    setWorkMode(map, typing, intelligence, translation);
+    saveSettingsMap(map);
+}
+
 void writeKey(const char *key, int value)
 {
     SettingsMap *map = settingsMap();
@@ -50,34 +57,7 @@ SoftwareSettingsDialog::SoftwareSettingsDialog(QWidget *parent)
     ui->groupBox_2->setStyleSheet(QStringLiteral("QGroupBox{border:none;}"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
 
-    SettingsMap &map = *settingsMap();
-    // Each key is read after the slots of the earlier ones have run: when
-    // several keys of a group hold 1, the first one wins.
-    if (map[SettingKey::TypingModel] == 1)
-        ui->radioButton->setChecked(true);
-    if (map[SettingKey::IntelligenceModel] == 1)
-        ui->radioButton_2->setChecked(true);
-    if (map[SettingKey::TranslationModel] == 1)
-        ui->radioButton_3->setChecked(true);
-
-    ui->comboBox->setCurrentIndex(map[SettingKey::TypingLanguage]);
-    ui->comboBox_2->setCurrentIndex(map[SettingKey::IntelligenceLanguage]);
-    ui->comboBox_3->setCurrentIndex(map[SettingKey::TranslationLanguage]);
-    ui->comboBox_4->setCurrentIndex(map[SettingKey::TranslationResultLanguage]);
-
-    if (map[SettingKey::AutomaticUpdate] == 1)
-        ui->radioButton_4->setChecked(true);
-    if (map[SettingKey::ReminderUpdate] == 1)
-        ui->radioButton_5->setChecked(true);
-    if (map[SettingKey::NotUpdate] == 1)
-        ui->radioButton_6->setChecked(true);
-
-    if (map[SettingKey::BootUp] == 1)
-        ui->checkBox_3->setChecked(true);
-    if (map[SettingKey::ClosePrompt] == 1)
-        ui->checkBox_2->setChecked(true);
-    if (map[SettingKey::RemovePunctuation] == 1)
-        ui->checkBox->setChecked(true);
+    showSettings(Shown::All);
 
     // The refresh runs while the dialog is hidden too, so it opens up to date.
     refreshTimer.setInterval(1000);
@@ -93,7 +73,16 @@ SoftwareSettingsDialog::~SoftwareSettingsDialog()
 
 void SoftwareSettingsDialog::refreshModeAndLanguage()
 {
+    showSettings(Shown::ModeAndLanguage);
+}
+
+// Only the mode and the languages change behind the dialog's back (the tray and
+// the strip write them), so only they are refreshed.
+void SoftwareSettingsDialog::showSettings(Shown shown)
+{
     SettingsMap &map = *settingsMap();
+    // Each key is read after the slots of the earlier ones have run: when
+    // several keys of a group hold 1, the first one wins.
     if (map[SettingKey::TypingModel] == 1)
         ui->radioButton->setChecked(true);
     if (map[SettingKey::IntelligenceModel] == 1)
@@ -105,6 +94,22 @@ void SoftwareSettingsDialog::refreshModeAndLanguage()
     ui->comboBox_2->setCurrentIndex(map[SettingKey::IntelligenceLanguage]);
     ui->comboBox_3->setCurrentIndex(map[SettingKey::TranslationLanguage]);
     ui->comboBox_4->setCurrentIndex(map[SettingKey::TranslationResultLanguage]);
+    if (shown == Shown::ModeAndLanguage)
+        return;
+
+    if (map[SettingKey::AutomaticUpdate] == 1)
+        ui->radioButton_4->setChecked(true);
+    if (map[SettingKey::ReminderUpdate] == 1)
+        ui->radioButton_5->setChecked(true);
+    if (map[SettingKey::NotUpdate] == 1)
+        ui->radioButton_6->setChecked(true);
+
+    if (map[SettingKey::BootUp] == 1)
+        ui->checkBox_3->setChecked(true);
+    if (map[SettingKey::ClosePrompt] == 1)
+        ui->checkBox_2->setChecked(true);
+    if (map[SettingKey::RemovePunctuation] == 1)
+        ui->checkBox->setChecked(true);
 }
 
 void SoftwareSettingsDialog::mousePressEvent(QMouseEvent *event)
@@ -139,20 +144,17 @@ void SoftwareSettingsDialog::closeEvent(QCloseEvent *event)
 // always the triple of the newly checked button.
 void SoftwareSettingsDialog::on_radioButton_toggled(bool)
 {
-    writeTriple(SettingKey::TypingModel, 1, SettingKey::IntelligenceModel, 0,
-                SettingKey::TranslationModel, 0);
+    writeWorkMode(1, 0, 0);
 }
 
 void SoftwareSettingsDialog::on_radioButton_2_toggled(bool)
 {
-    writeTriple(SettingKey::TypingModel, 0, SettingKey::IntelligenceModel, 1,
-                SettingKey::TranslationModel, 0);
+    writeWorkMode(0, 1, 0);
 }
 
 void SoftwareSettingsDialog::on_radioButton_3_toggled(bool)
 {
-    writeTriple(SettingKey::TypingModel, 0, SettingKey::IntelligenceModel, 0,
-                SettingKey::TranslationModel, 1);
+    writeWorkMode(0, 0, 1);
 }
 
 // Every control has already saved its change: both buttons only close.

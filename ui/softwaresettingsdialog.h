@@ -45,6 +45,12 @@ private slots:
 
 private:
     void refreshModeAndLanguage();
+    enum class Shown
+    {
+        ModeAndLanguage,
+        All
+    };
+    void showSettings(Shown shown);
 
     Ui::SoftwareSettingsDialog *ui;
     QTimer refreshTimer;

@@ -36,6 +36,12 @@ private slots:
 
 private:
     void refreshTray();
+    enum class Look
+    {
+        First,
+        Refresh
+    };
+    void showSettings(Look look);
     void chooseLanguage(int language);
     void chooseDialect(int language);
     void markLanguage(int language);

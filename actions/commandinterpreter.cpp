@@ -4,7 +4,7 @@
 #include "actions/desktopprograms.h"
 #include "actions/searchsites.h"
 #include "actions/typing.h"
-#include "platform/desktop.h"
+#include "platform/platform.h"
 #include "ui/promptbox.h"
 
 #include <QDebug>
@@ -35,7 +35,7 @@ const QByteArray kShoppingSite = QStringLiteral("淘宝").toUtf8();
 
 void openPage(const QByteArray &url)
 {
-    desktop::openUrl(QUrl(QString::fromUtf8(url), QUrl::TolerantMode));
+    platform().openUrl(QUrl(QString::fromUtf8(url), QUrl::TolerantMode));
 }
 
 void searchSites(const QString &sentence, const WebSearchTable &table)

@@ -1,6 +1,6 @@
 #include "actions/desktopprograms.h"
 
-#include "platform/desktop.h"
+#include "platform/platform.h"
 
 #include <QDebug>
 #include <QDir>
@@ -34,12 +34,12 @@ const QStringList &officeSuites()
 
 void startFirst(const QStringList &names, const QStringList &arguments, const char *what)
 {
-    const QString program = desktop::findProgram(names);
+    const QString program = platform().findProgram(names);
     if (program.isEmpty()) {
         qDebug().noquote() << "no" << what << "installed !";
         return;
     }
-    desktop::startDetached(program, arguments);
+    platform().startDetached(program, arguments);
 }
 
 } // namespace
@@ -50,12 +50,12 @@ void openProjectFolder()
     const QString folder = home.exists(QStringLiteral("Project"))
                                ? home.filePath(QStringLiteral("Project"))
                                : home.path();
-    const QString opener = desktop::findProgram({QStringLiteral("xdg-open")});
+    const QString opener = platform().findProgram({QStringLiteral("xdg-open")});
     if (opener.isEmpty()) {
         qDebug() << "no xdg-open installed !";
         return;
     }
-    desktop::runAndWait(opener, {folder}, kOpenerWaitMs);
+    platform().runAndWait(opener, {folder}, kOpenerWaitMs);
 }
 
 void startCalculator()

@@ -1,7 +1,7 @@
 #include "actions/typing.h"
 
 #include "actions/typabletext.h"
-#include "platform/textinput.h"
+#include "platform/platform.h"
 
 #include <QDebug>
 #include <QString>
@@ -19,18 +19,16 @@ void typeText(const char *utf8)
 {
     // Every road that types recognized text comes here: the one place to make it safe.
     const QString text = typableText(QString::fromUtf8(utf8 ? utf8 : ""));
-    TextInput input;
-    if (!input.isConnected()) {
+    const TypingTarget target = platform().typingTarget();
+    if (!target.desktop) {
         qDebug() << "no display to type into !";
         return;
     }
-    const quint64 foreground = input.foregroundWindow();
-    qDebug().noquote() << handle(foreground);
-    if (!foreground)
+    qDebug().noquote() << handle(target.window);
+    if (!target.window)
         return;
-    const quint64 focus = input.focusWindow(foreground);
-    qDebug().noquote() << handle(focus);
-    if (!focus)
+    qDebug().noquote() << handle(target.focus);
+    if (!target.focus)
         return;
-    input.type(text, focus);
+    platform().type(text, target);
 }

@@ -4,7 +4,7 @@
 #include "app/settings.h"
 #include "capture/mousehook.h"
 #include "device/devicemanagement.h"
-#include "platform/textinput.h"
+#include "platform/platform.h"
 #include "recognition/quilletiat.h"
 #include "ui/mainwindow.h"
 #include "update/updatecheck.h"
@@ -44,8 +44,9 @@ int main(int argc, char *argv[])
     // The speech model loads in the background while the rest starts.
     QuilletIat::preloadSpeechModel();
 
-    // Keycodes an earlier run left bound to characters when it died while typing.
-    TextInput::restoreLentKeycodes();
+    // The desktop; setting it up gives back the keycodes an earlier run left
+    // bound to characters when it died while typing.
+    installPlatform(systemPlatform());
 
     // Push-to-talk; without it (no X display) the program still runs, and says why in the log.
     installMouseHook();

@@ -1,7 +1,7 @@
 #include "capture/mousehook.h"
 
 #include "capture/recorder.h"
-#include "platform/sidebuttons.h"
+#include "platform/platform.h"
 #include "recognition/quilletiat.h"
 #include "ui/promptbox.h"
 
@@ -56,9 +56,10 @@ bool installMouseHook()
 {
     if (mouseHook)
         return true;
-    std::unique_ptr<SideButtons> watcher = SideButtons::watch([](SideButtons::Event event) {
-        mouseHookProc(0, event == SideButtons::Event::Press ? WM_XBUTTONDOWN : WM_XBUTTONUP, 0);
-    });
+    std::unique_ptr<SideButtons> watcher =
+        platform().watchSideButtons([](SideButtons::Event event) {
+            mouseHookProc(0, event == SideButtons::Event::Press ? WM_XBUTTONDOWN : WM_XBUTTONUP, 0);
+        });
     if (!watcher) {
         qWarning() << "Mouse hook not installed, push-to-talk is off !";
         return false;

@@ -2,12 +2,14 @@
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "platform/platform.h"
 #include "ui/promptbox.h"
 
 #include <QDebug>
 #include <QPointer>
 
-DeviceManagement::DeviceManagement(QWidget *parent) : DeviceManagement(createUsbDevices(), parent)
+DeviceManagement::DeviceManagement(QWidget *parent)
+    : DeviceManagement(platform().usbDevices(), parent)
 {
 }
 

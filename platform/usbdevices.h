@@ -3,8 +3,6 @@
 #include <QByteArrayList>
 #include <QVector>
 
-#include <memory>
-
 // The present USB devices and interfaces, each named by its hardware IDs in
 // the form Windows gives them: "USB\VID_04D9&PID_A09F&REV_0237" for a device,
 // the device's ID plus "&MI_00" for interface 0 of a composite device. The
@@ -27,15 +25,3 @@ public:
     // in or out since the last call.
     virtual UsbDeviceList presentDevices() = 0;
 };
-
-// When the list may be kept between calls: only a udev daemon broadcasts the
-// changes, so without one (a container, a minimal system) every call reads
-// the whole list again.
-enum class UsbChangeWatch
-{
-    WhenUdevRuns,
-    Always,
-    Never
-};
-
-std::unique_ptr<UsbDevices> createUsbDevices(UsbChangeWatch watch = UsbChangeWatch::WhenUdevRuns);

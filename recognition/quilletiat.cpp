@@ -79,14 +79,6 @@ const char *paramsForLanguage(int language, bool dialects, const char *current)
 
 } // namespace
 
-QuilletIat::Actions &QuilletIat::actions()
-{
-    static Actions actions{
-        [](const char *utf8) { ::typeText(utf8); },
-        [](const char *utf8, const WebSearchTable &table) { ::interpretCommand(utf8, table); }};
-    return actions;
-}
-
 const char *QuilletIat::sessionParamsFromSettings()
 {
     // Three checks in a row: with several modes at 1, the last that picks a string wins.
@@ -357,12 +349,12 @@ void QuilletIat::dispatch(const char *text)
 
 void QuilletIat::typeText(const char *utf8)
 {
-    actions().typeText(utf8);
+    ::typeText(utf8);
 }
 
 void QuilletIat::interpretCommand(const char *utf8)
 {
-    actions().interpretCommand(utf8, webSearchTable);
+    ::interpretCommand(utf8, webSearchTable);
 }
 
 void QuilletIat::loadWebSearchTable()

@@ -32,15 +32,6 @@ public:
     void interpretCommand(const char *utf8);
     void loadWebSearchTable();
 
-    // Where recognized text goes. The defaults are the real actions; a test
-    // puts recorders here to watch the dispatch without a desktop.
-    struct Actions
-    {
-        std::function<void(const char *utf8)> typeText;
-        std::function<void(const char *utf8, const WebSearchTable &table)> interpretCommand;
-    };
-    static Actions &actions();
-
     // The recognition parameters the settings choose for the next run.
     static const char *sessionParamsFromSettings();
     // Loads the speech model of those parameters in the background, so the

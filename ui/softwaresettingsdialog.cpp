@@ -1,9 +1,9 @@
 #include "ui/softwaresettingsdialog.h"
 #include "ui_softwaresettingsdialog.h"
 
-#include "app/autostart.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "platform/platform.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -212,10 +212,10 @@ void SoftwareSettingsDialog::on_checkBox_3_stateChanged(int arg1)
     // BootUp first, then the session's autostart entry, then the file.
     if (arg1 == Qt::Checked) {
         (*map)[SettingKey::BootUp] = 1;
-        setAutoStart(true);
+        platform().setAutoStart(true);
     } else if (arg1 == Qt::Unchecked) {
         (*map)[SettingKey::BootUp] = 0;
-        setAutoStart(false);
+        platform().setAutoStart(false);
     }
     saveSettingsMap(map);
 }

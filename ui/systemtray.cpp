@@ -3,7 +3,7 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "buildconfig.h"
-#include "platform/desktop.h"
+#include "platform/platform.h"
 #include "ui/promptbox.h"
 
 #include <QAction>
@@ -206,12 +206,12 @@ void SystemTray::chooseDialect(int language)
 
 void SystemTray::showAboutUs()
 {
-    desktop::openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/")));
+    platform().openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/")));
 }
 
 void SystemTray::showUpdateUrl()
 {
-    desktop::openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse")));
+    platform().openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse")));
 }
 
 void SystemTray::showChinese()

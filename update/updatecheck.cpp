@@ -1,7 +1,7 @@
 #include "update/updatecheck.h"
 
 #include "buildconfig.h"
-#include "platform/desktop.h"
+#include "platform/platform.h"
 #include "update/updatereply.h"
 
 #include <QDebug>
@@ -47,7 +47,7 @@ void handleUpdateReply(QNetworkReply *reply)
     if (version.isNull() || !isNewerThanRunning(version))
         return;
 
-    desktop::openUrl(productPageUrl());
+    platform().openUrl(productPageUrl());
     // The main window is hidden: closing the notice must not end the program.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QMessageBox notice;

@@ -7,6 +7,7 @@
 #include <umockdev.h>
 
 #include "device/recordingmonitor.h"
+#include "platform/linux/udevusbdevices.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -6,6 +6,7 @@
 // text handed to typing. Averages over a few rounds per utterance length.
 //
 //   SUMMARY remote utterance_s=D release_to_request_s=A answer_to_typed_s=B
+#include "common/recordingplatform.h"
 #include "common/stubhttpserver.h"
 
 #include "app/settingkeys.h"
@@ -78,8 +79,19 @@ int main(int argc, char **argv)
     settings[SettingKey::TypingModel] = 1;
     settings[SettingKey::TypingLanguage] = English;
 
-    Clock::time_point typedAt;
-    QuilletIat::actions().typeText = [&typedAt](const char *) { typedAt = Clock::now(); };
+    // The text is handed to typing, and nothing is typed.
+    struct TimedPlatform : RecordingPlatform
+    {
+        Clock::time_point typedAt;
+        int type(const QString &text, const TypingTarget &) override
+        {
+            typedAt = Clock::now();
+            return text.size();
+        }
+    };
+    auto *desktop = new TimedPlatform;
+    installPlatform(std::unique_ptr<Platform>(desktop));
+    Clock::time_point &typedAt = desktop->typedAt;
 
     const QList<QPair<const char *, QStringList>> utterances{
         {"1", {testData + QStringLiteral("cards/001.wav")}},

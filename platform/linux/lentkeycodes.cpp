@@ -1,6 +1,6 @@
 #include "platform/linux/lentkeycodes.h"
 
-#include "platform/textinput.h"
+#include "platform/linux/textinput.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -1,4 +1,4 @@
-#include "platform/textinput.h"
+#include "platform/linux/textinput.h"
 
 #include "platform/linux/inputmethods.h"
 #include "platform/linux/keyboardmap.h"

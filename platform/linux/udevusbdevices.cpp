@@ -1,4 +1,4 @@
-#include "platform/usbdevices.h"
+#include "platform/linux/udevusbdevices.h"
 
 #include <QHash>
 

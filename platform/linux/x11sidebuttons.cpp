@@ -1,4 +1,4 @@
-#include "platform/sidebuttons.h"
+#include "platform/linux/x11sidebuttons.h"
 
 #include <QDebug>
 #include <QSocketNotifier>
@@ -88,7 +88,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<SideButtons> SideButtons::watch(Handler handler)
+std::unique_ptr<SideButtons> watchX11SideButtons(SideButtons::Handler handler)
 {
     DisplayPtr display(XOpenDisplay(nullptr));
     if (!display) {

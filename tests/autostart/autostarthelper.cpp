@@ -4,6 +4,7 @@
 // Without arguments (as the session starts it from the entry) it writes its own
 // path, its working directory and its argument count to $FERRULE_AUTOSTART_REPORT.
 #include "app/autostart.h"
+#include "platform/linux/xdgautostart.h"
 #include "app/settings.h"
 
 #include <QCoreApplication>
@@ -16,9 +17,9 @@ int main(int argc, char *argv[])
     const QStringList arguments = QCoreApplication::arguments();
     const QString mode = arguments.value(1);
     if (mode == QLatin1String("register")) {
-        setAutoStart(true);
+        setXdgAutoStart(true);
     } else if (mode == QLatin1String("remove")) {
-        setAutoStart(false);
+        setXdgAutoStart(false);
     } else if (mode == QLatin1String("start")) {
         // What start-up does before anything else reads the settings.
         createDefaultConfig();

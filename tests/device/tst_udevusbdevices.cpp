@@ -3,7 +3,7 @@
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
-#include "platform/usbdevices.h"
+#include "platform/linux/udevusbdevices.h"
 #include "recordingmonitor.h"
 
 #include <QDir>

@@ -4,8 +4,9 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "capture/mousehook.h"
-#include "recognition/quilletiat.h"
+#include "common/recordingplatform.h"
 #include "common/scriptedengine.h"
+#include "recognition/quilletiat.h"
 #include "ui/promptbox.h"
 
 #include <QApplication>
@@ -115,7 +116,7 @@ private:
     QString previousDir;
     std::shared_ptr<ScriptedEngine> engine;
     ClickTarget target;
-    QStringList dispatched;
+    RecordingPlatform *desktop = nullptr;
 };
 
 void TestMouseHook::initTestCase()
@@ -125,12 +126,7 @@ void TestMouseHook::initTestCase()
     QVERIFY(QDir::setCurrent(dir.path()));
     engine = std::make_shared<ScriptedEngine>();
     useScriptedEngine(engine);
-    QuilletIat::actions().typeText = [this](const char *utf8) {
-        dispatched << QString::fromUtf8(utf8);
-    };
-    QuilletIat::actions().interpretCommand = [this](const char *utf8, const WebSearchTable &) {
-        dispatched << QString::fromUtf8(utf8);
-    };
+    desktop = RecordingPlatform::install();
     SettingsMap &settings = *settingsMap();
     setWorkMode(&settings, 1, 0, 0);
     settings[SettingKey::TypingLanguage] = English;
@@ -150,6 +146,7 @@ void TestMouseHook::cleanupTestCase()
 {
     qInstallMessageHandler(nullptr);
     useScriptedEngine(nullptr);
+    installPlatform(systemPlatform());
     QDir::setCurrent(previousDir);
 }
 
@@ -158,7 +155,7 @@ void TestMouseHook::init()
     logLines().clear();
     target.pressed.clear();
     target.released.clear();
-    dispatched.clear();
+    desktop->typed.clear();
     engine->calls.clear();
 }
 
@@ -199,7 +196,7 @@ void TestMouseHook::pressAndReleaseReachTheHook()
     const QList<ScriptedEngine::Call> writes = engine->callsOf(ScriptedEngine::Write);
     QVERIFY(!writes.isEmpty());
     QVERIFY(writes.first().data.startsWith("RIFF"));
-    QCOMPARE(dispatched, QStringList{QStringLiteral("go forward")});
+    QCOMPARE(desktop->typed, QStringList{QStringLiteral("go forward")});
     QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
     QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
 }

@@ -1,4 +1,9 @@
-#include "platform/desktop.h"
+#include "platform/linux/linuxplatform.h"
+
+#include "platform/linux/textinput.h"
+#include "platform/linux/udevusbdevices.h"
+#include "platform/linux/x11sidebuttons.h"
+#include "platform/linux/xdgautostart.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -6,15 +11,39 @@
 #include <QProcess>
 #include <QStandardPaths>
 
-namespace desktop {
+std::unique_ptr<Platform> systemPlatform()
+{
+    return std::make_unique<LinuxPlatform>();
+}
 
-bool openUrl(const QUrl &url)
+LinuxPlatform::LinuxPlatform()
+{
+    TextInput::restoreLentKeycodes();
+}
+
+TypingTarget LinuxPlatform::typingTarget()
+{
+    TextInput input;
+    TypingTarget target;
+    target.desktop = input.isConnected();
+    target.window = input.foregroundWindow();
+    target.focus = input.focusWindow(target.window);
+    return target;
+}
+
+int LinuxPlatform::type(const QString &text, const TypingTarget &target)
+{
+    TextInput input;
+    return input.type(text, target.focus);
+}
+
+bool LinuxPlatform::openUrl(const QUrl &url)
 {
     qDebug().noquote() << "open url" << url.toEncoded();
     return QDesktopServices::openUrl(url);
 }
 
-QString findProgram(const QStringList &names)
+QString LinuxPlatform::findProgram(const QStringList &names)
 {
     for (const QString &name : names) {
         const QString path = QStandardPaths::findExecutable(name);
@@ -24,7 +53,7 @@ QString findProgram(const QStringList &names)
     return QString();
 }
 
-bool startDetached(const QString &program, const QStringList &arguments)
+bool LinuxPlatform::startDetached(const QString &program, const QStringList &arguments)
 {
     qDebug().noquote() << "start" << program << arguments.join(QLatin1Char(' '));
     if (!QProcess::startDetached(program, arguments)) {
@@ -34,7 +63,7 @@ bool startDetached(const QString &program, const QStringList &arguments)
     return true;
 }
 
-bool runAndWait(const QString &program, const QStringList &arguments, int timeoutMs)
+bool LinuxPlatform::runAndWait(const QString &program, const QStringList &arguments, int timeoutMs)
 {
     qDebug().noquote() << "run" << program << arguments.join(QLatin1Char(' '));
     // Owned by the application so that a program that outlives the wait is
@@ -54,4 +83,17 @@ bool runAndWait(const QString &program, const QStringList &arguments, int timeou
     return true;
 }
 
-} // namespace desktop
+std::unique_ptr<UsbDevices> LinuxPlatform::usbDevices()
+{
+    return createUsbDevices();
+}
+
+std::unique_ptr<SideButtons> LinuxPlatform::watchSideButtons(SideButtons::Handler handler)
+{
+    return watchX11SideButtons(std::move(handler));
+}
+
+void LinuxPlatform::setAutoStart(bool enable)
+{
+    setXdgAutoStart(enable);
+}

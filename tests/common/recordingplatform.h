@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/platform.h"
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+#include <memory>
+
+// A desktop that notes what the logic asked of it (what would have been typed,
+// opened, started) instead of doing it. The side buttons and the USB bus are
+// this system's own, for the tests that drive them for real.
+//
+//   auto *desktop = RecordingPlatform::install();  // platform() is it until the next install
+//   ... run the code under test ...
+//   desktop->typed, desktop->opened, desktop->started ...
+//   installPlatform(systemPlatform());
+class RecordingPlatform : public Platform
+{
+public:
+    static RecordingPlatform *install()
+    {
+        auto *recording = new RecordingPlatform;
+        installPlatform(std::unique_ptr<Platform>(recording));
+        return recording;
+    }
+
+    // Where text would go; a target without a window or focus types nothing.
+    TypingTarget target{true, 0x400001, 0x400002};
+    // Programs findProgram finds, by name; each is found as "/usr/bin/<name>".
+    QStringList installed;
+
+    QStringList typed;
+    QList<QUrl> opened;
+    QStringList started; // "program argument ..."
+    QStringList ran;     // the same, for the programs waited for
+    QList<bool> autoStart;
+
+    TypingTarget typingTarget() override { return target; }
+    int type(const QString &text, const TypingTarget &) override
+    {
+        typed << text;
+        return text.size();
+    }
+    bool openUrl(const QUrl &url) override
+    {
+        opened << url;
+        return true;
+    }
+    QString findProgram(const QStringList &names) override
+    {
+        for (const QString &name : names)
+            if (installed.contains(name))
+                return QStringLiteral("/usr/bin/") + name;
+        return QString();
+    }
+    bool startDetached(const QString &program, const QStringList &arguments) override
+    {
+        started << (QStringList{program} + arguments).join(QLatin1Char(' '));
+        return true;
+    }
+    bool runAndWait(const QString &program, const QStringList &arguments, int) override
+    {
+        ran << (QStringList{program} + arguments).join(QLatin1Char(' '));
+        return true;
+    }
+    std::unique_ptr<UsbDevices> usbDevices() override { return system->usbDevices(); }
+    std::unique_ptr<SideButtons> watchSideButtons(SideButtons::Handler handler) override
+    {
+        return system->watchSideButtons(std::move(handler));
+    }
+    void setAutoStart(bool enable) override { autoStart << enable; }
+
+private:
+    std::unique_ptr<Platform> system = systemPlatform();
+};

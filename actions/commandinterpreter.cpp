@@ -83,9 +83,7 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
     const QString sentence = commandtext::firstSentence(text);
     qDebug().noquote() << sentence;
 
-    // Lives until the process ends, like every prompt of the program.
-    auto *prompt = new PromptBox(nullptr);
-    prompt->showPrompt(utf8[0] == '\0' ? QStringLiteral("请你说大点声！") : sentence);
+    showPrompt(utf8[0] == '\0' ? QStringLiteral("请你说大点声！") : sentence);
 
     searchSites(sentence, table);
     searchOnEntry(sentence, kWatch, table, kVideoSite);

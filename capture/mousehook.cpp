@@ -22,9 +22,8 @@ LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam)
         qDebug() << "Forward button down !";
         startRecording();
         // A release inside this second is handled at once, nested in the
-        // prompt's event loop; the box goes away when its second is over.
-        PromptBox prompt(nullptr);
-        prompt.showPrompt(QStringLiteral("请说口令！"));
+        // prompt's event loop.
+        showPrompt(QStringLiteral("请说口令！"));
     } else if (wParam == WM_XBUTTONUP) {
         qDebug() << "Forward button up !";
         // Only the audio of the recording this release has just ended is
@@ -37,8 +36,7 @@ LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam)
         }
         case RecordingResult::Failed: {
             qDebug() << "recording failed, nothing recognized !";
-            PromptBox prompt(nullptr);
-            prompt.showPrompt(QStringLiteral("麦克风录音失败"));
+            showPrompt(QStringLiteral("麦克风录音失败"));
             break;
         }
         case RecordingResult::NoAudio:

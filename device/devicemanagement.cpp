@@ -59,10 +59,3 @@ void DeviceManagement::scanDevices()
     }
     scanning = false;
 }
-
-void DeviceManagement::showPrompt(const QString &text)
-{
-    // Owned by the monitor; hidden again after its second.
-    auto *box = new PromptBox(this);
-    box->showPrompt(text);
-}

@@ -25,10 +25,6 @@ public slots:
     // skipped: passes never overlap.
     void scanDevices();
 
-protected:
-    // Shows text for one second in a new prompt box and returns after it.
-    virtual void showPrompt(const QString &text);
-
 private:
     QTimer scanTimer;
     std::unique_ptr<UsbDevices> devices;

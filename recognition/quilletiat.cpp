@@ -125,10 +125,8 @@ QuilletIat::QuilletIat(QWidget *parent)
     SpeechLogout();
 
     // The user holding the button would otherwise get no sign at all.
-    if (!failurePrompt.isEmpty()) {
-        PromptBox prompt(nullptr);
-        prompt.showPrompt(failurePrompt);
-    }
+    if (!failurePrompt.isEmpty())
+        showPrompt(failurePrompt);
 }
 
 QuilletIat::~QuilletIat()

@@ -6,7 +6,6 @@
 #include "ui/promptbox.h"
 
 #include <QEvent>
-#include <QPointer>
 
 namespace {
 
@@ -103,12 +102,7 @@ void ConvenientTool::chooseMode(int typing, int intelligence, int translation,
     setWorkMode(map, typing, intelligence, translation);
     saveSettingsMap(map);
     hide();
-    // A fresh box per message, as everywhere else; once its second is over it
-    // is thrown away, so switching modes all day does not pile up hidden boxes.
-    QPointer<PromptBox> box = new PromptBox(this);
-    box->showPrompt(prompt);
-    if (box)
-        box->deleteLater();
+    showPrompt(prompt);
 }
 
 void ConvenientTool::on_pushButton_4_clicked()

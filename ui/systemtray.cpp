@@ -56,8 +56,7 @@ int setting(const char *key)
 
 void showPromptFor(int language)
 {
-    PromptBox box;
-    box.showPrompt(QString::fromUtf8(languages[language].prompt));
+    showPrompt(QString::fromUtf8(languages[language].prompt));
 }
 
 } // namespace

@@ -1,26 +1,26 @@
 #pragma once
 
+#include "common/promptwatcher.h"
 #include "device/devicemanagement.h"
 
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 
-// The monitor with its prompts recorded instead of shown, and its passes
-// driven by the test instead of the timer.
+// The monitor with the prompts it shows noted, its passes driven by the test
+// (its own timer only ever ticks inside a prompt's second, where a tick is skipped).
 class RecordingMonitor : public DeviceManagement
 {
 public:
     explicit RecordingMonitor(std::unique_ptr<UsbDevices> devices)
         : DeviceManagement(std::move(devices))
     {
-        findChild<QTimer *>()->stop();
     }
 
-    QStringList prompts;
-    // Runs while a prompt would be on screen.
-    std::function<void()> duringPrompt;
+    PromptWatcher watcher;
+    QStringList &prompts = watcher.texts;
+    // Runs while a prompt is on screen.
+    std::function<void()> &duringPrompt = watcher.whileShown;
 
     // One pass; returns its prompts.
     QStringList pass()
@@ -28,13 +28,5 @@ public:
         const int before = prompts.size();
         scanDevices();
         return prompts.mid(before);
-    }
-
-protected:
-    void showPrompt(const QString &text) override
-    {
-        prompts << text;
-        if (duringPrompt)
-            duringPrompt();
     }
 };

@@ -2,6 +2,7 @@
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "common/promptwatcher.h"
 #include "ui/convenienttool.h"
 #include "ui/promptbox.h"
 
@@ -104,15 +105,12 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
     bool stripHidden = false;
     bool promptShown = false;
     QString promptText;
-    QTimer::singleShot(300, &tool, [&tool, &stripHidden, &promptShown, &promptText] {
+    PromptWatcher watcher;
+    watcher.whileShown = [&] {
         stripHidden = tool.isHidden();
-        for (PromptBox *box : tool.findChildren<PromptBox *>()) {
-            if (box->isVisible()) {
-                promptShown = true;
-                promptText = box->findChild<QLabel *>(QStringLiteral("label"))->text();
-            }
-        }
-    });
+        promptShown = true;
+        promptText = watcher.texts.last();
+    };
     QElapsedTimer clock;
     clock.start();
     QTest::mousePress(pressed, Qt::MouseButton(mouseButton));
@@ -123,11 +121,10 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
     QVERIFY(promptShown);
     QCOMPARE(promptText, prompt);
     QVERIFY2(blocked >= 1000, qPrintable(QString::number(blocked)));
-    for (PromptBox *box : tool.findChildren<PromptBox *>())
-        QVERIFY(box->isHidden());
     QVERIFY(tool.isHidden());
-    // Boxes whose second is over do not pile up in the strip.
-    QTRY_VERIFY(tool.findChildren<PromptBox *>().isEmpty());
+    // Boxes whose second is over do not pile up.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        QVERIFY(!qobject_cast<PromptBox *>(window));
 
     SettingsMap &map = *settingsMap();
     QCOMPARE((QList<int>{map[TypingModel], map[IntelligenceModel], map[TranslationModel]}),

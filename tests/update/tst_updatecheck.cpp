@@ -2,7 +2,7 @@
 #include "app/settings.h"
 #include "buildconfig.h"
 #include "common/logcapture.h"
-#include "localhttpserver.h"
+#include "common/stubhttpserver.h"
 #include "update/updatecheck.h"
 
 #include <QAbstractButton>
@@ -83,8 +83,8 @@ private slots:
     {
         QGuiApplication::setQuitOnLastWindowClosed(true);
         serverUrl = localUrl(server.port());
-        server.requests.clear();
-        server.status = 200;
+        server.clearRequests();
+        server.setAnswer(200, QByteArray());
     }
 
     void addresses()
@@ -98,10 +98,10 @@ private slots:
 
     void request()
     {
-        server.body = "{}";
+        server.setAnswer(200, "{}");
         QVERIFY(runCheck().isEmpty());
-        QCOMPARE(server.requests.size(), 1);
-        const QList<QByteArray> lines = server.requests.first().split('\n');
+        QCOMPARE(server.requests().size(), 1);
+        const QList<QByteArray> lines = server.requests().first().split('\n');
         QCOMPARE(lines.first().trimmed(),
                  QByteArray("GET /api2/public/v1/app/update?device=1&client=4&version=0 HTTP/1.1"));
         QVERIFY(lines.contains("Host: 127.0.0.1:" + QByteArray::number(server.port()) + '\r'));
@@ -160,8 +160,7 @@ private slots:
         QFETCH(bool, expectNotice);
         QFETCH(bool, expectErrorLine);
 
-        server.status = status;
-        server.body = body;
+        server.setAnswer(status, body);
         LogCapture log;
         const QStringList events = runCheck();
         QCOMPARE(events, expectNotice ? (QStringList{productPage(), notice}) : QStringList());
@@ -193,9 +192,9 @@ private slots:
         (*settings)[SettingKey::AutomaticUpdate] = 0;
         (*settings)[SettingKey::ReminderUpdate] = 0;
         saveSettingsMap(settings);
-        server.body = R"({"data":{"version":"1.01"}})";
+        server.setAnswer(200, R"({"data":{"version":"1.01"}})");
         QCOMPARE(runCheck(), (QStringList{productPage(), notice}));
-        QCOMPARE(server.requests.size(), 1);
+        QCOMPARE(server.requests().size(), 1);
     }
 
 private:
@@ -223,7 +222,7 @@ private:
     }
 
     QTemporaryDir runDir;
-    LocalHttpServer server;
+    StubHttpServer server;
     QUrl serverUrl;
 };
 

@@ -139,7 +139,7 @@ QList<PromptBox *> CommandInterpreterTest::promptBoxes() const
 int CommandInterpreterTest::startLines(const LogCapture &log) const
 {
     int count = 0;
-    for (const QString &line : log.lines)
+    for (const QString &line : log.lines())
         if (line.startsWith(QLatin1String("start ")) || line.startsWith(QLatin1String("run ")))
             ++count;
     return count;
@@ -277,7 +277,7 @@ void CommandInterpreterTest::nothingInstalled()
                                "no text editor installed !", "no LibreOffice installed !",
                                "no LibreOffice installed !"};
     QStringList missing;
-    for (const QString &line : log.lines)
+    for (const QString &line : log.lines())
         if (line.endsWith(QLatin1String(" installed !")))
             missing << line;
     QCOMPARE(missing, expected);

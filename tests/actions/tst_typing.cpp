@@ -146,7 +146,7 @@ void TypingTest::nothingFocused()
     // A fresh server has the focus on the pointer root: no window to type into.
     LogCapture log;
     typeText("abc");
-    QCOMPARE(log.lines, QStringList{QStringLiteral("0x0")});
+    QCOMPARE(log.lines(), QStringList{QStringLiteral("0x0")});
 }
 
 void TypingTest::arrivesIntact_data()
@@ -172,8 +172,8 @@ void TypingTest::arrivesIntact()
     typeText(text.toUtf8().constData());
     QTRY_COMPARE_WITH_TIMEOUT(target.text(), blanked(text), 15000);
     // Both handles were logged, the focus one being the target's window.
-    QCOMPARE(log.lines.size(), 2);
-    QVERIFY(log.lines.at(1) != QStringLiteral("0x0"));
+    QCOMPARE(log.lines().size(), 2);
+    QVERIFY(log.lines().at(1) != QStringLiteral("0x0"));
 }
 
 void TypingTest::capsLockOn()
@@ -390,7 +390,7 @@ void TypingTest::withWindowManager()
         const QString text = QStringLiteral("窗口管理器：Openbox，“活動視窗”！");
         typeText(text.toUtf8().constData());
         QTRY_COMPARE_WITH_TIMEOUT(target.text(), text, 10000);
-        QCOMPARE(log.lines.value(0),
+        QCOMPARE(log.lines().value(0),
                  QStringLiteral("0x%1").arg(target.windowId().toULongLong(), 0, 16));
     }
     manager.terminate();

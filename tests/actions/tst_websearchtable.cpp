@@ -123,7 +123,7 @@ void WebSearchTableTest::loadsDefaultPath()
     QDir::setCurrent(previous);
     QCOMPARE(entries(table), QStringList{"a=http://a/"});
     // Skipped lines are named once, in one line.
-    QCOMPARE(log.lines, QStringList{QStringLiteral("./websearch.txt: lines without an http:// or "
+    QCOMPARE(log.lines(), QStringList{QStringLiteral("./websearch.txt: lines without an http:// or "
                                                    "https:// URL prefix skipped: 2, 4 !")});
 }
 

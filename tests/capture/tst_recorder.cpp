@@ -197,7 +197,7 @@ void TestRecorder::failedCapture()
         QCOMPARE(result, RecordingResult::Failed);
     }
     QVERIFY(!isRecording());
-    QVERIFY2(log.contains(logged), qPrintable(log.lines.join(QLatin1Char('\n'))));
+    QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
     QCOMPARE(readAll("record.wav"), QByteArray("previous utterance"));
 }
 

@@ -239,7 +239,7 @@ private slots:
         {
             LogCapture log;
             monitor.scanDevices();
-            for (const QString &line : log.lines)
+            for (const QString &line : log.lines())
                 if (line.contains(QLatin1String("failed !")) &&
                     !line.contains(QLatin1String("open file")))
                     failures << line;

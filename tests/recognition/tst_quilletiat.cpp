@@ -574,7 +574,7 @@ void TestQuilletIat::failures()
 
     int at = -1;
     for (const QString &line : logLines) {
-        const int found = log->lines.indexOf(line, at + 1);
+        const int found = log->lines().indexOf(line, at + 1);
         QVERIFY2(found > at, qPrintable(QStringLiteral("missing or out of order: ") + line));
         at = found;
     }
@@ -721,9 +721,9 @@ void TestQuilletIat::dispatchByMode()
     }
     // The text always reaches the log, framed by two rules.
     const QString rule(61, QLatin1Char('='));
-    const int end = log->lines.indexOf(QStringLiteral("Quillet Auto Transform end !"));
+    const int end = log->lines().indexOf(QStringLiteral("Quillet Auto Transform end !"));
     QVERIFY(end >= 0);
-    QCOMPARE(log->lines.mid(end + 1, 3), (QStringList{rule, text, rule}));
+    QCOMPARE(log->lines().mid(end + 1, 3), (QStringList{rule, text, rule}));
 }
 
 void TestQuilletIat::translation_data()
@@ -816,8 +816,8 @@ void TestQuilletIat::translation()
     QCOMPARE(result.outcome == Translator::Outcome::Translated ? result.text
                                                                : Translator::prompt(result.outcome),
              expected);
-    QVERIFY2(log->contains(logged), qPrintable(log->lines.join(QLatin1Char('\n'))));
-    for (const QString &line : log->lines)
+    QVERIFY2(log->contains(logged), qPrintable(log->lines().join(QLatin1Char('\n'))));
+    for (const QString &line : log->lines())
         QVERIFY2(!line.contains(QLatin1String(translationKey)), qPrintable(line));
     QCOMPARE(server.requests().size(), mode < 0 ? 0 : 1);
     if (mode < 0)
@@ -847,7 +847,7 @@ void TestQuilletIat::translationIsTyped()
 
     QCOMPARE(dispatched, QStringList{"type:Open Baidu"});
     QVERIFY(prompts.isEmpty());
-    QVERIFY(log->lines.contains(text));
+    QVERIFY(log->lines().contains(text));
     QCOMPARE(server.requests().size(), 1);
     const QByteArray request = server.requests().first();
     QVERIFY(request.startsWith("POST /v1/chat/completions HTTP/1.1\r\n"));

@@ -178,7 +178,7 @@ private slots:
 
         LogCapture log;
         QVERIFY(runCheck().isEmpty());
-        QStringList errors = log.lines.filter(QStringLiteral("Error:"));
+        QStringList errors = log.lines().filter(QStringLiteral("Error:"));
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors.first().startsWith(QStringLiteral("Error: ")), qPrintable(errors.first()));
         QVERIFY2(errors.first().contains(QStringLiteral("refused")), qPrintable(errors.first()));

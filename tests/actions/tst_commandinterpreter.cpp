@@ -3,15 +3,13 @@
 #include "actions/commandinterpreter.h"
 #include "actions/searchsites.h"
 #include "common/logcapture.h"
+#include "common/prompts.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include "ui/promptbox.h"
 
 namespace {
 
@@ -69,7 +67,6 @@ private slots:
 private:
     void installStandIns(const QStringList &names);
     QStringList recorded() const;
-    QList<PromptBox *> promptBoxes() const;
     int startLines(const LogCapture &log) const;
 
     QTemporaryDir dir;
@@ -122,16 +119,6 @@ QStringList CommandInterpreterTest::recorded() const
     if (!file.open(QIODevice::ReadOnly))
         return QStringList();
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-QList<PromptBox *> CommandInterpreterTest::promptBoxes() const
-{
-    QList<PromptBox *> boxes;
-    const QWidgetList widgets = QApplication::topLevelWidgets();
-    for (QWidget *widget : widgets)
-        if (auto *box = qobject_cast<PromptBox *>(widget))
-            boxes << box;
-    return boxes;
 }
 
 // How many programs were started, as the log tells it at the moment of
@@ -224,7 +211,7 @@ void CommandInterpreterTest::commands()
         QVERIFY(QDir(home).mkdir(QStringLiteral("Project")));
     programs.replaceInStrings(QStringLiteral("HOME"), home);
 
-    const QList<PromptBox *> earlier = promptBoxes();
+    const QWidgetList earlier = promptBoxes();
     LogCapture log;
     const QByteArray utf8 = text.toUtf8();
     interpretCommand(utf8.constData(), sampleTable());
@@ -233,12 +220,12 @@ void CommandInterpreterTest::commands()
     QCOMPARE(startLines(log), programs.size());
     QTRY_COMPARE_WITH_TIMEOUT(recorded(), programs, 5000);
     // One new prompt box, hidden again, that showed the first sentence.
-    QList<PromptBox *> added = promptBoxes();
-    for (PromptBox *box : earlier)
+    QWidgetList added = promptBoxes();
+    for (QWidget *box : earlier)
         added.removeOne(box);
     QCOMPARE(added.size(), 1);
     QVERIFY(!added.first()->isVisible());
-    const QString shown = added.first()->findChild<QLabel *>(QStringLiteral("label"))->text();
+    const QString shown = promptText(added.first());
     QCOMPARE(shown, text.isEmpty() ? QStringLiteral("请你说大点声！")
                                    : text.section(QStringLiteral("。"), 0, 0));
 }

@@ -1,13 +1,13 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "common/logcapture.h"
+#include "common/prompts.h"
 #include "device/devicemanagement.h"
 #include "recordingmonitor.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -286,9 +286,9 @@ private slots:
                  qPrintable(QString::number(second - first)));
 
         QStringList shown;
-        for (QWidget *box : monitor.findChildren<QWidget *>(QStringLiteral("PromptBox"))) {
+        for (QWidget *box : promptBoxes(&monitor)) {
             QVERIFY(!box->isVisible());
-            shown << box->findChild<QLabel *>(QStringLiteral("label"))->text();
+            shown << promptText(box);
         }
         QCOMPARE(shown, (QStringList{interfaceLost, deviceLost}));
         QCOMPARE(connectSetting(), 0);

@@ -2,11 +2,10 @@
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "common/prompts.h"
 #include "ui/convenienttool.h"
-#include "ui/promptbox.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -106,12 +105,9 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
     QString promptText;
     QTimer::singleShot(300, &tool, [&tool, &stripHidden, &promptShown, &promptText] {
         stripHidden = tool.isHidden();
-        for (PromptBox *box : tool.findChildren<PromptBox *>()) {
-            if (box->isVisible()) {
-                promptShown = true;
-                promptText = box->findChild<QLabel *>(QStringLiteral("label"))->text();
-            }
-        }
+        const QStringList shown = shownPrompts(&tool);
+        promptShown = !shown.isEmpty();
+        promptText = shown.value(0);
     });
     QElapsedTimer clock;
     clock.start();
@@ -123,11 +119,11 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
     QVERIFY(promptShown);
     QCOMPARE(promptText, prompt);
     QVERIFY2(blocked >= 1000, qPrintable(QString::number(blocked)));
-    for (PromptBox *box : tool.findChildren<PromptBox *>())
+    for (QWidget *box : promptBoxes(&tool))
         QVERIFY(box->isHidden());
     QVERIFY(tool.isHidden());
     // Boxes whose second is over do not pile up in the strip.
-    QTRY_VERIFY(tool.findChildren<PromptBox *>().isEmpty());
+    QTRY_VERIFY(promptBoxes(&tool).isEmpty());
 
     SettingsMap &map = *settingsMap();
     QCOMPARE((QList<int>{map[TypingModel], map[IntelligenceModel], map[TranslationModel]}),

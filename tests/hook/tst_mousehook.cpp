@@ -4,9 +4,9 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "capture/mousehook.h"
-#include "common/logcapture.h"
-#include "common/scriptedengine.h"
 #include "recognition/quilletiat.h"
+#include "common/scriptedengine.h"
+#include "common/logcapture.h"
 
 #include <QApplication>
 #include <QDir>

@@ -2,6 +2,7 @@
 // the secondary windows, close and quit.
 #include "app/settingkeys.h"
 #include "buildconfig.h"
+#include "common/prompts.h"
 #include "traytestenv.h"
 #include "traywindows.h"
 #include "ui/convenienttool.h"
@@ -238,7 +239,7 @@ void TestMainWindow::languageEntries()
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
         if (shown.isEmpty())
-            shown = visiblePrompt();
+            shown = shownPrompts().value(0);
     });
     watcher.start(50);
     QElapsedTimer clock;

@@ -3,12 +3,12 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "common/logcapture.h"
+#include "common/prompts.h"
 #include "common/stubhttpserver.h"
 #include "recognition/quilletiat.h"
 #include "common/scriptedengine.h"
 #include "recognition/speecherror.h"
 #include "recognition/translator.h"
-#include "ui/promptbox.h"
 
 #include "common/speechparams.h"
 
@@ -19,7 +19,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -219,13 +218,7 @@ qint64 TestQuilletIat::runRecognizer()
     // Fires in the first event loop the run enters: the prompt box's second.
     QTimer probe;
     probe.setSingleShot(true);
-    connect(&probe, &QTimer::timeout, this, [this] {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            auto *box = qobject_cast<PromptBox *>(widget);
-            if (box && box->isVisible())
-                prompts << box->findChild<QLabel *>(QStringLiteral("label"))->text();
-        }
-    });
+    connect(&probe, &QTimer::timeout, this, [this] { prompts << shownPrompts(); });
     probe.start(0);
     QElapsedTimer clock;
     clock.start();

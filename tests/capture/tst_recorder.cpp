@@ -3,13 +3,13 @@
 #include "common/files.h"
 #include "common/logcapture.h"
 #include "common/readonlydir.h"
+#include "common/settingsenv.h"
 
 #include <QAudioDeviceInfo>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 #include <cmath>
@@ -76,7 +76,6 @@ class TestRecorder : public QObject
 
 private slots:
     void init();
-    void cleanup();
 
     void capturesPlayedSpeech();
     void startTwiceCapturesOnce();
@@ -85,21 +84,12 @@ private slots:
     void noAudioServerDoesNothing();
 
 private:
-    QTemporaryDir *dir = nullptr;
-    QString previousDir;
+    SettingsEnv env;
 };
 
 void TestRecorder::init()
 {
-    previousDir = QDir::currentPath();
-    dir = new QTemporaryDir;
-    QDir::setCurrent(dir->path());
-}
-
-void TestRecorder::cleanup()
-{
-    QDir::setCurrent(previousDir);
-    delete dir;
+    QVERIFY(env.enter());
 }
 
 void TestRecorder::capturesPlayedSpeech()
@@ -181,7 +171,7 @@ void TestRecorder::failedCapture()
     {
         std::unique_ptr<ReadOnlyDir> unwritable;
         if (readOnly)
-            unwritable = std::make_unique<ReadOnlyDir>(dir->path());
+            unwritable = std::make_unique<ReadOnlyDir>(env.path());
         // As the program does: a write past the limit fails instead of killing us.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit small = previous;

@@ -2,10 +2,10 @@
 #include "capture/recorder.h"
 #include "common/files.h"
 #include "common/readonlydir.h"
+#include "common/settingsenv.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 #include <cmath>
@@ -48,7 +48,6 @@ class TestWav : public QObject
 
 private slots:
     void init();
-    void cleanup();
 
     void header_data();
     void header();
@@ -61,21 +60,12 @@ private slots:
     void unusableFormatGivesNothing();
 
 private:
-    QTemporaryDir *dir = nullptr;
-    QString previousDir;
+    SettingsEnv env;
 };
 
 void TestWav::init()
 {
-    previousDir = QDir::currentPath();
-    dir = new QTemporaryDir;
-    QDir::setCurrent(dir->path());
-}
-
-void TestWav::cleanup()
-{
-    QDir::setCurrent(previousDir);
-    delete dir;
+    QVERIFY(env.enter());
 }
 
 void TestWav::header_data()
@@ -129,7 +119,7 @@ void TestWav::unwritableWavKeepsOldFile()
                                             QFile::WriteGroup | QFile::ReadOther |
                                             QFile::WriteOther);
     {
-        ReadOnlyDir readOnly(dir->path());
+        ReadOnlyDir readOnly(env.path());
         QCOMPARE(writeWavFile("./record.raw", "./record.wav"), qint64(-2));
     }
     QCOMPARE(readAll("record.wav"), QByteArray("old utterance"));

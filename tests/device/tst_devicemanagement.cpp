@@ -2,13 +2,13 @@
 #include "app/settings.h"
 #include "common/logcapture.h"
 #include "common/prompts.h"
+#include "common/settingsenv.h"
 #include "device/devicemanagement.h"
 #include "recordingmonitor.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -70,8 +70,7 @@ class TestDeviceManagement : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(runDir.isValid());
-        QVERIFY(QDir::setCurrent(runDir.path()));
+        QVERIFY(env.enter());
     }
 
     void init()
@@ -295,7 +294,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir runDir;
+    SettingsEnv env;
 };
 
 QTEST_MAIN(TestDeviceManagement)

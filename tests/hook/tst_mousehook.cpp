@@ -7,12 +7,12 @@
 #include "recognition/quilletiat.h"
 #include "common/scriptedengine.h"
 #include "common/logcapture.h"
+#include "common/settingsenv.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QMouseEvent>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -85,8 +85,7 @@ private:
                countLines(QStringLiteral("recording has no audio, nothing recognized !"));
     }
 
-    QTemporaryDir dir;
-    QString previousDir;
+    SettingsEnv env;
     std::shared_ptr<ScriptedEngine> engine;
     ClickTarget target;
     QStringList dispatched;
@@ -94,9 +93,7 @@ private:
 
 void TestMouseHook::initTestCase()
 {
-    QVERIFY(dir.isValid());
-    previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
+    QVERIFY(env.enter());
     engine = std::make_shared<ScriptedEngine>();
     useScriptedEngine(engine);
     QuilletIat::actions().typeText = [this](const char *utf8) {
@@ -124,7 +121,6 @@ void TestMouseHook::cleanupTestCase()
 {
     logCapture.reset();
     useScriptedEngine(nullptr);
-    QDir::setCurrent(previousDir);
 }
 
 void TestMouseHook::init()

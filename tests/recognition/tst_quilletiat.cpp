@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "common/logcapture.h"
 #include "common/prompts.h"
+#include "common/settingsenv.h"
 #include "common/stubhttpserver.h"
 #include "recognition/quilletiat.h"
 #include "common/scriptedengine.h"
@@ -19,7 +20,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -153,8 +153,7 @@ private:
     // The engine's calls by name, "Login Upload Begin Write ...".
     QString ops() const;
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QString previousDir;
+    std::unique_ptr<SettingsEnv> env;
     std::shared_ptr<ScriptedEngine> engine;
     std::unique_ptr<LogCapture> log;
     QStringList dispatched; // "type:<text>" / "interpret:<text>" in call order
@@ -164,10 +163,8 @@ private:
 
 void TestQuilletIat::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir->path()));
+    env = std::make_unique<SettingsEnv>();
+    QVERIFY(env->enter());
     QVERIFY(writeFile(QStringLiteral("userwords.txt"),
                       "{\"userword\":[{\"name\":\"x\",\"words\":[\"Ferrule\"]}]}"));
     QVERIFY(writeFile(
@@ -197,8 +194,7 @@ void TestQuilletIat::cleanup()
     log.reset();
     useScriptedEngine(nullptr);
     engine.reset();
-    QDir::setCurrent(previousDir);
-    dir.reset();
+    env.reset();
 }
 
 void TestQuilletIat::setModes(int typing, int typingLanguage, int intelligence,

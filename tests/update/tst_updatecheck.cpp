@@ -2,6 +2,7 @@
 #include "app/settings.h"
 #include "buildconfig.h"
 #include "common/logcapture.h"
+#include "common/settingsenv.h"
 #include "common/stubhttpserver.h"
 #include "update/updatecheck.h"
 
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QNetworkReply>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // Stands in for the browser and the user: records the pages opened and every
@@ -74,8 +74,7 @@ class TestUpdateCheck : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(runDir.isValid());
-        QVERIFY(QDir::setCurrent(runDir.path()));
+        QVERIFY(env.enter());
         QVERIFY(server.isListening());
     }
 
@@ -221,7 +220,7 @@ private:
         return url;
     }
 
-    QTemporaryDir runDir;
+    SettingsEnv env;
     StubHttpServer server;
     QUrl serverUrl;
 };

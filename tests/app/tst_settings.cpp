@@ -26,7 +26,7 @@ class TestSettings : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { QVERIFY(env.enter()); }
 
     void load_data();
     void load();
@@ -41,11 +41,6 @@ private slots:
 private:
     SettingsEnv env;
 };
-
-void TestSettings::init()
-{
-    QVERIFY(env.enter());
-}
 
 void TestSettings::load_data()
 {

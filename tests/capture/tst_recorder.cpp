@@ -75,7 +75,7 @@ class TestRecorder : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { QVERIFY(env.enter()); }
 
     void capturesPlayedSpeech();
     void startTwiceCapturesOnce();
@@ -86,11 +86,6 @@ private slots:
 private:
     SettingsEnv env;
 };
-
-void TestRecorder::init()
-{
-    QVERIFY(env.enter());
-}
 
 void TestRecorder::capturesPlayedSpeech()
 {

@@ -47,7 +47,7 @@ class TestWav : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
+    void init() { QVERIFY(env.enter()); }
 
     void header_data();
     void header();
@@ -62,11 +62,6 @@ private slots:
 private:
     SettingsEnv env;
 };
-
-void TestWav::init()
-{
-    QVERIFY(env.enter());
-}
 
 void TestWav::header_data()
 {

@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 
 #include <cstdio>
 
@@ -36,11 +35,7 @@ int main(int argc, char **argv)
 
     target.clear();
     clock.restart();
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("type"), QStringLiteral("--"), corpus});
-    xdotool.waitForFinished(600000);
-    const QString theirs = settle(target, corpus, clock, &done);
+    const QString theirs = typeWithXdotool(target, corpus, clock, &done);
     const double theirsPerSecond = perSecond(corpus, done);
 
     if (qEnvironmentVariableIsSet("FERRULE_BENCH_SHOW")) {

@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 
 #include <cstdio>
 
@@ -118,11 +117,7 @@ int main(int argc, char **argv)
         return 1;
     }
     clock.restart();
-    QProcess xdotoolType;
-    xdotoolType.start(QStringLiteral("xdotool"),
-                      {QStringLiteral("type"), QStringLiteral("--"), corpus});
-    xdotoolType.waitForFinished(600000);
-    const QString theirs = settle(english, corpus, clock, &done);
+    const QString theirs = typeWithXdotool(english, corpus, clock, &done);
     const double theirsPerSecond = perSecond(corpus, done);
 
     const double baseline = qEnvironmentVariable("FERRULE_TYPING_BASELINE_MS").toDouble();

@@ -3,24 +3,12 @@
 #include "common/targetwindow.h"
 
 #include <QElapsedTimer>
-#include <QFile>
+#include <QProcess>
 #include <QThread>
 #include <QVector>
 
 #include <algorithm>
 #include <cstdlib>
-
-// The corpus without its last line feed.
-inline QString readCorpus(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
-    return text;
-}
 
 // Characters that differ, position by position, plus those missing or extra.
 inline int wrongChars(const QString &typed, const QString &expected)
@@ -55,4 +43,14 @@ inline QString settle(TargetWindow &target, const QString &expected, const QElap
 inline double perSecond(const QString &text, qint64 ms)
 {
     return text.toUcs4().size() * 1000.0 / double(std::max<qint64>(ms, 1));
+}
+
+// Types text with `xdotool type` (its default delay) and waits for target to settle.
+inline QString typeWithXdotool(TargetWindow &target, const QString &text,
+                               const QElapsedTimer &clock, qint64 *done)
+{
+    QProcess xdotool;
+    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--"), text});
+    xdotool.waitForFinished(600000);
+    return settle(target, text, clock, done);
 }

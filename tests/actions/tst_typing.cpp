@@ -49,13 +49,7 @@ QString blanked(QString text)
 
 QString corpus()
 {
-    QFile file(QStringLiteral(TYPING_CORPUS));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
-    return text;
+    return readCorpus(QStringLiteral(TYPING_CORPUS));
 }
 
 // One typingtarget process.
@@ -120,9 +114,9 @@ void TypingTest::typable_data()
     QTest::newRow("tab") << QStringLiteral("a\tb") << QStringLiteral("a b");
     QTest::newRow("line and paragraph separators")
         << QStringLiteral("a\u2028b\u2029\u2029c") << QStringLiteral("a b c");
-    QTest::newRow("other controls: ESC, DEL, NEL")
-        << QStringLiteral("a\x1b[31mb\x7f\x01"
-                                        "c\u0085d") << QStringLiteral("a [31mb c d");
+    QTest::newRow("other controls: ESC, DEL, NEL") << QStringLiteral("a\x1b[31mb\x7f\x01"
+                                                                     "c\u0085d")
+                                                   << QStringLiteral("a [31mb c d");
     QTest::newRow("at both ends") << QStringLiteral("\n\tls\n") << QStringLiteral(" ls ");
     QTest::newRow("bidi controls dropped")
         << QStringLiteral("a\u202ab\u202bc\u202cd\u202de\u202ef\u2066g\u2067h\u2068i\u2069j")

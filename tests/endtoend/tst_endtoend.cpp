@@ -108,6 +108,8 @@ private slots:
 
 private:
     void startTarget();
+    // Writes config.txt (and speech.ini when given), then starts the target and Ferrule.
+    void startWith(const QByteArray &configText, const QByteArray &speechIni = QByteArray());
     // prlimit's file-size limit in bytes when given.
     void startFerrule(qint64 fileSizeLimit = 0);
     // Holds button 8 while the recording at path (if any) is played into the microphone.
@@ -188,6 +190,15 @@ void TestEndToEnd::startTarget()
     QTRY_VERIFY_WITH_TIMEOUT(targetReady, 20000);
 }
 
+void TestEndToEnd::startWith(const QByteArray &configText, const QByteArray &speechIni)
+{
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), configText));
+    if (!speechIni.isEmpty())
+        QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")), speechIni));
+    startTarget();
+    startFerrule();
+}
+
 void TestEndToEnd::startFerrule(qint64 fileSizeLimit)
 {
     const int started = occurrences("Mouse hook installed !");
@@ -247,9 +258,7 @@ void TestEndToEnd::pressSpeakRelease(const QString &path)
 
 void TestEndToEnd::typingModeEnglish()
 {
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 1, 0, 0)));
-    startTarget();
-    startFerrule();
+    startWith(config(1, 1, 0, 0));
 
     pressSpeakRelease(QString::fromLatin1(goForward));
 
@@ -262,10 +271,7 @@ void TestEndToEnd::intelligentModeWithRemoteEngine()
     const QString sentence = QStringLiteral("在京东搜索耳机");
     StubHttpServer stub(StubHttpServer::Answer, 200, transcription(sentence));
     QVERIFY(stub.isListening());
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(0, 0, 1, 0)));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")), remoteSettings(stub.port())));
-    startTarget();
-    startFerrule();
+    startWith(config(0, 0, 1, 0), remoteSettings(stub.port()));
 
     pressSpeakRelease(QString::fromLatin1(goForward));
 
@@ -296,13 +302,10 @@ void TestEndToEnd::translationModeWithRemoteServices()
     stub.setAnswer("/v1/chat/completions",
                    chatCompletion("<think>明天 is tomorrow.</think>\n\"" + translation + "\""));
     QVERIFY(stub.isListening());
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(0, 0, 0, 0, 1, 0, 0)));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
-                      remoteSettings(stub.port()) + "[translation]\nurl = http://127.0.0.1:" +
-                          QByteArray::number(stub.port()) +
-                          "/v1\nmodel = qwen2.5\napi_key = e2e-translate\n"));
-    startTarget();
-    startFerrule();
+    startWith(config(0, 0, 0, 0, 1, 0, 0),
+              remoteSettings(stub.port()) +
+                  "[translation]\nurl = http://127.0.0.1:" + QByteArray::number(stub.port()) +
+                  "/v1\nmodel = qwen2.5\napi_key = e2e-translate\n");
 
     pressSpeakRelease(QString());
 
@@ -324,10 +327,7 @@ void TestEndToEnd::staleRecordingsRecognizeNothing()
     const QString sentence = QStringLiteral("你好");
     StubHttpServer stub(StubHttpServer::Answer, 200, transcription(sentence));
     QVERIFY(stub.isListening());
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 0, 0, 0)));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")), remoteSettings(stub.port())));
-    startTarget();
-    startFerrule();
+    startWith(config(1, 0, 0, 0), remoteSettings(stub.port()));
     pressSpeakRelease(QString());
     QTRY_COMPARE_WITH_TIMEOUT(targetText, sentence, 30000);
     QCOMPARE(stub.requests().size(), 1);

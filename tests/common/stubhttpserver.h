@@ -47,6 +47,14 @@ public:
         m_thread.join();
     }
 
+    // A port on 127.0.0.1 where nothing listens: one the system has just given
+    // out and taken back. 0 if none could be had.
+    static quint16 closedPort()
+    {
+        QTcpServer probe;
+        return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    }
+
     quint16 port() const { return m_port; }
     bool isListening() const { return m_port != 0; }
     QList<QByteArray> requests() const

@@ -249,12 +249,8 @@ private slots:
 
     void closedPort()
     {
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-            port = probe.serverPort();
-        }
+        const quint16 port = StubHttpServer::closedPort();
+        QVERIFY(port != 0);
         RemoteWorkDir work(port);
         LogCapture log;
         const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());

@@ -169,10 +169,8 @@ private slots:
 
     void serverNotListening()
     {
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        const quint16 port = closed.serverPort();
-        closed.close();
+        const quint16 port = StubHttpServer::closedPort();
+        QVERIFY(port != 0);
         serverUrl = localUrl(port);
 
         LogCapture log;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "actions/typing.h"
 #include "common/targetwindow.h"
 
 #include <QElapsedTimer>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 // Characters that differ, position by position, plus those missing or extra.
 inline int wrongChars(const QString &typed, const QString &expected)
@@ -45,12 +47,36 @@ inline double perSecond(const QString &text, qint64 ms)
     return text.toUcs4().size() * 1000.0 / double(std::max<qint64>(ms, 1));
 }
 
-// Types text with `xdotool type` (its default delay) and waits for target to settle.
-inline QString typeWithXdotool(TargetWindow &target, const QString &text,
-                               const QElapsedTimer &clock, qint64 *done)
+// What arrived in the target and how fast.
+struct Typed
 {
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--"), text});
-    xdotool.waitForFinished(600000);
-    return settle(target, text, clock, done);
+    QString text;
+    double perSecond;
+};
+
+inline Typed timeTyping(TargetWindow &target, const QString &text,
+                        const std::function<void()> &type)
+{
+    QElapsedTimer clock;
+    qint64 done = 0;
+    clock.start();
+    type();
+    const QString arrived = settle(target, text, clock, &done);
+    return {arrived, perSecond(text, done)};
+}
+
+inline Typed typeWithFerrule(TargetWindow &target, const QString &text)
+{
+    return timeTyping(target, text, [&text] { typeText(text.toUtf8().constData()); });
+}
+
+// `xdotool type` with its default delay.
+inline Typed typeWithXdotool(TargetWindow &target, const QString &text)
+{
+    return timeTyping(target, text, [&text] {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"),
+                      {QStringLiteral("type"), QStringLiteral("--"), text});
+        xdotool.waitForFinished(600000);
+    });
 }

@@ -68,10 +68,7 @@ class TestDeviceManagement : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(env.enter());
-    }
+    void initTestCase() { QVERIFY(env.enter()); }
 
     void init()
     {

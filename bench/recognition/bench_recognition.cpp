@@ -77,7 +77,7 @@ double cpuSeconds(qint64 pid)
 class Bench
 {
 public:
-    bool setUp(const QString &programDir);
+    bool setUp();
     // Returns the release-to-typed time in seconds, or a negative value on failure;
     // *holdSeconds and *holdCpuSeconds get how long the button was held and the
     // program's CPU time meanwhile.
@@ -111,7 +111,7 @@ bool Bench::waitFor(const std::function<bool()> &condition, int timeoutMs)
     return true;
 }
 
-bool Bench::setUp(const QString &programDir)
+bool Bench::setUp()
 {
     clock.start();
     const QByteArray config = "AutomaticUpdate=0\nBootUp=0\nClosePrompt=0\nIntelligenceLanguage=0\n"
@@ -128,7 +128,7 @@ bool Bench::setUp(const QString &programDir)
     QObject::connect(&target, &QProcess::readyReadStandardOutput, [this, &ready] {
         while (target.canReadLine()) {
             const QByteArray line = target.readLine().trimmed();
-            if (line == "ready")
+            if (line.startsWith("ready"))
                 ready = true;
             else if (line.startsWith("text ")) {
                 text = QString::fromUtf8(QByteArray::fromBase64(line.mid(5)));
@@ -136,7 +136,8 @@ bool Bench::setUp(const QString &programDir)
             }
         }
     });
-    target.start(programDir + QStringLiteral("/bench_recognition_target"), QStringList());
+    target.start(QStringLiteral(TYPING_TARGET),
+                 {QStringLiteral("--report"), QStringLiteral("--at"), QStringLiteral("50,50")});
     const bool targetUp = waitFor([&ready] { return ready; }, 20000);
     QObject::disconnect(&target, nullptr, nullptr, nullptr);
     QObject::connect(&target, &QProcess::readyReadStandardOutput, [this] {
@@ -251,7 +252,7 @@ int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
     Bench bench;
-    if (!bench.setUp(QCoreApplication::applicationDirPath()))
+    if (!bench.setUp())
         return 0;
     const double rssStart = statusMb(bench.ferrulePid(), "VmRSS:");
 

@@ -5,8 +5,6 @@
 #include "typingmeasure.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QProcess>
 
 #include <cstdio>
 
@@ -26,31 +24,20 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    QElapsedTimer clock;
-    qint64 done = 0;
-    clock.start();
-    typeText(corpus.toUtf8().constData());
-    const QString ours = settle(target, corpus, clock, &done);
-    const double oursPerSecond = perSecond(corpus, done);
-    const int wrong = wrongChars(ours, corpus);
-
+    const Typed ours = typeWithFerrule(target, corpus);
+    const int wrong = wrongChars(ours.text, corpus);
     target.clear();
-    clock.restart();
-    QProcess xdotool;
-    xdotool.start(QStringLiteral("xdotool"),
-                  {QStringLiteral("type"), QStringLiteral("--"), corpus});
-    xdotool.waitForFinished(600000);
-    const QString theirs = settle(target, corpus, clock, &done);
-    const double theirsPerSecond = perSecond(corpus, done);
+    const Typed theirs = typeWithXdotool(target, corpus);
 
     if (qEnvironmentVariableIsSet("FERRULE_BENCH_SHOW")) {
-        std::printf("--- ferrule\n%s\n--- xdotool\n%s\n", ours.toUtf8().constData(),
-                    theirs.toUtf8().constData());
+        std::printf("--- ferrule\n%s\n--- xdotool\n%s\n", ours.text.toUtf8().constData(),
+                    theirs.text.toUtf8().constData());
     }
     std::printf("ferrule: %d characters, %d wrong\n", chars, wrong);
-    std::printf("xdotool: %d characters, %d wrong\n", chars, wrongChars(theirs, corpus));
+    std::printf("xdotool: %d characters, %d wrong\n", chars, wrongChars(theirs.text, corpus));
     std::printf(
         "SUMMARY typing chars_per_s=%.0f xdotool_chars_per_s=%.0f ratio=%.1f wrong_chars=%d\n",
-        oursPerSecond, theirsPerSecond, oursPerSecond / std::max(theirsPerSecond, 0.001), wrong);
+        ours.perSecond, theirs.perSecond, ours.perSecond / std::max(theirs.perSecond, 0.001),
+        wrong);
     return 0;
 }

@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProcess>
 
 #include <cstdio>
 
@@ -102,13 +101,8 @@ int main(int argc, char **argv)
     const double runMs = meanRunMs(target, &wrongInRuns);
 
     target.clear();
-    QElapsedTimer clock;
-    qint64 done = 0;
-    clock.start();
-    typeText(corpus.toUtf8().constData());
-    const QString ours = settle(target, corpus, clock, &done);
-    const double oursPerSecond = perSecond(corpus, done);
-    const int wrong = wrongChars(ours, corpus) + wrongInRuns;
+    const Typed ours = typeWithFerrule(target, corpus);
+    const int wrong = wrongChars(ours.text, corpus) + wrongInRuns;
 
     // xdotool types into a window in the English state: in the Chinese one
     // the input method would compose its keys.
@@ -117,22 +111,16 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no window in the English state\n");
         return 1;
     }
-    clock.restart();
-    QProcess xdotoolType;
-    xdotoolType.start(QStringLiteral("xdotool"),
-                      {QStringLiteral("type"), QStringLiteral("--"), corpus});
-    xdotoolType.waitForFinished(600000);
-    const QString theirs = settle(english, corpus, clock, &done);
-    const double theirsPerSecond = perSecond(corpus, done);
+    const Typed theirs = typeWithXdotool(english, corpus);
 
     const double baseline = qEnvironmentVariable("FERRULE_TYPING_BASELINE_MS").toDouble();
     std::printf("%s: run of %d characters %.1f ms (%.1f ms without), corpus %d wrong; "
                 "xdotool %d wrong\n",
                 qPrintable(ime), QString::fromUtf8(kLine).toUcs4().size(), runMs, baseline, wrong,
-                wrongChars(theirs, corpus));
+                wrongChars(theirs.text, corpus));
     std::printf("SUMMARY typing_ime ime=%s chars_per_s=%.0f wrong_chars=%d overhead_ms=%.1f "
                 "xdotool_chars_per_s=%.0f ratio=%.1f\n",
-                qPrintable(ime), oursPerSecond, wrong, runMs - baseline, theirsPerSecond,
-                oursPerSecond / std::max(theirsPerSecond, 0.001));
+                qPrintable(ime), ours.perSecond, wrong, runMs - baseline, theirs.perSecond,
+                ours.perSecond / std::max(theirs.perSecond, 0.001));
     return 0;
 }

@@ -1,26 +1,16 @@
 #pragma once
 
+#include "actions/typing.h"
 #include "common/targetwindow.h"
 
 #include <QElapsedTimer>
-#include <QFile>
+#include <QProcess>
 #include <QThread>
 #include <QVector>
 
 #include <algorithm>
 #include <cstdlib>
-
-// The corpus without its last line feed.
-inline QString readCorpus(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
-    return text;
-}
+#include <functional>
 
 // Characters that differ, position by position, plus those missing or extra.
 inline int wrongChars(const QString &typed, const QString &expected)
@@ -55,4 +45,38 @@ inline QString settle(TargetWindow &target, const QString &expected, const QElap
 inline double perSecond(const QString &text, qint64 ms)
 {
     return text.toUcs4().size() * 1000.0 / double(std::max<qint64>(ms, 1));
+}
+
+// What arrived in the target and how fast.
+struct Typed
+{
+    QString text;
+    double perSecond;
+};
+
+inline Typed timeTyping(TargetWindow &target, const QString &text,
+                        const std::function<void()> &type)
+{
+    QElapsedTimer clock;
+    qint64 done = 0;
+    clock.start();
+    type();
+    const QString arrived = settle(target, text, clock, &done);
+    return {arrived, perSecond(text, done)};
+}
+
+inline Typed typeWithFerrule(TargetWindow &target, const QString &text)
+{
+    return timeTyping(target, text, [&text] { typeText(text.toUtf8().constData()); });
+}
+
+// `xdotool type` with its default delay.
+inline Typed typeWithXdotool(TargetWindow &target, const QString &text)
+{
+    return timeTyping(target, text, [&text] {
+        QProcess xdotool;
+        xdotool.start(QStringLiteral("xdotool"),
+                      {QStringLiteral("type"), QStringLiteral("--"), text});
+        xdotool.waitForFinished(600000);
+    });
 }

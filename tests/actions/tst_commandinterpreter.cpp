@@ -3,12 +3,11 @@
 #include "actions/commandinterpreter.h"
 #include "actions/searchsites.h"
 #include "common/logcapture.h"
-#include "common/promptwatcher.h"
+#include "common/prompts.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDir>
-#include <QLabel>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -127,7 +126,7 @@ QStringList CommandInterpreterTest::recorded() const
 int CommandInterpreterTest::startLines(const LogCapture &log) const
 {
     int count = 0;
-    for (const QString &line : log.lines)
+    for (const QString &line : log.lines())
         if (line.startsWith(QLatin1String("start ")) || line.startsWith(QLatin1String("run ")))
             ++count;
     return count;
@@ -259,7 +258,7 @@ void CommandInterpreterTest::nothingInstalled()
                                "no text editor installed !", "no LibreOffice installed !",
                                "no LibreOffice installed !"};
     QStringList missing;
-    for (const QString &line : log.lines)
+    for (const QString &line : log.lines())
         if (line.endsWith(QLatin1String(" installed !")))
             missing << line;
     QCOMPARE(missing, expected);

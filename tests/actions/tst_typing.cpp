@@ -49,13 +49,7 @@ QString blanked(QString text)
 
 QString corpus()
 {
-    QFile file(QStringLiteral(TYPING_CORPUS));
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
-    QString text = QString::fromUtf8(file.readAll());
-    if (text.endsWith(QLatin1Char('\n')))
-        text.chop(1);
-    return text;
+    return readCorpus(QStringLiteral(TYPING_CORPUS));
 }
 
 // One typingtarget process.
@@ -120,9 +114,9 @@ void TypingTest::typable_data()
     QTest::newRow("tab") << QStringLiteral("a\tb") << QStringLiteral("a b");
     QTest::newRow("line and paragraph separators")
         << QStringLiteral("a\u2028b\u2029\u2029c") << QStringLiteral("a b c");
-    QTest::newRow("other controls: ESC, DEL, NEL")
-        << QStringLiteral("a\x1b[31mb\x7f\x01"
-                                        "c\u0085d") << QStringLiteral("a [31mb c d");
+    QTest::newRow("other controls: ESC, DEL, NEL") << QStringLiteral("a\x1b[31mb\x7f\x01"
+                                                                     "c\u0085d")
+                                                   << QStringLiteral("a [31mb c d");
     QTest::newRow("at both ends") << QStringLiteral("\n\tls\n") << QStringLiteral(" ls ");
     QTest::newRow("bidi controls dropped")
         << QStringLiteral("a\u202ab\u202bc\u202cd\u202de\u202ef\u2066g\u2067h\u2068i\u2069j")
@@ -146,7 +140,7 @@ void TypingTest::nothingFocused()
     // A fresh server has the focus on the pointer root: no window to type into.
     LogCapture log;
     typeText("abc");
-    QCOMPARE(log.lines, QStringList{QStringLiteral("0x0")});
+    QCOMPARE(log.lines(), QStringList{QStringLiteral("0x0")});
 }
 
 void TypingTest::arrivesIntact_data()
@@ -172,8 +166,8 @@ void TypingTest::arrivesIntact()
     typeText(text.toUtf8().constData());
     QTRY_COMPARE_WITH_TIMEOUT(target.text(), blanked(text), 15000);
     // Both handles were logged, the focus one being the target's window.
-    QCOMPARE(log.lines.size(), 2);
-    QVERIFY(log.lines.at(1) != QStringLiteral("0x0"));
+    QCOMPARE(log.lines().size(), 2);
+    QVERIFY(log.lines().at(1) != QStringLiteral("0x0"));
 }
 
 void TypingTest::capsLockOn()
@@ -390,7 +384,7 @@ void TypingTest::withWindowManager()
         const QString text = QStringLiteral("窗口管理器：Openbox，“活動視窗”！");
         typeText(text.toUtf8().constData());
         QTRY_COMPARE_WITH_TIMEOUT(target.text(), text, 10000);
-        QCOMPARE(log.lines.value(0),
+        QCOMPARE(log.lines().value(0),
                  QStringLiteral("0x%1").arg(target.windowId().toULongLong(), 0, 16));
     }
     manager.terminate();

@@ -1,5 +1,6 @@
 #include "actions/websearchtable.h"
 #include "common/logcapture.h"
+#include "common/settingsenv.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -110,9 +111,8 @@ void WebSearchTableTest::loadsFromFile()
 
 void WebSearchTableTest::loadsDefaultPath()
 {
-    QTemporaryDir dir;
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
+    SettingsEnv env;
+    QVERIFY(env.enter());
     QFile file(QStringLiteral("websearch.txt"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("a http://a/\n知乎\n\nb\n");
@@ -120,11 +120,10 @@ void WebSearchTableTest::loadsDefaultPath()
     WebSearchTable table;
     LogCapture log;
     loadWebSearchTable(&table);
-    QDir::setCurrent(previous);
     QCOMPARE(entries(table), QStringList{"a=http://a/"});
     // Skipped lines are named once, in one line.
-    QCOMPARE(log.lines, QStringList{QStringLiteral("./websearch.txt: lines without an http:// or "
-                                                   "https:// URL prefix skipped: 2, 4 !")});
+    QCOMPARE(log.lines(), QStringList{QStringLiteral("./websearch.txt: lines without an http:// or "
+                                                     "https:// URL prefix skipped: 2, 4 !")});
 }
 
 void WebSearchTableTest::missingFileLeavesTableEmpty()

@@ -3,12 +3,12 @@
 #include "common/files.h"
 #include "common/logcapture.h"
 #include "common/readonlydir.h"
+#include "common/settingsenv.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -26,8 +26,7 @@ class TestSettings : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { QVERIFY(env.enter()); }
 
     void load_data();
     void load();
@@ -40,23 +39,8 @@ private slots:
     void killedSaveLeavesWholeFile();
 
 private:
-    QTemporaryDir *dir = nullptr;
-    QString previousDir;
+    SettingsEnv env;
 };
-
-void TestSettings::init()
-{
-    previousDir = QDir::currentPath();
-    dir = new QTemporaryDir;
-    QVERIFY(dir->isValid());
-    QDir::setCurrent(dir->path());
-}
-
-void TestSettings::cleanup()
-{
-    QDir::setCurrent(previousDir);
-    delete dir;
-}
 
 void TestSettings::load_data()
 {
@@ -168,7 +152,7 @@ void TestSettings::unwritableConfigKeepsOldFile()
 
     LogCapture log;
     {
-        ReadOnlyDir readOnly(dir->path());
+        ReadOnlyDir readOnly(env.path());
         QVERIFY(!saveSettingsMap(&map));
     }
     QVERIFY(log.contains("open file failed !"));
@@ -184,7 +168,7 @@ void TestSettings::killedSaveLeavesWholeFile()
     auto *random = QRandomGenerator::global();
     for (int round = 0; round < 40; ++round) {
         QProcess saver;
-        saver.setWorkingDirectory(dir->path());
+        saver.setWorkingDirectory(env.path());
         saver.start(QStringLiteral(SETTINGS_SAVER), QStringList());
         QVERIFY(saver.waitForStarted());
         QVERIFY(saver.waitForReadyRead(10000)); // it prints once it is saving

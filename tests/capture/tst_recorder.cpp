@@ -3,13 +3,13 @@
 #include "common/files.h"
 #include "common/logcapture.h"
 #include "common/readonlydir.h"
+#include "common/settingsenv.h"
 
 #include <QAudioDeviceInfo>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 #include <cmath>
@@ -75,8 +75,7 @@ class TestRecorder : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { QVERIFY(env.enter()); }
 
     void capturesPlayedSpeech();
     void startTwiceCapturesOnce();
@@ -85,22 +84,8 @@ private slots:
     void noAudioServerDoesNothing();
 
 private:
-    QTemporaryDir *dir = nullptr;
-    QString previousDir;
+    SettingsEnv env;
 };
-
-void TestRecorder::init()
-{
-    previousDir = QDir::currentPath();
-    dir = new QTemporaryDir;
-    QDir::setCurrent(dir->path());
-}
-
-void TestRecorder::cleanup()
-{
-    QDir::setCurrent(previousDir);
-    delete dir;
-}
 
 void TestRecorder::capturesPlayedSpeech()
 {
@@ -181,7 +166,7 @@ void TestRecorder::failedCapture()
     {
         std::unique_ptr<ReadOnlyDir> unwritable;
         if (readOnly)
-            unwritable = std::make_unique<ReadOnlyDir>(dir->path());
+            unwritable = std::make_unique<ReadOnlyDir>(env.path());
         // As the program does: a write past the limit fails instead of killing us.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit small = previous;
@@ -197,7 +182,7 @@ void TestRecorder::failedCapture()
         QCOMPARE(result, RecordingResult::Failed);
     }
     QVERIFY(!isRecording());
-    QVERIFY2(log.contains(logged), qPrintable(log.lines.join(QLatin1Char('\n'))));
+    QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
     QCOMPARE(readAll("record.wav"), QByteArray("previous utterance"));
 }
 

@@ -2,10 +2,10 @@
 #include "capture/recorder.h"
 #include "common/files.h"
 #include "common/readonlydir.h"
+#include "common/settingsenv.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
 #include <cmath>
@@ -47,8 +47,7 @@ class TestWav : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { QVERIFY(env.enter()); }
 
     void header_data();
     void header();
@@ -61,22 +60,8 @@ private slots:
     void unusableFormatGivesNothing();
 
 private:
-    QTemporaryDir *dir = nullptr;
-    QString previousDir;
+    SettingsEnv env;
 };
-
-void TestWav::init()
-{
-    previousDir = QDir::currentPath();
-    dir = new QTemporaryDir;
-    QDir::setCurrent(dir->path());
-}
-
-void TestWav::cleanup()
-{
-    QDir::setCurrent(previousDir);
-    delete dir;
-}
 
 void TestWav::header_data()
 {
@@ -129,7 +114,7 @@ void TestWav::unwritableWavKeepsOldFile()
                                             QFile::WriteGroup | QFile::ReadOther |
                                             QFile::WriteOther);
     {
-        ReadOnlyDir readOnly(dir->path());
+        ReadOnlyDir readOnly(env.path());
         QCOMPARE(writeWavFile("./record.raw", "./record.wav"), qint64(-2));
     }
     QCOMPARE(readAll("record.wav"), QByteArray("old utterance"));

@@ -1,14 +1,16 @@
 #pragma once
 
-// A one-request-at-a-time HTTP server on 127.0.0.1 (port chosen by the system) in a
-// thread of its own, so it answers while the test thread blocks in SDK calls. It
-// records each request and answers as told: a status and body, never, or by closing
-// the connection at once; extra header lines (each ending in CRLF) go with an answer.
-// It notes when each request had arrived whole and when its answer was written, for
-// benchmarks of the time spent around the server.
+// The HTTP server of every test and benchmark: one request at a time on 127.0.0.1
+// (port chosen by the system) in a thread of its own, so it answers while the test
+// thread blocks in SDK calls or waits for another process. It records each request
+// whole and answers as told: a status and body, never, or by closing the connection
+// at once; extra header lines (each ending in CRLF) go with an answer, and a path
+// may have a body of its own. It notes when each request had arrived whole and
+// when its answer was written, for benchmarks of the time spent around the server.
 
 #include <QByteArray>
 #include <QList>
+#include <QMap>
 #include <QMutex>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -28,8 +30,9 @@ public:
         Close
     };
 
-    StubHttpServer(Mode mode, int status = 200, const QByteArray &body = QByteArray(),
-                   const QByteArray &headers = QByteArray())
+    explicit StubHttpServer(Mode mode = Answer, int status = 200,
+                            const QByteArray &body = QByteArray(),
+                            const QByteArray &headers = QByteArray())
         : m_mode(mode), m_status(status), m_body(body), m_headers(headers)
     {
         std::atomic<int> port{-1};
@@ -44,11 +47,38 @@ public:
         m_thread.join();
     }
 
+    // A port on 127.0.0.1 where nothing listens: one the system has just given
+    // out and taken back. 0 if none could be had.
+    static quint16 closedPort()
+    {
+        QTcpServer probe;
+        return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+    }
+
     quint16 port() const { return m_port; }
+    bool isListening() const { return m_port != 0; }
     QList<QByteArray> requests() const
     {
         QMutexLocker lock(&m_mutex);
         return m_requests;
+    }
+    void clearRequests()
+    {
+        QMutexLocker lock(&m_mutex);
+        m_requests.clear();
+    }
+    // What the following requests are answered (mode Answer).
+    void setAnswer(int status, const QByteArray &body)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_status = status;
+        m_body = body;
+    }
+    // Requests for path (as in the request line) get body instead.
+    void setAnswer(const QByteArray &path, const QByteArray &body)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_paths.insert(path, body);
     }
     using Time = std::chrono::steady_clock::time_point;
     QList<Time> requestTimes() const
@@ -87,10 +117,7 @@ private:
             } else if (m_mode == NeverAnswer) {
                 held.push_back(std::move(socket));
             } else {
-                socket->write("HTTP/1.1 " + QByteArray::number(m_status) + " Stub\r\n" + m_headers +
-                              "Content-Type: application/json\r\n"
-                              "Connection: close\r\nContent-Length: " +
-                              QByteArray::number(m_body.size()) + "\r\n\r\n" + m_body);
+                socket->write(answerTo(request));
                 socket->waitForBytesWritten(2000);
                 {
                     QMutexLocker lock(&m_mutex);
@@ -101,6 +128,17 @@ private:
                     socket->waitForDisconnected(2000);
             }
         }
+    }
+
+    QByteArray answerTo(const QByteArray &request) const
+    {
+        QMutexLocker lock(&m_mutex);
+        const QList<QByteArray> requestLine = request.left(request.indexOf('\r')).split(' ');
+        const QByteArray body = m_paths.value(requestLine.value(1), m_body);
+        return "HTTP/1.1 " + QByteArray::number(m_status) + " Stub\r\n" + m_headers +
+               "Content-Type: application/json\r\n"
+               "Connection: close\r\nContent-Length: " +
+               QByteArray::number(body.size()) + "\r\n\r\n" + body;
     }
 
     QByteArray readRequest(QTcpSocket &socket)
@@ -124,8 +162,9 @@ private:
     }
 
     const Mode m_mode;
-    const int m_status;
-    const QByteArray m_body;
+    int m_status;
+    QByteArray m_body;
+    QMap<QByteArray, QByteArray> m_paths;
     const QByteArray m_headers;
     quint16 m_port = 0;
     std::atomic<bool> m_stop{false};

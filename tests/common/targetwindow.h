@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 
@@ -21,6 +22,18 @@ inline bool xdotool(const QStringList &arguments)
     int code = -1;
     runTool(QStringLiteral("xdotool"), arguments, &code);
     return code == 0;
+}
+
+// A corpus to type, without its last line feed.
+inline QString readCorpus(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QString text = QString::fromUtf8(file.readAll());
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
 }
 
 // An editor window of another process (typingtarget, gtktypingtarget) that

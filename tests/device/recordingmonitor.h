@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/promptwatcher.h"
+#include "common/prompts.h"
 #include "device/devicemanagement.h"
 
 #include <QStringList>

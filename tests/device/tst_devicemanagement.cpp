@@ -1,14 +1,14 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "common/logcapture.h"
+#include "common/prompts.h"
+#include "common/settingsenv.h"
 #include "device/devicemanagement.h"
 #include "recordingmonitor.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -68,11 +68,7 @@ class TestDeviceManagement : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(runDir.isValid());
-        QVERIFY(QDir::setCurrent(runDir.path()));
-    }
+    void initTestCase() { QVERIFY(env.enter()); }
 
     void init()
     {
@@ -239,7 +235,7 @@ private slots:
         {
             LogCapture log;
             monitor.scanDevices();
-            for (const QString &line : log.lines)
+            for (const QString &line : log.lines())
                 if (line.contains(QLatin1String("failed !")) &&
                     !line.contains(QLatin1String("open file")))
                     failures << line;
@@ -288,13 +284,12 @@ private slots:
 
         QCOMPARE(watcher.texts, (QStringList{interfaceLost, deviceLost}));
         // Each box went with its second.
-        for (QWidget *window : QApplication::topLevelWidgets())
-            QVERIFY(!qobject_cast<PromptBox *>(window));
+        QVERIFY(promptBoxes().isEmpty());
         QCOMPARE(connectSetting(), 0);
     }
 
 private:
-    QTemporaryDir runDir;
+    SettingsEnv env;
 };
 
 QTEST_MAIN(TestDeviceManagement)

@@ -3,12 +3,12 @@
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "common/settingsenv.h"
 #include "platform/linux/udevusbdevices.h"
 #include "recordingmonitor.h"
 
 #include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -91,11 +91,7 @@ class TestUdevUsbDevices : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(runDir.isValid());
-        QVERIFY(QDir::setCurrent(runDir.path()));
-    }
+    void initTestCase() { QVERIFY(env.enter()); }
 
     void init()
     {
@@ -264,7 +260,7 @@ private:
     static int connect() { return settingsMap()->value(SettingKey::MonitorTalvoxMouseConnect); }
 
     UMockdevTestbed *testbed = nullptr;
-    QTemporaryDir runDir;
+    SettingsEnv env;
 };
 
 QTEST_MAIN(TestUdevUsbDevices)

@@ -1,13 +1,11 @@
-#include "dialogtestenv.h"
+#include "common/settingsenv.h"
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
-#include "common/promptwatcher.h"
+#include "common/prompts.h"
 #include "ui/convenienttool.h"
-#include "ui/promptbox.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -53,7 +51,7 @@ private:
         return b;
     }
 
-    DialogTestEnv env;
+    SettingsEnv env;
 };
 
 void TestConvenientTool::initTestCase()
@@ -63,12 +61,12 @@ void TestConvenientTool::initTestCase()
 
 void TestConvenientTool::init()
 {
-    DialogTestEnv::reset({{TypingModel, 1},
-                          {IntelligenceModel, 0},
-                          {TranslationModel, 0},
-                          {TypingLanguage, 1},
-                          {IntelligenceLanguage, 2},
-                          {TranslationLanguage, 0}});
+    SettingsEnv::reset({{TypingModel, 1},
+                        {IntelligenceModel, 0},
+                        {TranslationModel, 0},
+                        {TypingLanguage, 1},
+                        {IntelligenceLanguage, 2},
+                        {TranslationLanguage, 0}});
 }
 
 void TestConvenientTool::modeButtonPressSwitchesMode_data()
@@ -123,14 +121,12 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
     QVERIFY2(blocked >= 1000, qPrintable(QString::number(blocked)));
     QVERIFY(tool.isHidden());
     // Boxes whose second is over do not pile up.
-    for (QWidget *window : QApplication::topLevelWidgets())
-        QVERIFY(!qobject_cast<PromptBox *>(window));
+    QVERIFY(promptBoxes().isEmpty());
 
     SettingsMap &map = *settingsMap();
     QCOMPARE((QList<int>{map[TypingModel], map[IntelligenceModel], map[TranslationModel]}),
              expected);
-    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
-             expected);
+    QCOMPARE(SettingsEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel), expected);
     // The languages stay as they were for every mode.
     QCOMPARE(map[TypingLanguage], 1);
     QCOMPARE(map[IntelligenceLanguage], 2);
@@ -144,7 +140,7 @@ void TestConvenientTool::releaseDuringPromptLeavesButtonUp()
     // A real click: the button is let go while the prompt is still up.
     QTimer::singleShot(200, pressed, [pressed] { QTest::mouseRelease(pressed, Qt::LeftButton); });
     QTest::mousePress(pressed, Qt::LeftButton);
-    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
+    QCOMPARE(SettingsEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
              (QList<int>{0, 1, 0}));
 
     tool.show();

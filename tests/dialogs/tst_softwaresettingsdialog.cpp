@@ -1,4 +1,4 @@
-#include "dialogtestenv.h"
+#include "common/settingsenv.h"
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
@@ -63,7 +63,7 @@ private:
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
     }
 
-    DialogTestEnv env;
+    SettingsEnv env;
     const QMap<QString, int> defaults{{TypingModel, 0},
                                       {IntelligenceModel, 1},
                                       {TranslationModel, 0},
@@ -87,7 +87,7 @@ void TestSoftwareSettingsDialog::initTestCase()
 
 void TestSoftwareSettingsDialog::init()
 {
-    DialogTestEnv::reset(defaults);
+    SettingsEnv::reset(defaults);
     QFile::remove(env.autoStartEntry());
 }
 
@@ -147,10 +147,10 @@ void TestSoftwareSettingsDialog::constructionShowsMap()
     QVERIFY(!child<QCheckBox>(&dialog, "checkBox")->isChecked());
     QVERIFY(!child<QCheckBox>(&dialog, "checkBox_3")->isChecked());
 
-    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
+    QCOMPARE(SettingsEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
              savedModes);
-    QCOMPARE(DialogTestEnv::configFile().value(TypingLanguage), 3);
-    QCOMPARE(DialogTestEnv::configFile().value(ClosePrompt), 1);
+    QCOMPARE(SettingsEnv::configFile().value(TypingLanguage), 3);
+    QCOMPARE(SettingsEnv::configFile().value(ClosePrompt), 1);
 }
 
 void TestSoftwareSettingsDialog::constructionWithBootUpWritesEntry()
@@ -160,7 +160,7 @@ void TestSoftwareSettingsDialog::constructionWithBootUpWritesEntry()
     SoftwareSettingsDialog dialog;
     QVERIFY(child<QCheckBox>(&dialog, "checkBox_3")->isChecked());
     QVERIFY(QFile::exists(env.autoStartEntry()));
-    QCOMPARE(DialogTestEnv::configFile().value(BootUp), 1);
+    QCOMPARE(SettingsEnv::configFile().value(BootUp), 1);
 }
 
 void TestSoftwareSettingsDialog::modeButtonsWriteTriple_data()
@@ -195,10 +195,9 @@ void TestSoftwareSettingsDialog::modeButtonsWriteTriple()
     SettingsMap &map = *settingsMap();
     QCOMPARE((QList<int>{map[TypingModel], map[IntelligenceModel], map[TranslationModel]}),
              expected);
-    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
-             expected);
+    QCOMPARE(SettingsEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel), expected);
     // The other group is left alone.
-    QCOMPARE(DialogTestEnv::configTriple(AutomaticUpdate, ReminderUpdate, NotUpdate),
+    QCOMPARE(SettingsEnv::configTriple(AutomaticUpdate, ReminderUpdate, NotUpdate),
              (QList<int>{1, 0, 0}));
 }
 
@@ -219,13 +218,13 @@ void TestSoftwareSettingsDialog::updateButtonsWriteTriple()
     SoftwareSettingsDialog dialog;
     dialog.show();
     click(child<QRadioButton>(&dialog, button.toLatin1().constData()));
-    QCOMPARE(DialogTestEnv::configTriple(AutomaticUpdate, ReminderUpdate, NotUpdate), expected);
+    QCOMPARE(SettingsEnv::configTriple(AutomaticUpdate, ReminderUpdate, NotUpdate), expected);
 
     // And back to automatic updates.
     click(child<QRadioButton>(&dialog, "radioButton_4"));
-    QCOMPARE(DialogTestEnv::configTriple(AutomaticUpdate, ReminderUpdate, NotUpdate),
+    QCOMPARE(SettingsEnv::configTriple(AutomaticUpdate, ReminderUpdate, NotUpdate),
              (QList<int>{1, 0, 0}));
-    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
+    QCOMPARE(SettingsEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
              (QList<int>{0, 1, 0}));
 }
 
@@ -264,8 +263,8 @@ void TestSoftwareSettingsDialog::comboBoxesStoreIndex()
 
     QCOMPARE(box->currentText(), text);
     QCOMPARE((*settingsMap())[key], box->currentIndex());
-    QCOMPARE(DialogTestEnv::configFile().value(key), box->currentIndex());
-    QCOMPARE(box->itemText(DialogTestEnv::configFile().value(key)), text);
+    QCOMPARE(SettingsEnv::configFile().value(key), box->currentIndex());
+    QCOMPARE(box->itemText(SettingsEnv::configFile().value(key)), text);
 }
 
 void TestSoftwareSettingsDialog::checkBoxesStoreOneOrZero_data()
@@ -290,10 +289,10 @@ void TestSoftwareSettingsDialog::checkBoxesStoreOneOrZero()
 
     click(check);
     QVERIFY(check->isChecked());
-    QCOMPARE(DialogTestEnv::configFile().value(key), 1);
+    QCOMPARE(SettingsEnv::configFile().value(key), 1);
     click(check);
     QVERIFY(!check->isChecked());
-    QCOMPARE(DialogTestEnv::configFile().value(key), 0);
+    QCOMPARE(SettingsEnv::configFile().value(key), 0);
     QCOMPARE((*settingsMap())[key], 0);
 }
 
@@ -312,11 +311,11 @@ void TestSoftwareSettingsDialog::autoStartBoxWritesAndRemovesEntry()
 
     click(check);
     QVERIFY(!QFile::exists(env.autoStartEntry()));
-    QCOMPARE(DialogTestEnv::configFile().value(BootUp), 0);
+    QCOMPARE(SettingsEnv::configFile().value(BootUp), 0);
 
     click(check);
     QVERIFY(QFile::exists(env.autoStartEntry()));
-    QCOMPARE(DialogTestEnv::configFile().value(BootUp), 1);
+    QCOMPARE(SettingsEnv::configFile().value(BootUp), 1);
 }
 
 void TestSoftwareSettingsDialog::hidingButtonsKeepChanges_data()
@@ -338,7 +337,7 @@ void TestSoftwareSettingsDialog::hidingButtonsKeepChanges()
     combo->setFocus();
     QTest::keyClick(combo, Qt::Key_Down);
     click(child<QCheckBox>(dialog, "checkBox"));
-    const QMap<QString, int> changed = DialogTestEnv::configFile();
+    const QMap<QString, int> changed = SettingsEnv::configFile();
     QCOMPARE(changed.value(TranslationModel), 1);
     QCOMPARE(changed.value(TranslationLanguage), 1);
     QCOMPARE(changed.value(RemovePunctuation), 1);
@@ -347,7 +346,7 @@ void TestSoftwareSettingsDialog::hidingButtonsKeepChanges()
     QTest::mouseClick(hider, Qt::LeftButton);
     QVERIFY(dialog);
     QVERIFY(dialog->isHidden());
-    QCOMPARE(DialogTestEnv::configFile(), changed);
+    QCOMPARE(SettingsEnv::configFile(), changed);
     QCOMPARE((*settingsMap())[TranslationModel], 1);
     QCOMPARE((*settingsMap())[TranslationLanguage], 1);
 
@@ -404,9 +403,9 @@ void TestSoftwareSettingsDialog::refreshFollowsMap()
     QVERIFY(!child<QCheckBox>(&dialog, "checkBox_2")->isChecked());
     QVERIFY(!child<QRadioButton>(&dialog, "radioButton_6")->isChecked());
     // The moved controls wrote their values back: the file has the new mode.
-    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
+    QCOMPARE(SettingsEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
              (QList<int>{0, 0, 1}));
-    QCOMPARE(DialogTestEnv::configFile().value(TranslationLanguage), 2);
+    QCOMPARE(SettingsEnv::configFile().value(TranslationLanguage), 2);
 }
 
 void TestSoftwareSettingsDialog::dragOnlyWithLeftButtonAlone_data()

@@ -1,6 +1,8 @@
 // The whole road with the real program: a side button held with xdotool,
 // speech played into the microphone, the text arriving in another program's
 // window, and in intelligent mode the page the command names being opened.
+#include "common/stubhttpserver.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -9,8 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -75,63 +75,19 @@ QByteArray config(int typing, int typingLanguage, int intelligence, int intellig
         .toUtf8();
 }
 
-// One OpenAI-style transcription endpoint that answers every request with text,
-// and chat completions with the translation when there is one.
-class TranscriptionStub : public QTcpServer
+// The answers of an OpenAI-style service: a transcription, and a chat completion
+// with the translation (at /v1/chat/completions).
+QByteArray transcription(const QString &text)
 {
-public:
-    explicit TranscriptionStub(const QString &text, const QString &translation = QString())
-        : reply(replyFor(text)), chatReply(chatReplyFor(translation))
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket *socket = nextPendingConnection()) {
-                auto buffer = std::make_shared<QByteArray>();
-                connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
-                    *buffer += socket->readAll();
-                    answerWhenComplete(socket, buffer.get());
-                });
-                connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-    }
+    return QJsonDocument(QJsonObject{{"text", text}}).toJson();
+}
 
-    QList<QByteArray> requests;
-
-private:
-    static QByteArray replyFor(const QString &text)
-    {
-        return QJsonDocument(QJsonObject{{"text", text}}).toJson();
-    }
-    static QByteArray chatReplyFor(const QString &content)
-    {
-        const QJsonObject message{{"role", "assistant"}, {"content", content}};
-        return QJsonDocument(
-                   QJsonObject{{"choices", QJsonArray{QJsonObject{{"message", message}}}}})
-            .toJson();
-    }
-
-    void answerWhenComplete(QTcpSocket *socket, QByteArray *buffer)
-    {
-        const int headerEnd = buffer->indexOf("\r\n\r\n");
-        if (headerEnd < 0)
-            return;
-        int length = 0;
-        for (const QByteArray &line : buffer->left(headerEnd).split('\n'))
-            if (line.toLower().startsWith("content-length:"))
-                length = line.mid(15).trimmed().toInt();
-        if (buffer->size() < headerEnd + 4 + length)
-            return;
-        requests << *buffer;
-        const QByteArray &answer = buffer->contains(" /v1/chat/completions ") ? chatReply : reply;
-        buffer->clear();
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
-                      QByteArray::number(answer.size()) + "\r\nConnection: close\r\n\r\n" + answer);
-        socket->disconnectFromHost();
-    }
-
-    QByteArray reply;
-    QByteArray chatReply;
-};
+QByteArray chatCompletion(const QString &content)
+{
+    const QJsonObject message{{"role", "assistant"}, {"content", content}};
+    return QJsonDocument(QJsonObject{{"choices", QJsonArray{QJsonObject{{"message", message}}}}})
+        .toJson();
+}
 
 } // namespace
 
@@ -152,6 +108,8 @@ private slots:
 
 private:
     void startTarget();
+    // Writes config.txt (and speech.ini when given), then starts the target and Ferrule.
+    void startWith(const QByteArray &configText, const QByteArray &speechIni = QByteArray());
     // prlimit's file-size limit in bytes when given.
     void startFerrule(qint64 fileSizeLimit = 0);
     // Holds button 8 while the recording at path (if any) is played into the microphone.
@@ -221,14 +179,24 @@ void TestEndToEnd::startTarget()
     connect(target.get(), &QProcess::readyReadStandardOutput, this, [this] {
         while (target->canReadLine()) {
             const QByteArray line = target->readLine().trimmed();
-            if (line == "ready")
+            if (line.startsWith("ready"))
                 targetReady = true;
             else if (line.startsWith("text "))
                 targetText = QString::fromUtf8(QByteArray::fromBase64(line.mid(5)));
         }
     });
-    target->start(QStringLiteral(FERRULE_E2E_TARGET), QStringList());
+    target->start(QStringLiteral(TYPING_TARGET),
+                  {QStringLiteral("--report"), QStringLiteral("--at"), QStringLiteral("50,50")});
     QTRY_VERIFY_WITH_TIMEOUT(targetReady, 20000);
+}
+
+void TestEndToEnd::startWith(const QByteArray &configText, const QByteArray &speechIni)
+{
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), configText));
+    if (!speechIni.isEmpty())
+        QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")), speechIni));
+    startTarget();
+    startFerrule();
 }
 
 void TestEndToEnd::startFerrule(qint64 fileSizeLimit)
@@ -290,9 +258,7 @@ void TestEndToEnd::pressSpeakRelease(const QString &path)
 
 void TestEndToEnd::typingModeEnglish()
 {
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 1, 0, 0)));
-    startTarget();
-    startFerrule();
+    startWith(config(1, 1, 0, 0));
 
     pressSpeakRelease(QString::fromLatin1(goForward));
 
@@ -303,13 +269,9 @@ void TestEndToEnd::typingModeEnglish()
 void TestEndToEnd::intelligentModeWithRemoteEngine()
 {
     const QString sentence = QStringLiteral("在京东搜索耳机");
-    TranscriptionStub stub(sentence);
-    QVERIFY(stub.listen(QHostAddress::LocalHost, 0));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(0, 0, 1, 0)));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
-                      remoteSettings(stub.serverPort())));
-    startTarget();
-    startFerrule();
+    StubHttpServer stub(StubHttpServer::Answer, 200, transcription(sentence));
+    QVERIFY(stub.isListening());
+    startWith(config(0, 0, 1, 0), remoteSettings(stub.port()));
 
     pressSpeakRelease(QString::fromLatin1(goForward));
 
@@ -321,8 +283,8 @@ void TestEndToEnd::intelligentModeWithRemoteEngine()
         5000);
 
     // The utterance went to the stub as Mandarin, with the recorded WAV.
-    QCOMPARE(stub.requests.size(), 1);
-    const QByteArray request = stub.requests.first();
+    QCOMPARE(stub.requests().size(), 1);
+    const QByteArray request = stub.requests().first();
     QVERIFY(request.startsWith("POST /v1/audio/transcriptions "));
     QVERIFY(request.contains("Bearer e2e-secret"));
     QVERIFY(request.contains("name=\"language\"\r\n\r\nzh\r\n"));
@@ -336,21 +298,20 @@ void TestEndToEnd::translationModeWithRemoteServices()
     // chat-completions service: both answered by the stub.
     const QString sentence = QStringLiteral("我们明天去北京");
     const QString translation = QStringLiteral("We are going to Beijing tomorrow.");
-    TranscriptionStub stub(sentence, "<think>明天 is tomorrow.</think>\n\"" + translation + "\"");
-    QVERIFY(stub.listen(QHostAddress::LocalHost, 0));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(0, 0, 0, 0, 1, 0, 0)));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
-                      remoteSettings(stub.serverPort()) + "[translation]\nurl = http://127.0.0.1:" +
-                          QByteArray::number(stub.serverPort()) +
-                          "/v1\nmodel = qwen2.5\napi_key = e2e-translate\n"));
-    startTarget();
-    startFerrule();
+    StubHttpServer stub(StubHttpServer::Answer, 200, transcription(sentence));
+    stub.setAnswer("/v1/chat/completions",
+                   chatCompletion("<think>明天 is tomorrow.</think>\n\"" + translation + "\""));
+    QVERIFY(stub.isListening());
+    startWith(config(0, 0, 0, 0, 1, 0, 0),
+              remoteSettings(stub.port()) +
+                  "[translation]\nurl = http://127.0.0.1:" + QByteArray::number(stub.port()) +
+                  "/v1\nmodel = qwen2.5\napi_key = e2e-translate\n");
 
     pressSpeakRelease(QString());
 
     QTRY_COMPARE_WITH_TIMEOUT(targetText, translation, 60000);
-    QCOMPARE(stub.requests.size(), 2);
-    const QByteArray request = stub.requests.at(1);
+    QCOMPARE(stub.requests().size(), 2);
+    const QByteArray request = stub.requests().at(1);
     QVERIFY(request.startsWith("POST /v1/chat/completions "));
     QVERIFY(request.contains("Bearer e2e-translate"));
     // Both texts in the log, the keys in none of it.
@@ -364,16 +325,12 @@ void TestEndToEnd::staleRecordingsRecognizeNothing()
     // Only the audio of the recording a release has just ended is recognized:
     // nothing typed again, nothing uploaded again.
     const QString sentence = QStringLiteral("你好");
-    TranscriptionStub stub(sentence);
-    QVERIFY(stub.listen(QHostAddress::LocalHost, 0));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 0, 0, 0)));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
-                      remoteSettings(stub.serverPort())));
-    startTarget();
-    startFerrule();
+    StubHttpServer stub(StubHttpServer::Answer, 200, transcription(sentence));
+    QVERIFY(stub.isListening());
+    startWith(config(1, 0, 0, 0), remoteSettings(stub.port()));
     pressSpeakRelease(QString());
     QTRY_COMPARE_WITH_TIMEOUT(targetText, sentence, 30000);
-    QCOMPARE(stub.requests.size(), 1);
+    QCOMPARE(stub.requests().size(), 1);
 
     // A release without a press (another program's synthetic one).
     QVERIFY(xdotool("mouseup"));
@@ -399,7 +356,7 @@ void TestEndToEnd::staleRecordingsRecognizeNothing()
     QVERIFY2(ferruleOutput.contains("./record.wav could not be written"),
              ferruleOutput.constData());
 
-    QCOMPARE(stub.requests.size(), 1);
+    QCOMPARE(stub.requests().size(), 1);
     QCOMPARE(targetText, sentence);
 }
 
@@ -411,8 +368,7 @@ void TestEndToEnd::fileSizeLimit()
     QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 1, 0, 0)));
     startTarget();
     startFerrule(limit);
-    QVERIFY2(waitForOutput("is loaded whole: its trimmed copy", 20000),
-             ferruleOutput.constData());
+    QVERIFY2(waitForOutput("is loaded whole: its trimmed copy", 20000), ferruleOutput.constData());
     QVERIFY(ferruleOutput.contains("(File too large)"));
 
     pressSpeakRelease(QString::fromLatin1(goForward));
@@ -434,11 +390,10 @@ void TestEndToEnd::killedWhileTyping()
     QString text;
     for (int i = 0; i < 1000; ++i)
         text += QChar(0x4e00 + i * 7);
-    TranscriptionStub stub(text);
-    QVERIFY(stub.listen(QHostAddress::LocalHost, 0));
+    StubHttpServer stub(StubHttpServer::Answer, 200, transcription(text));
+    QVERIFY(stub.isListening());
     QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 0, 0, 0)));
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")),
-                      remoteSettings(stub.serverPort())));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")), remoteSettings(stub.port())));
     startTarget();
     const QString before = keymap();
     startFerrule();

@@ -4,69 +4,42 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "capture/mousehook.h"
+#include "common/logcapture.h"
 #include "common/recordingplatform.h"
 #include "common/scriptedengine.h"
-#include "recognition/quilletiat.h"
-#include "ui/promptbox.h"
+#include "common/settingsenv.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 namespace {
 
-struct LogLine
-{
-    QString text;
-    bool onGuiThread;
-    bool pressPromptShown; // "请说口令！" on screen when the line was written
-};
+const QString pressPrompt = QStringLiteral("请说口令！");
 
-QList<LogLine> &logLines()
-{
-    static QList<LogLine> lines;
-    return lines;
-}
+std::unique_ptr<LogCapture> logCapture;
 
 bool pressPromptShown()
 {
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        auto *box = qobject_cast<PromptBox *>(widget);
-        if (box && box->isVisible() &&
-            box->findChild<QLabel *>(QStringLiteral("label"))->text() ==
-                QStringLiteral("请说口令！"))
-            return true;
-    }
-    return false;
-}
-
-void recordLine(QtMsgType, const QMessageLogContext &, const QString &message)
-{
-    const bool gui = QThread::currentThread() == qApp->thread();
-    logLines() << LogLine{message, gui, gui && pressPromptShown()};
+    return shownPrompts().contains(pressPrompt);
 }
 
 int countLines(const QString &text)
 {
-    int count = 0;
-    for (const LogLine &line : logLines())
-        count += line.text == text;
-    return count;
+    return logCapture->lines().count(text);
 }
 
-const LogLine *findLine(const QString &text)
+std::optional<LogCapture::Line> findLine(const QString &text)
 {
-    for (const LogLine &line : logLines())
+    for (const LogCapture::Line &line : logCapture->entries())
         if (line.text == text)
-            return &line;
-    return nullptr;
+            return line;
+    return std::nullopt;
 }
 
 // The window under the pointer: it records the buttons it is clicked with.
@@ -112,8 +85,7 @@ private:
                countLines(QStringLiteral("recording has no audio, nothing recognized !"));
     }
 
-    QTemporaryDir dir;
-    QString previousDir;
+    SettingsEnv env;
     std::shared_ptr<ScriptedEngine> engine;
     ClickTarget target;
     RecordingPlatform *desktop = nullptr;
@@ -121,9 +93,7 @@ private:
 
 void TestMouseHook::initTestCase()
 {
-    QVERIFY(dir.isValid());
-    previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
+    QVERIFY(env.enter());
     engine = std::make_shared<ScriptedEngine>();
     useScriptedEngine(engine);
     desktop = RecordingPlatform::install();
@@ -131,7 +101,7 @@ void TestMouseHook::initTestCase()
     setWorkMode(&settings, 1, 0, 0);
     settings[SettingKey::TypingLanguage] = English;
 
-    qInstallMessageHandler(recordLine);
+    logCapture = std::make_unique<LogCapture>();
     QVERIFY(installMouseHook());
 
     target.setGeometry(100, 100, 300, 200);
@@ -144,15 +114,14 @@ void TestMouseHook::initTestCase()
 
 void TestMouseHook::cleanupTestCase()
 {
-    qInstallMessageHandler(nullptr);
+    logCapture.reset();
     useScriptedEngine(nullptr);
     installPlatform(systemPlatform());
-    QDir::setCurrent(previousDir);
 }
 
 void TestMouseHook::init()
 {
-    logLines().clear();
+    logCapture->clear();
     target.pressed.clear();
     target.released.clear();
     desktop->typed.clear();
@@ -185,9 +154,9 @@ void TestMouseHook::pressAndReleaseReachTheHook()
     QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
     QVERIFY(xdotool({QStringLiteral("mouseup"), button}));
     QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button up !")), 5000);
-    const LogLine *up = findLine(QStringLiteral("Forward button up !"));
+    const auto up = findLine(QStringLiteral("Forward button up !"));
     QVERIFY(up->onGuiThread);
-    QVERIFY(!up->pressPromptShown);
+    QVERIFY(!up->prompts.contains(pressPrompt));
     QTRY_COMPARE_WITH_TIMEOUT(target.released, QList<Qt::MouseButton>{Qt::MouseButton(qtButton)},
                               5000);
 
@@ -206,7 +175,7 @@ void TestMouseHook::quickClickIsHandledInsideThePressPrompt()
     QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("8")}));
     QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button up !")), 5000);
     // Handled at once, nested in the press's second, not after it.
-    QVERIFY(findLine(QStringLiteral("Forward button up !"))->pressPromptShown);
+    QVERIFY(findLine(QStringLiteral("Forward button up !"))->prompts.contains(pressPrompt));
     QTRY_COMPARE_WITH_TIMEOUT(releasesHandled(), 1, 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
     QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);

@@ -4,6 +4,7 @@
 #include "app/fonts.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "common/settingsenv.h"
 #include "ui/mainwindow.h"
 #include "ui/promptbox.h"
 #include "ui/systemtray.h"
@@ -16,7 +17,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
 
@@ -149,11 +149,10 @@ int main(int argc, char *argv[])
     if (!out.mkpath(QStringLiteral(".")))
         return 2;
 
-    QTemporaryDir work;
-    if (!work.isValid() || !QDir::setCurrent(work.path()))
-        return 2;
     // The settings dialog applies the autostart setting: keep it off the user's session.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(work.filePath(QStringLiteral("config"))));
+    SettingsEnv work;
+    if (!work.enter())
+        return 2;
     installFontSubstitutions();
     createDefaultConfig();
     SettingsMap *map = settingsMap();

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "ui/mainwindow.h"
-#include "ui/promptbox.h"
 #include "ui/systemtray.h"
 
 #include <QAction>
@@ -74,14 +73,6 @@ inline int checkedLanguage(SystemTray *tray)
         if (actions[i]->isChecked())
             return i;
     return -1;
-}
-
-inline QString visiblePrompt()
-{
-    for (QWidget *widget : QApplication::topLevelWidgets())
-        if (qobject_cast<PromptBox *>(widget) && widget->isVisible())
-            return widget->findChild<QLabel *>(QStringLiteral("label"))->text();
-    return QString();
 }
 
 } // namespace TrayWindows

@@ -2,7 +2,8 @@
 // the secondary windows, close and quit.
 #include "app/settingkeys.h"
 #include "buildconfig.h"
-#include "traytestenv.h"
+#include "common/prompts.h"
+#include "common/settingsenv.h"
 #include "traywindows.h"
 #include "ui/convenienttool.h"
 #include "ui/customfunctiondialog.h"
@@ -25,28 +26,28 @@ namespace {
 
 void setModes(int typing, int intelligence, int translation)
 {
-    TrayTestEnv::set({{SettingKey::TypingModel, typing},
+    SettingsEnv::set({{SettingKey::TypingModel, typing},
                       {SettingKey::IntelligenceModel, intelligence},
                       {SettingKey::TranslationModel, translation}});
 }
 
 void setLanguages(int typing, int intelligence, int translation)
 {
-    TrayTestEnv::set({{SettingKey::TypingLanguage, typing},
+    SettingsEnv::set({{SettingKey::TypingLanguage, typing},
                       {SettingKey::IntelligenceLanguage, intelligence},
                       {SettingKey::TranslationLanguage, translation}});
 }
 
 QList<int> storedLanguages()
 {
-    return {TrayTestEnv::value(SettingKey::TypingLanguage),
-            TrayTestEnv::value(SettingKey::IntelligenceLanguage),
-            TrayTestEnv::value(SettingKey::TranslationLanguage)};
+    return {SettingsEnv::value(SettingKey::TypingLanguage),
+            SettingsEnv::value(SettingKey::IntelligenceLanguage),
+            SettingsEnv::value(SettingKey::TranslationLanguage)};
 }
 
 QList<int> languagesOnDisk()
 {
-    const QMap<QString, int> file = TrayTestEnv::configFile();
+    const QMap<QString, int> file = SettingsEnv::configFile();
     return {file.value(SettingKey::TypingLanguage, -1),
             file.value(SettingKey::IntelligenceLanguage, -1),
             file.value(SettingKey::TranslationLanguage, -1)};
@@ -76,7 +77,7 @@ class TestMainWindow : public QObject
 {
     Q_OBJECT
 
-    TrayTestEnv env;
+    SettingsEnv env;
     QList<QUrl> openedUrls;
 
 public slots:
@@ -86,7 +87,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY(env.enter());
-        TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
+        SettingsEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
         QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
     }
@@ -175,7 +176,7 @@ void TestMainWindow::startMarksStoredLanguage()
     QFETCH(int, marked);
     setModes(modes[0], modes[1], modes[2]);
     setLanguages(languages[0], languages[1], languages[2]);
-    const QByteArray config = TrayTestEnv::configText();
+    const QByteArray config = SettingsEnv::configText();
 
     MainWindow window;
     SystemTray *tray = trayOf(window);
@@ -186,7 +187,7 @@ void TestMainWindow::startMarksStoredLanguage()
     QTest::qWait(1300);
     QCOMPARE(markedLanguage(tray), marked);
     QCOMPARE(checkedLanguage(tray), checked);
-    QCOMPARE(TrayTestEnv::configText(), config);
+    QCOMPARE(SettingsEnv::configText(), config);
 }
 
 void TestMainWindow::languageEntries_data()
@@ -230,7 +231,7 @@ void TestMainWindow::languageEntries()
     QFETCH(int, restored);
     setModes(modes[0], modes[1], modes[2]);
     setLanguages(before[0], before[1], before[2]);
-    const QByteArray config = TrayTestEnv::configText();
+    const QByteArray config = SettingsEnv::configText();
 
     MainWindow window;
     SystemTray *tray = trayOf(window);
@@ -238,7 +239,7 @@ void TestMainWindow::languageEntries()
     QTimer watcher;
     connect(&watcher, &QTimer::timeout, this, [&] {
         if (shown.isEmpty())
-            shown = visiblePrompt();
+            shown = shownPrompts().value(0);
     });
     watcher.start(50);
     QElapsedTimer clock;
@@ -251,7 +252,7 @@ void TestMainWindow::languageEntries()
         QVERIFY(clock.elapsed() >= 1000);
     QCOMPARE(storedLanguages(), after);
     if (after == before)
-        QCOMPARE(TrayTestEnv::configText(), config);
+        QCOMPARE(SettingsEnv::configText(), config);
     else
         QCOMPARE(languagesOnDisk(), after);
     QCOMPARE(markedLanguage(tray), marked);
@@ -280,7 +281,7 @@ void TestMainWindow::laterLanguageChoiceWins()
 
 void TestMainWindow::iconAndStatusFollowDeviceState()
 {
-    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
+    SettingsEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
     MainWindow window;
     SystemTray *tray = trayOf(window);
     QVERIFY(sameIcon(tray->icon(), ":/ico/talvoxhui.ico"));
@@ -295,17 +296,17 @@ void TestMainWindow::iconAndStatusFollowDeviceState()
     // The device monitor writes the map; the views follow on their own timers.
     QElapsedTimer elapsed;
     elapsed.start();
-    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 1}});
+    SettingsEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 1}});
     QTRY_VERIFY_WITH_TIMEOUT(statusTexts(window).contains(QStringLiteral("塔沃鼠标已连接")), 1200);
     QTRY_VERIFY_WITH_TIMEOUT(sameIcon(tray->icon(), ":/ico/talvox.ico"), 1300);
     QVERIFY(elapsed.elapsed() < 1300);
 
     // A value that is neither leaves the status text alone; the tray shows grey.
-    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 5}});
+    SettingsEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 5}});
     QTRY_VERIFY_WITH_TIMEOUT(sameIcon(tray->icon(), ":/ico/talvoxhui.ico"), 1300);
     QTest::qWait(1100);
     QVERIFY(statusTexts(window).contains(QStringLiteral("塔沃鼠标已连接")));
-    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
+    SettingsEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
 }
 
 void TestMainWindow::windowsCreatedOnceAndPlaced_data()

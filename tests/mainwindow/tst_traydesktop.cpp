@@ -2,7 +2,7 @@
 // text drawn with a real CJK font.
 #include "app/fonts.h"
 #include "app/settingkeys.h"
-#include "traytestenv.h"
+#include "common/settingsenv.h"
 #include "traywindows.h"
 #include "ui/convenienttool.h"
 #include "ui/customfunctiondialog.h"
@@ -86,7 +86,7 @@ class TestTrayDesktop : public QObject
 {
     Q_OBJECT
 
-    TrayTestEnv env;
+    SettingsEnv env;
 
 private slots:
     void initTestCase()
@@ -94,7 +94,7 @@ private slots:
         QVERIFY(env.enter());
         QVERIFY2(QGuiApplication::platformName() == QLatin1String("xcb"), "needs an X display");
         installFontSubstitutions();
-        TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0},
+        SettingsEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0},
                           {SettingKey::TypingModel, 0},
                           {SettingKey::IntelligenceModel, 1},
                           {SettingKey::TranslationModel, 0}});
@@ -122,7 +122,7 @@ void TestTrayDesktop::trayIconFollowsDeviceAndClickShowsStrip()
     QCOMPARE(iconColours(icon).teal, 0);
 
     // Connected: the coloured mouse within one refresh (1.1 s), allowing for the repaint.
-    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 1}});
+    SettingsEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 1}});
     QElapsedTimer clock;
     clock.start();
     QTRY_VERIFY_WITH_TIMEOUT(iconColours(icon).teal > 20, 1400);
@@ -155,7 +155,7 @@ void TestTrayDesktop::trayIconFollowsDeviceAndClickShowsStrip()
     QVERIFY(clickIcon(icon, {QStringLiteral("3")}));
     QTRY_VERIFY_WITH_TIMEOUT(tray->contextMenu()->isVisible(), 5000);
     tray->contextMenu()->hide();
-    TrayTestEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
+    SettingsEnv::set({{SettingKey::MonitorTalvoxMouseConnect, 0}});
 }
 
 void TestTrayDesktop::chineseIsDrawnWithCjkFont()

@@ -1,5 +1,5 @@
 // The custom command and login dialogs, driven as a user would.
-#include "traytestenv.h"
+#include "common/settingsenv.h"
 #include "ui/customfunctiondialog.h"
 #include "ui/userlogindialog.h"
 
@@ -55,7 +55,7 @@ class TestTrayDialogs : public QObject
 {
     Q_OBJECT
 
-    TrayTestEnv env;
+    SettingsEnv env;
 
 private slots:
     void initTestCase()
@@ -266,7 +266,7 @@ void TestTrayDialogs::customBrowseButtonsOpenFolderPickerOnly()
 
 void TestTrayDialogs::customEditingButtonsStoreNothing()
 {
-    TrayTestEnv::set({{QStringLiteral("TypingModel"), 1}});
+    SettingsEnv::set({{QStringLiteral("TypingModel"), 1}});
     const SettingsMap before = *settingsMap();
     const QStringList filesBefore = entries(env.path());
 

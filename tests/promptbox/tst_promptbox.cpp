@@ -1,3 +1,4 @@
+#include "common/prompts.h"
 #include "ui/promptbox.h"
 
 #include <QApplication>
@@ -26,7 +27,7 @@ void TestPromptBox::showsForOneSecondThenHides()
     QString textDuring;
     QTimer::singleShot(500, [&] {
         visibleDuring = box.isVisible();
-        textDuring = box.findChild<QLabel *>("label")->text();
+        textDuring = promptText(&box);
     });
     QElapsedTimer clock;
     clock.start();

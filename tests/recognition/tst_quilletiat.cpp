@@ -3,13 +3,14 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "common/logcapture.h"
+#include "common/prompts.h"
 #include "common/recordingplatform.h"
 #include "common/scriptedengine.h"
+#include "common/settingsenv.h"
 #include "common/stubhttpserver.h"
 #include "recognition/quilletiat.h"
 #include "recognition/speecherror.h"
 #include "recognition/translator.h"
-#include "ui/promptbox.h"
 
 #include "common/speechparams.h"
 
@@ -20,8 +21,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLabel>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -155,8 +154,7 @@ private:
     // The engine's calls by name, "Login Upload Begin Write ...".
     QString ops() const;
 
-    std::unique_ptr<QTemporaryDir> dir;
-    QString previousDir;
+    std::unique_ptr<SettingsEnv> env;
     std::shared_ptr<ScriptedEngine> engine;
     std::unique_ptr<LogCapture> log;
     // What reached the desktop: "type:<text>" for each text typed, then "open:<url>"
@@ -176,10 +174,8 @@ private:
 
 void TestQuilletIat::init()
 {
-    dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir->isValid());
-    previousDir = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir->path()));
+    env = std::make_unique<SettingsEnv>();
+    QVERIFY(env->enter());
     QVERIFY(writeFile(QStringLiteral("userwords.txt"),
                       "{\"userword\":[{\"name\":\"x\",\"words\":[\"Ferrule\"]}]}"));
     QVERIFY(writeFile(
@@ -202,8 +198,7 @@ void TestQuilletIat::cleanup()
     installPlatform(systemPlatform());
     useScriptedEngine(nullptr);
     engine.reset();
-    QDir::setCurrent(previousDir);
-    dir.reset();
+    env.reset();
 }
 
 void TestQuilletIat::setModes(int typing, int typingLanguage, int intelligence,
@@ -223,13 +218,7 @@ qint64 TestQuilletIat::runRecognizer()
     // Fires in the first event loop the run enters: the prompt box's second.
     QTimer probe;
     probe.setSingleShot(true);
-    connect(&probe, &QTimer::timeout, this, [this] {
-        for (QWidget *widget : QApplication::topLevelWidgets()) {
-            auto *box = qobject_cast<PromptBox *>(widget);
-            if (box && box->isVisible())
-                prompts << box->findChild<QLabel *>(QStringLiteral("label"))->text();
-        }
-    });
+    connect(&probe, &QTimer::timeout, this, [this] { prompts << shownPrompts(); });
     probe.start(0);
     QElapsedTimer clock;
     clock.start();
@@ -578,7 +567,7 @@ void TestQuilletIat::failures()
 
     int at = -1;
     for (const QString &line : logLines) {
-        const int found = log->lines.indexOf(line, at + 1);
+        const int found = log->lines().indexOf(line, at + 1);
         QVERIFY2(found > at, qPrintable(QStringLiteral("missing or out of order: ") + line));
         at = found;
     }
@@ -722,9 +711,9 @@ void TestQuilletIat::dispatchByMode()
     QCOMPARE(prompts, prompt.isEmpty() ? QStringList() : QStringList{prompt});
     // The text always reaches the log, framed by two rules.
     const QString rule(61, QLatin1Char('='));
-    const int end = log->lines.indexOf(QStringLiteral("Quillet Auto Transform end !"));
+    const int end = log->lines().indexOf(QStringLiteral("Quillet Auto Transform end !"));
     QVERIFY(end >= 0);
-    QCOMPARE(log->lines.mid(end + 1, 3), (QStringList{rule, text, rule}));
+    QCOMPARE(log->lines().mid(end + 1, 3), (QStringList{rule, text, rule}));
 }
 
 void TestQuilletIat::translation_data()
@@ -802,9 +791,8 @@ void TestQuilletIat::translation()
     QFETCH(QString, logged);
     quint16 port = 0;
     if (mode == -1) {
-        QTcpServer probe;
-        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-        port = probe.serverPort();
+        port = StubHttpServer::closedPort();
+        QVERIFY(port != 0);
     }
     // With no request wanted, one that comes anyway is only recorded.
     StubHttpServer server(mode < 0 ? StubHttpServer::Close : StubHttpServer::Mode(mode), status,
@@ -817,8 +805,8 @@ void TestQuilletIat::translation()
     QCOMPARE(result.outcome == Translator::Outcome::Translated ? result.text
                                                                : Translator::prompt(result.outcome),
              expected);
-    QVERIFY2(log->contains(logged), qPrintable(log->lines.join(QLatin1Char('\n'))));
-    for (const QString &line : log->lines)
+    QVERIFY2(log->contains(logged), qPrintable(log->lines().join(QLatin1Char('\n'))));
+    for (const QString &line : log->lines())
         QVERIFY2(!line.contains(QLatin1String(translationKey)), qPrintable(line));
     QCOMPARE(server.requests().size(), mode < 0 ? 0 : 1);
     if (mode < 0)
@@ -848,7 +836,7 @@ void TestQuilletIat::translationIsTyped()
 
     QCOMPARE(dispatched(), QStringList{"type:Open Baidu"});
     QVERIFY(prompts.isEmpty());
-    QVERIFY(log->lines.contains(text));
+    QVERIFY(log->lines().contains(text));
     QCOMPARE(server.requests().size(), 1);
     const QByteArray request = server.requests().first();
     QVERIFY(request.startsWith("POST /v1/chat/completions HTTP/1.1\r\n"));

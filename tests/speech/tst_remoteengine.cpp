@@ -2,9 +2,9 @@
 // the request carries, a good reply, and every way a server can fail us, each with
 // its error code, log line and prompt, and never a hang.
 
+#include "common/logcapture.h"
 #include "common/stubhttpserver.h"
 #include "speech/sdkfeeder.h"
-#include "speech/speechlog.h"
 
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
@@ -104,7 +104,7 @@ private slots:
         StubHttpServer server(StubHttpServer::Answer, 200,
                               R"({"text":"  go forward ten meters "})");
         RemoteWorkDir work(server.port());
-        SpeechLog log;
+        LogCapture log;
         uploadWordsThroughSdk(work.login,
                               R"({"userword":[{"name":"mine","words":["Ferrule","塔沃鼠标"]}]})");
         const QByteArray audio = recording();
@@ -212,7 +212,7 @@ private slots:
         QFETCH(QString, prompt);
         StubHttpServer server(StubHttpServer::Mode(mode), status, body);
         RemoteWorkDir work(server.port());
-        SpeechLog log;
+        LogCapture log;
         QElapsedTimer timer;
         timer.start();
         const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
@@ -234,7 +234,7 @@ private slots:
         StubHttpServer server(StubHttpServer::Answer, 307, QByteArray(),
                               "Location: " + target + "\r\n");
         RemoteWorkDir work(server.port());
-        SpeechLog log;
+        LogCapture log;
         const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
         QCOMPARE(run.error, SpeechError::ServerRejected);
         QVERIFY(run.text.isEmpty());
@@ -249,14 +249,10 @@ private slots:
 
     void closedPort()
     {
-        quint16 port = 0;
-        {
-            QTcpServer probe;
-            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
-            port = probe.serverPort();
-        }
+        const quint16 port = StubHttpServer::closedPort();
+        QVERIFY(port != 0);
         RemoteWorkDir work(port);
-        SpeechLog log;
+        LogCapture log;
         const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
         QCOMPARE(run.error, SpeechError::ServerUnreachable);
         QVERIFY2(
@@ -289,7 +285,7 @@ private slots:
         }
 
         RemoteWorkDir work(port, QByteArray(), "20");
-        SpeechLog log;
+        LogCapture log;
         QElapsedTimer timer;
         timer.start();
         const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());

@@ -4,10 +4,10 @@
 #include "speech/sdkfeeder.h"
 #include "speech/testrecordings.h"
 
+#include "common/settingsenv.h"
 #include "common/speechparams.h"
 
 #include <QDir>
-#include <QTemporaryDir>
 #include <QtTest>
 
 class SpeechAccuracyTest : public QObject
@@ -15,7 +15,7 @@ class SpeechAccuracyTest : public QObject
     Q_OBJECT
 
 private:
-    QTemporaryDir m_workDir;
+    SettingsEnv env;
     QMap<QString, double> m_wer;
 
     static double wordErrorRate(const QList<TestRecordings::Recording> &recordings)
@@ -41,8 +41,7 @@ private:
 private slots:
     void initTestCase()
     {
-        QVERIFY(m_workDir.isValid());
-        QVERIFY(QDir::setCurrent(m_workDir.path())); // no speech.ini: the default engine
+        QVERIFY(env.enter()); // no speech.ini: the default engine
         QVERIFY2(!TestRecordings::cards().isEmpty(), "pocketsphinx-testdata is missing");
     }
 

@@ -3,8 +3,8 @@
 // broken speech.ini) with their log lines and prompts, models kept loaded between
 // utterances, and the scripted engine that tests install in place of the real ones.
 
+#include "common/logcapture.h"
 #include "speech/sdkfeeder.h"
-#include "speech/speechlog.h"
 
 #include "common/scriptedengine.h"
 #include "recognition/speecherror.h"
@@ -92,7 +92,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(QString, logged);
         WorkDir work(nullptr);
-        SpeechLog log;
+        LogCapture log;
         QCOMPARE(beginWith(work.login, params.constData()), code);
         if (!logged.isEmpty())
             QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
@@ -137,7 +137,7 @@ private slots:
         QFETCH(QString, logged);
         QFETCH(QString, prompt);
         WorkDir work(ini.constData());
-        SpeechLog log;
+        LogCapture log;
         QCOMPARE(beginWith(work.login, params.constData()), code);
         QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
         QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(code)), prompt);
@@ -165,7 +165,7 @@ private slots:
         WorkDir work("result_timeout = 7\n");
         const QByteArray audio = readFile(cards + QStringLiteral("001.wav"));
         QVERIFY(!audio.isEmpty());
-        SpeechLog log;
+        LogCapture log;
         for (int i = 0; i < 2; ++i) {
             const SdkRun run = recognizeThroughSdk(audio, ENG, 20, work.login.constData());
             QCOMPARE(run.error, 0);
@@ -182,7 +182,7 @@ private slots:
     void preloadLoadsTheModelAhead()
     {
         WorkDir work("result_timeout = 9\n");
-        SpeechLog log;
+        LogCapture log;
         SpeechPreload(work.login.constData(), MAN); // no model: says so, loads nothing
         QVERIFY(log.contains(QStringLiteral("no speech model for mandarin")));
         SpeechPreload(work.login.constData(), ENG);
@@ -256,7 +256,7 @@ private slots:
         QCOMPARE(before.error, 0);
         QVERIFY2(!before.text.contains("clubs"), before.text.constData());
 
-        SpeechLog log;
+        LogCapture log;
         QCOMPARE(SpeechLogin(nullptr, nullptr, work.login.constData()), 0);
         int error = -1;
         const QByteArray words = "of\nclubs\nnotaword\n";

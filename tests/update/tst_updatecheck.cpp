@@ -2,7 +2,8 @@
 #include "app/settings.h"
 #include "buildconfig.h"
 #include "common/logcapture.h"
-#include "localhttpserver.h"
+#include "common/settingsenv.h"
+#include "common/stubhttpserver.h"
 #include "update/updatecheck.h"
 
 #include <QAbstractButton>
@@ -11,7 +12,6 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QNetworkReply>
-#include <QTemporaryDir>
 #include <QtTest>
 
 // Stands in for the browser and the user: records the pages opened and every
@@ -74,8 +74,7 @@ class TestUpdateCheck : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(runDir.isValid());
-        QVERIFY(QDir::setCurrent(runDir.path()));
+        QVERIFY(env.enter());
         QVERIFY(server.isListening());
     }
 
@@ -83,8 +82,8 @@ private slots:
     {
         QGuiApplication::setQuitOnLastWindowClosed(true);
         serverUrl = localUrl(server.port());
-        server.requests.clear();
-        server.status = 200;
+        server.clearRequests();
+        server.setAnswer(200, QByteArray());
     }
 
     void addresses()
@@ -98,10 +97,10 @@ private slots:
 
     void request()
     {
-        server.body = "{}";
+        server.setAnswer(200, "{}");
         QVERIFY(runCheck().isEmpty());
-        QCOMPARE(server.requests.size(), 1);
-        const QList<QByteArray> lines = server.requests.first().split('\n');
+        QCOMPARE(server.requests().size(), 1);
+        const QList<QByteArray> lines = server.requests().first().split('\n');
         QCOMPARE(lines.first().trimmed(),
                  QByteArray("GET /api2/public/v1/app/update?device=1&client=4&version=0 HTTP/1.1"));
         QVERIFY(lines.contains("Host: 127.0.0.1:" + QByteArray::number(server.port()) + '\r'));
@@ -160,8 +159,7 @@ private slots:
         QFETCH(bool, expectNotice);
         QFETCH(bool, expectErrorLine);
 
-        server.status = status;
-        server.body = body;
+        server.setAnswer(status, body);
         LogCapture log;
         const QStringList events = runCheck();
         QCOMPARE(events, expectNotice ? (QStringList{productPage(), notice}) : QStringList());
@@ -171,15 +169,13 @@ private slots:
 
     void serverNotListening()
     {
-        QTcpServer closed;
-        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-        const quint16 port = closed.serverPort();
-        closed.close();
+        const quint16 port = StubHttpServer::closedPort();
+        QVERIFY(port != 0);
         serverUrl = localUrl(port);
 
         LogCapture log;
         QVERIFY(runCheck().isEmpty());
-        QStringList errors = log.lines.filter(QStringLiteral("Error:"));
+        QStringList errors = log.lines().filter(QStringLiteral("Error:"));
         QCOMPARE(errors.size(), 1);
         QVERIFY2(errors.first().startsWith(QStringLiteral("Error: ")), qPrintable(errors.first()));
         QVERIFY2(errors.first().contains(QStringLiteral("refused")), qPrintable(errors.first()));
@@ -193,9 +189,9 @@ private slots:
         (*settings)[SettingKey::AutomaticUpdate] = 0;
         (*settings)[SettingKey::ReminderUpdate] = 0;
         saveSettingsMap(settings);
-        server.body = R"({"data":{"version":"1.01"}})";
+        server.setAnswer(200, R"({"data":{"version":"1.01"}})");
         QCOMPARE(runCheck(), (QStringList{productPage(), notice}));
-        QCOMPARE(server.requests.size(), 1);
+        QCOMPARE(server.requests().size(), 1);
     }
 
 private:
@@ -222,8 +218,8 @@ private:
         return url;
     }
 
-    QTemporaryDir runDir;
-    LocalHttpServer server;
+    SettingsEnv env;
+    StubHttpServer server;
     QUrl serverUrl;
 };
 

@@ -1,12 +1,14 @@
-// A window of another process for the typing tests: an editor that reports its
-// text on request. Commands on stdin, one per line:
+// The window of another process that tests and benchmarks type into: an editor
+// that reports its text on request. Commands on stdin, one per line:
 //   text   -> "text <base64 of the UTF-8 text>"
 //   clear  -> "ok"
 //   active -> "active 1" while the window is the active one, else "active 0"
 // At start it prints "ready <window id in hex>" once the window is on screen.
 // Options: --line (a one-line editor), --close-after N (close once the text
 // has N characters), --focus-after N ID (give the focus to window ID, with
-// xdotool, once the text has N characters), --at X,Y (window position).
+// xdotool, once the text has N characters), --at X,Y (window position),
+// --report (print "text <base64>" after every change, unasked, and "ready" only
+// once the window holds the keyboard focus: for a whole program typing into it).
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -34,6 +36,7 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const bool oneLine = args.contains(QStringLiteral("--line"));
+    const bool report = args.contains(QStringLiteral("--report"));
     const int closeAt = args.indexOf(QStringLiteral("--close-after"));
     const int closeAfter = closeAt > 0 ? args.value(closeAt + 1).toInt() : 0;
     const int focusAt = args.indexOf(QStringLiteral("--focus-after"));
@@ -60,7 +63,9 @@ int main(int argc, char **argv)
     editor->show();
     editor->setFocus();
 
-    auto checkClose = [&]() {
+    auto changed = [&]() {
+        if (report)
+            reply("text " + text().toUtf8().toBase64());
         if (closeAfter > 0 && text().size() >= closeAfter)
             app.quit();
         if (focusAfter > 0 && text().size() >= focusAfter) {
@@ -69,13 +74,17 @@ int main(int argc, char **argv)
                               {QStringLiteral("windowfocus"), QStringLiteral("--sync"), focusTo});
         }
     };
-    QObject::connect(&line, &QLineEdit::textChanged, checkClose);
-    QObject::connect(&plain, &QPlainTextEdit::textChanged, checkClose);
+    QObject::connect(&line, &QLineEdit::textChanged, changed);
+    QObject::connect(&plain, &QPlainTextEdit::textChanged, changed);
 
     QTimer ready;
     QObject::connect(&ready, &QTimer::timeout, [&]() {
         if (!editor->windowHandle() || !editor->windowHandle()->isExposed())
             return;
+        if (report && !(editor->isActiveWindow() && editor->hasFocus())) {
+            editor->activateWindow();
+            return;
+        }
         ready.stop();
         reply("ready " + QByteArray::number(quint64(editor->winId()), 16));
     });

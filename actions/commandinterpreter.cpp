@@ -6,6 +6,7 @@
 #include "actions/typing.h"
 #include "app/customcommands.h"
 #include "platform/desktop.h"
+#include "ui/confirmations.h"
 #include "ui/promptbox.h"
 
 #include <QDebug>
@@ -115,9 +116,15 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
     const QString sentence = commandtext::firstSentence(text);
     qDebug().noquote() << sentence;
 
-    // Lives until the process ends, like every prompt of the program.
-    auto *prompt = new PromptBox(nullptr);
-    prompt->showPrompt(utf8[0] == '\0' ? QStringLiteral("请你说大点声！") : sentence);
+    // Lives until the process ends, like every prompt of the program. Asking
+    // the user to speak up is more than a confirmation: always shown.
+    if (utf8[0] == '\0') {
+        auto *prompt = new PromptBox(nullptr);
+        prompt->showPrompt(QStringLiteral("请你说大点声！"));
+    } else if (confirmationsShown()) {
+        auto *prompt = new PromptBox(nullptr);
+        prompt->showPrompt(sentence);
+    }
 
     searchSites(sentence, table);
     searchOnEntry(sentence, kWatch, table, kVideoSite);

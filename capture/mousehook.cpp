@@ -3,6 +3,7 @@
 #include "capture/recorder.h"
 #include "platform/sidebuttons.h"
 #include "recognition/quilletiat.h"
+#include "ui/confirmations.h"
 #include "ui/promptbox.h"
 
 #include <QDebug>
@@ -23,8 +24,11 @@ LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam)
         startRecording();
         // A release inside this second is handled at once, nested in the
         // prompt's event loop; the box goes away when its second is over.
-        PromptBox prompt(nullptr);
-        prompt.showPrompt(QStringLiteral("请说口令！"));
+        // Without the prompt the release comes through the event loop as usual.
+        if (confirmationsShown()) {
+            PromptBox prompt(nullptr);
+            prompt.showPrompt(QStringLiteral("请说口令！"));
+        }
     } else if (wParam == WM_XBUTTONUP) {
         qDebug() << "Forward button up !";
         // Only the audio of the recording this release has just ended is

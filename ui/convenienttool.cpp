@@ -3,6 +3,7 @@
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "ui/confirmations.h"
 #include "ui/promptbox.h"
 
 #include <QEvent>
@@ -101,6 +102,8 @@ void ConvenientTool::chooseMode(int typing, int intelligence, int translation,
     setWorkMode(map, typing, intelligence, translation);
     saveSettingsMap(map);
     hide();
+    if (!confirmationsShown())
+        return;
     // A fresh box per message, as everywhere else; once its second is over it
     // is thrown away, so switching modes all day does not pile up hidden boxes.
     QPointer<PromptBox> box = new PromptBox(this);

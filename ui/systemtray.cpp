@@ -3,6 +3,7 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "buildconfig.h"
+#include "ui/confirmations.h"
 #include "ui/promptbox.h"
 
 #include <QAction>
@@ -56,6 +57,8 @@ int setting(const char *key)
 
 void showPromptFor(int language)
 {
+    if (!confirmationsShown())
+        return;
     PromptBox box;
     box.showPrompt(QString::fromUtf8(languages[language].prompt));
 }

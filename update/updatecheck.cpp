@@ -1,6 +1,8 @@
 #include "update/updatecheck.h"
 
+#include "app/settings.h"
 #include "buildconfig.h"
+#include "update/updatepolicy.h"
 #include "update/updatereply.h"
 
 #include <QDebug>
@@ -51,6 +53,10 @@ void setUpdateServerForTests(const QUrl &base)
 
 QNetworkReply *startUpdateCheck()
 {
+    if (updatePolicy(*settingsMap()) == UpdatePolicy::Never) {
+        qDebug() << "update check off !";
+        return nullptr;
+    }
     // Lives for the whole run: one check per process.
     auto *manager = new QNetworkAccessManager;
     QObject::connect(manager, &QNetworkAccessManager::finished, manager, &handleUpdateReply,
@@ -67,13 +73,25 @@ void handleUpdateReply(QNetworkReply *reply)
     if (version.isNull() || !isNewerThanRunning(version))
         return;
 
-    QDesktopServices::openUrl(productPageUrl());
+    // Read now: the user may have changed the choice since the start.
+    const bool remind = updatePolicy(*settingsMap()) == UpdatePolicy::Remind;
+    if (!remind)
+        QDesktopServices::openUrl(productPageUrl());
     // The main window is hidden: closing the notice must not end the program.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QMessageBox notice;
     notice.setWindowTitle(QStringLiteral("塔沃更新提醒"));
     notice.setText(QStringLiteral("塔沃软件更新啦！为了你更好的体验，请前往官网下载更新吧！！！"));
-    notice.setStandardButtons(QMessageBox::Ok);
-    notice.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    notice.exec();
+    if (!remind) {
+        notice.setStandardButtons(QMessageBox::Ok);
+        notice.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        notice.exec();
+        return;
+    }
+    // Reminded only: the page opens when the user agrees, not before.
+    notice.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    notice.button(QMessageBox::Ok)->setText(QStringLiteral("前往官网"));
+    notice.button(QMessageBox::Cancel)->setText(QStringLiteral("以后再说"));
+    if (notice.exec() == QMessageBox::Ok)
+        QDesktopServices::openUrl(productPageUrl());
 }

@@ -6,10 +6,13 @@ class QNetworkReply;
 
 // Asks the update server once whether a newer version exists and returns at
 // once; the reply is handled by handleUpdateReply when it arrives. The
-// returned reply is only for callers that want to follow it (tests).
+// returned reply is only for callers that want to follow it (tests). With
+// "不自动更新" chosen (updatePolicy) nothing is asked and the result is null.
 QNetworkReply *startUpdateCheck();
 
-// A newer version opens the product page and then shows the update notice.
+// A newer version opens the product page and then shows the update notice;
+// with "有更新时不安装，但提醒我" the notice asks first, and the page opens
+// only when the user agrees.
 void handleUpdateReply(QNetworkReply *reply);
 
 // http://<update host>:8001/api2/public/v1/app/update?device=1&client=4&version=0

@@ -12,9 +12,19 @@ bool isSymbolLike(uint c)
     return c <= 0xFFFF && signs.contains(QChar(c));
 }
 
-bool joinsNumbers(uint c)
+bool isAsciiLetterOrDigit(uint c)
 {
-    return c == '.' || c == ',' || c == ':';
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// 3.5, 1,000, 12:30; and the dots of example.org and report.pdf.
+bool joinsAt(uint c, uint before, uint after)
+{
+    if (c == ',' || c == ':')
+        return QChar::isDigit(before) && QChar::isDigit(after);
+    if (c == '.')
+        return isAsciiLetterOrDigit(before) && isAsciiLetterOrDigit(after);
+    return false;
 }
 
 bool joinsWords(uint c)
@@ -38,7 +48,7 @@ QString removePunctuation(const QString &text)
         const bool inside = i > 0 && i + 1 < chars.size();
         const uint before = inside ? chars.at(i - 1) : 0;
         const uint after = inside ? chars.at(i + 1) : 0;
-        if (inside && joinsNumbers(c) && QChar::isDigit(before) && QChar::isDigit(after))
+        if (inside && joinsAt(c, before, after))
             kept.append(c);
         else if (inside && joinsWords(c) && QChar::isLetter(before) && QChar::isLetter(after))
             kept.append(c);

@@ -1,5 +1,7 @@
 #include "dialogtestenv.h"
 
+#include "common/promptwatcher.h"
+
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "ui/convenienttool.h"
@@ -37,6 +39,7 @@ private slots:
     void modeButtonPressSwitchesMode_data();
     void modeButtonPressSwitchesMode();
     void releaseDuringPromptLeavesButtonUp();
+    void closePromptLeavesOutModePrompt();
     void settingsButtonAsksForSettings();
     void leavingTheStripHidesIt();
     void constructionMarksActiveMode();
@@ -137,6 +140,21 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
     // The languages stay as they were for every mode.
     QCOMPARE(map[TypingLanguage], 1);
     QCOMPARE(map[IntelligenceLanguage], 2);
+}
+
+void TestConvenientTool::closePromptLeavesOutModePrompt()
+{
+    (*settingsMap())[ClosePrompt] = 1;
+    ConvenientTool tool;
+    tool.show();
+    PromptWatcher prompts;
+    QTest::mousePress(button(tool, QStringLiteral("pushButton_2")), Qt::LeftButton);
+    QTest::mouseRelease(button(tool, QStringLiteral("pushButton_2")), Qt::LeftButton);
+    (*settingsMap())[ClosePrompt] = 0;
+    QCOMPARE(prompts.shown, QStringList());
+    QVERIFY(tool.isHidden());
+    QCOMPARE(DialogTestEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
+             (QList<int>{0, 1, 0}));
 }
 
 void TestConvenientTool::releaseDuringPromptLeavesButtonUp()

@@ -2,6 +2,7 @@
 // the secondary windows, close and quit.
 #include "app/settingkeys.h"
 #include "buildconfig.h"
+#include "common/promptwatcher.h"
 #include "traytestenv.h"
 #include "traywindows.h"
 #include "ui/convenienttool.h"
@@ -101,6 +102,7 @@ private slots:
     void startMarksStoredLanguage();
     void languageEntries_data();
     void languageEntries();
+    void closePromptLeavesOutLanguagePrompt();
     void laterLanguageChoiceWins();
     void iconAndStatusFollowDeviceState();
     void windowsCreatedOnceAndPlaced_data();
@@ -187,6 +189,20 @@ void TestMainWindow::startMarksStoredLanguage()
     QCOMPARE(markedLanguage(tray), marked);
     QCOMPARE(checkedLanguage(tray), checked);
     QCOMPARE(TrayTestEnv::configText(), config);
+}
+
+void TestMainWindow::closePromptLeavesOutLanguagePrompt()
+{
+    setModes(0, 1, 0);
+    setLanguages(0, 0, 0);
+    TrayTestEnv::set({{SettingKey::ClosePrompt, 1}});
+    MainWindow window;
+    PromptWatcher prompts;
+    languageActions(trayOf(window)).at(English)->trigger();
+    TrayTestEnv::set({{SettingKey::ClosePrompt, 0}});
+    QCOMPARE(prompts.shown, QStringList());
+    // The choice itself is made as ever.
+    QCOMPARE(languagesOnDisk(), (QList<int>{0, English, 0}));
 }
 
 void TestMainWindow::languageEntries_data()

@@ -4,7 +4,9 @@
 #include "actions/desktopprograms.h"
 #include "actions/searchsites.h"
 #include "actions/typing.h"
+#include "app/customcommands.h"
 #include "platform/platform.h"
+#include "ui/confirmations.h"
 #include "ui/promptbox.h"
 
 #include <QDebug>
@@ -70,6 +72,37 @@ void searchOnEntry(const QString &sentence, const QString &keyword, const WebSea
         openPage(entry.value() + encodeTerm(searchTerm(sentence, keyword)));
 }
 
+void runAction(const CustomAction &action)
+{
+    switch (action.kind) {
+    case CustomAction::Kind::WebAddress:
+        platform().openUrl(QUrl(action.target, QUrl::TolerantMode));
+        break;
+    case CustomAction::Kind::Folder:
+    case CustomAction::Kind::File:
+        desktopprograms::openWithDesktop(action.target);
+        break;
+    }
+}
+
+// The user's own words, read afresh for every utterance like the site table,
+// so a word saved in the dialog works at the next press.
+void runCustomCommands(const QString &sentence)
+{
+    const std::optional<CustomCommandList> commands = customcommands::load();
+    if (!commands || commands->isEmpty())
+        return;
+    QStringList words;
+    for (const CustomCommand &command : *commands)
+        words << command.word;
+    for (const int index : commandtext::wordsSpoken(sentence, words)) {
+        const CustomCommand &command = commands->at(index);
+        qDebug().noquote() << "custom command" << command.word << "!";
+        for (const CustomAction &action : command.actions)
+            runAction(action);
+    }
+}
+
 } // namespace
 
 void interpretCommand(const char *utf8, const WebSearchTable &table)
@@ -83,7 +116,11 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
     const QString sentence = commandtext::firstSentence(text);
     qDebug().noquote() << sentence;
 
-    showPrompt(utf8[0] == '\0' ? QStringLiteral("请你说大点声！") : sentence);
+    // Asking the user to speak up is more than a confirmation: always shown.
+    if (utf8[0] == '\0')
+        showPrompt(QStringLiteral("请你说大点声！"));
+    else if (confirmationsShown())
+        showPrompt(sentence);
 
     searchSites(sentence, table);
     searchOnEntry(sentence, kWatch, table, kVideoSite);
@@ -105,4 +142,5 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
         desktopprograms::newTextDocument();
     if (sentence.contains(kExcel))
         desktopprograms::newSpreadsheet();
+    runCustomCommands(sentence);
 }

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace commandtext {
 
 QString firstSentence(const QString &text)
@@ -19,6 +21,18 @@ QString searchTerm(const QString &sentence, const QString &keyword)
 QByteArray encodeTerm(const QString &term)
 {
     return term.toUtf8().toPercentEncoding();
+}
+
+QVector<int> wordsSpoken(const QString &sentence, const QStringList &words)
+{
+    QVector<int> spoken;
+    for (int i = 0; i < words.size(); ++i)
+        if (!words.at(i).isEmpty() && sentence.contains(words.at(i)))
+            spoken.append(i);
+    std::stable_sort(spoken.begin(), spoken.end(), [&](int a, int b) {
+        return sentence.indexOf(words.at(a)) < sentence.indexOf(words.at(b));
+    });
+    return spoken;
 }
 
 } // namespace commandtext

@@ -1,6 +1,9 @@
 #include "actions/typing.h"
 
+#include "actions/punctuation.h"
 #include "actions/typabletext.h"
+#include "app/settingkeys.h"
+#include "app/settings.h"
 #include "platform/platform.h"
 
 #include <QDebug>
@@ -17,8 +20,12 @@ QString handle(quint64 window)
 
 void typeText(const char *utf8)
 {
-    // Every road that types recognized text comes here: the one place to make it safe.
-    const QString text = typableText(QString::fromUtf8(utf8 ? utf8 : ""));
+    // Every road that types recognized text comes here: the one place to make
+    // it safe, and to take out the punctuation the user asked not to have.
+    QString text = QString::fromUtf8(utf8 ? utf8 : "");
+    if (settingsMap()->value(QLatin1String(SettingKey::RemovePunctuation)) == 1)
+        text = removePunctuation(text);
+    text = typableText(text);
     const TypingTarget target = platform().typingTarget();
     if (!target.desktop) {
         qDebug() << "no display to type into !";

@@ -3,6 +3,7 @@
 // Types the UTF-8 text into the control that has the keyboard focus in the
 // foreground window, as the user would have typed it. Logs the handles of the
 // foreground window and the focused control; with either missing nothing is
-// typed. Typing stops when the focus leaves that control. The text goes through
-// typableText first: no Return, no Tab, no control character reaches the window.
+// typed. Typing stops when the focus leaves that control. With "去除标点" set
+// (RemovePunctuation=1) its punctuation is removed first; then the text goes
+// through typableText: no Return, no Tab, no control character reaches the window.
 void typeText(const char *utf8);

@@ -22,8 +22,9 @@ int main(int argc, char *argv[])
     // it: record.raw and record.wav (capture/recorder.cpp), config.txt
     // (app/settings.cpp), the autostart entry (app/autostart.cpp), the trimmed
     // dictionary (recognition/embeddedengine.cpp, which then loads the whole
-    // one). A data file written later (custom commands and the like) must check
-    // its writes the same way, best through QSaveFile and its commit().
+    // one), customcommands.json (app/customcommands.cpp). A data file written
+    // later must check its writes the same way, best through QSaveFile and its
+    // commit().
     std::signal(SIGXFSZ, SIG_IGN);
 
     // Widgets draw in software; otherwise the first window loads Mesa's OpenGL

@@ -3,6 +3,7 @@
 #include "capture/recorder.h"
 #include "platform/platform.h"
 #include "recognition/quilletiat.h"
+#include "ui/confirmations.h"
 #include "ui/promptbox.h"
 
 #include <QDebug>
@@ -22,8 +23,10 @@ LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam)
         qDebug() << "Forward button down !";
         startRecording();
         // A release inside this second is handled at once, nested in the
-        // prompt's event loop.
-        showPrompt(QStringLiteral("请说口令！"));
+        // prompt's event loop. Without the prompt the release comes through
+        // the event loop as usual.
+        if (confirmationsShown())
+            showPrompt(QStringLiteral("请说口令！"));
     } else if (wParam == WM_XBUTTONUP) {
         qDebug() << "Forward button up !";
         // Only the audio of the recording this release has just ended is

@@ -3,6 +3,7 @@
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "ui/confirmations.h"
 #include "ui/promptbox.h"
 
 #include <QEvent>
@@ -102,7 +103,8 @@ void ConvenientTool::chooseMode(int typing, int intelligence, int translation,
     setWorkMode(map, typing, intelligence, translation);
     saveSettingsMap(map);
     hide();
-    showPrompt(prompt);
+    if (confirmationsShown())
+        showPrompt(prompt);
 }
 
 void ConvenientTool::on_pushButton_4_clicked()

@@ -1,15 +1,22 @@
 #pragma once
 
+#include "app/customcommands.h"
+
 #include <QDialog>
 #include <QPoint>
+
+class QTableWidget;
 
 namespace Ui {
 class CustomFunctionDialog;
 }
 
-// The user's own command words: a form of two pages ("新增命令词",
-// "已定义命令词"). Nothing in it is stored yet; it only switches pages and
-// offers a folder picker. Frameless, dragged by its body, hidden on close.
+// The user's own command words, kept in ./customcommands.json. Page
+// "新增命令词" collects a word and up to five web addresses, folders and files,
+// checks each and saves them together; page "已定义命令词" shows the stored
+// words, one at a time with its actions, and deletes them. The list is read
+// from the file whenever it is shown or changed, so the dialog and the command
+// interpreter never disagree. Frameless, dragged by its body, hidden on close.
 class CustomFunctionDialog : public QDialog
 {
     Q_OBJECT
@@ -22,6 +29,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private slots:
     void on_pushButton_clicked();
@@ -30,7 +38,22 @@ private slots:
 
 private:
     void browseFolder();
+    void browseFile();
+    void addAction(CustomAction::Kind kind);
+    void removeSelectedAction();
+    void saveCommand();
+    void deleteCommand();
+    void showActions(QTableWidget *table, const QVector<CustomAction> &actions);
+    void showStoredActions();
+    // Reads the file into the word list; false when it could not be read.
+    bool refreshStoredWords();
+    void tell(const QString &text);
+    void tellUnreadable();
 
     Ui::CustomFunctionDialog *ui;
     QPoint dragOffset;
+    // The actions of the word being made on page "新增命令词", in table order.
+    QVector<CustomAction> pendingActions;
+    // The list as last read, behind the combo box of page "已定义命令词".
+    CustomCommandList storedCommands;
 };

@@ -4,6 +4,7 @@
 #include "app/settings.h"
 #include "buildconfig.h"
 #include "platform/platform.h"
+#include "ui/confirmations.h"
 #include "ui/promptbox.h"
 
 #include <QAction>
@@ -56,7 +57,8 @@ int setting(const char *key)
 
 void showPromptFor(int language)
 {
-    showPrompt(QString::fromUtf8(languages[language].prompt));
+    if (confirmationsShown())
+        showPrompt(QString::fromUtf8(languages[language].prompt));
 }
 
 } // namespace

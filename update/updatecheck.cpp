@@ -1,7 +1,9 @@
 #include "update/updatecheck.h"
 
+#include "app/settings.h"
 #include "buildconfig.h"
 #include "platform/platform.h"
+#include "update/updatepolicy.h"
 #include "update/updatereply.h"
 
 #include <QDebug>
@@ -31,6 +33,10 @@ QUrl productPageUrl()
 
 QNetworkReply *startUpdateCheck(const QUrl &url)
 {
+    if (updatePolicy(*settingsMap()) == UpdatePolicy::Never) {
+        qDebug() << "update check off !";
+        return nullptr;
+    }
     // Lives for the whole run: one check per process.
     auto *manager = new QNetworkAccessManager;
     QObject::connect(manager, &QNetworkAccessManager::finished, manager, &handleUpdateReply,
@@ -47,13 +53,25 @@ void handleUpdateReply(QNetworkReply *reply)
     if (version.isNull() || !isNewerThanRunning(version))
         return;
 
-    platform().openUrl(productPageUrl());
+    // Read now: the user may have changed the choice since the start.
+    const bool remind = updatePolicy(*settingsMap()) == UpdatePolicy::Remind;
+    if (!remind)
+        platform().openUrl(productPageUrl());
     // The main window is hidden: closing the notice must not end the program.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QMessageBox notice;
     notice.setWindowTitle(QStringLiteral("塔沃更新提醒"));
     notice.setText(QStringLiteral("塔沃软件更新啦！为了你更好的体验，请前往官网下载更新吧！！！"));
-    notice.setStandardButtons(QMessageBox::Ok);
-    notice.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
-    notice.exec();
+    if (!remind) {
+        notice.setStandardButtons(QMessageBox::Ok);
+        notice.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        notice.exec();
+        return;
+    }
+    // Reminded only: the page opens when the user agrees, not before.
+    notice.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    notice.button(QMessageBox::Ok)->setText(QStringLiteral("前往官网"));
+    notice.button(QMessageBox::Cancel)->setText(QStringLiteral("以后再说"));
+    if (notice.exec() == QMessageBox::Ok)
+        platform().openUrl(productPageUrl());
 }

@@ -9,10 +9,13 @@ QUrl updateCheckUrl();
 
 // Asks the update server at url once whether a newer version exists and
 // returns at once; the reply is handled by handleUpdateReply when it arrives.
-// The returned reply is for callers that want to follow it.
+// The returned reply is for callers that want to follow it. With "不自动更新"
+// chosen (updatePolicy) nothing is asked and the result is null.
 QNetworkReply *startUpdateCheck(const QUrl &url = updateCheckUrl());
 
-// A newer version opens the product page and then shows the update notice.
+// A newer version opens the product page and then shows the update notice;
+// with "有更新时不安装，但提醒我" the notice asks first, and the page opens
+// only when the user agrees.
 void handleUpdateReply(QNetworkReply *reply);
 
 // The product page, http://<product host>/mouse.

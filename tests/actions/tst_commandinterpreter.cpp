@@ -2,6 +2,9 @@
 // programs are stand-ins on PATH that record their command lines.
 #include "actions/commandinterpreter.h"
 #include "actions/searchsites.h"
+#include "app/customcommands.h"
+#include "app/settingkeys.h"
+#include "app/settings.h"
 #include "common/logcapture.h"
 #include "common/prompts.h"
 
@@ -37,17 +40,27 @@ QByteArray enc(const char *utf8)
 
 } // namespace
 
-// Receives every http and https URL the interpreter opens.
+// Receives every http and https URL the interpreter opens; with a file set,
+// also writes it there, in one sequence with the stand-ins' lines.
 class UrlRecorder : public QObject
 {
     Q_OBJECT
 
 public:
     QList<QByteArray> urls;
+    QString file;
 
 public slots:
-    void record(const QUrl &url) { urls << url.toEncoded(); }
+    void record(const QUrl &url)
+    {
+        urls << url.toEncoded();
+        QFile out(file);
+        if (!file.isEmpty() && out.open(QIODevice::Append))
+            out.write("url " + url.toEncoded() + '\n');
+    }
 };
+
+Q_DECLARE_METATYPE(CustomCommandList)
 
 class CommandInterpreterTest : public QObject
 {
@@ -63,6 +76,10 @@ private slots:
     void firstInstalledProgram();
     void nothingInstalled();
     void programsWithoutTable();
+    void customCommands_data();
+    void customCommands();
+    void closePrompt_data();
+    void closePrompt();
 
 private:
     void installStandIns(const QStringList &names);
@@ -82,6 +99,8 @@ void CommandInterpreterTest::initTestCase()
     // Typing must never reach a real desktop from here.
     qunsetenv("DISPLAY");
     QVERIFY(dir.isValid());
+    // customcommands.json and config.txt are read from here.
+    QVERIFY(QDir::setCurrent(dir.path()));
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &recorder, "record");
     QDesktopServices::setUrlHandler(QStringLiteral("https"), &recorder, "record");
 }
@@ -100,6 +119,9 @@ void CommandInterpreterTest::init()
     qputenv("HOME", home.toLocal8Bit());
     qputenv("FERRULE_RECORD", record.toLocal8Bit());
     recorder.urls.clear();
+    recorder.file.clear();
+    QFile::remove(QStringLiteral("customcommands.json"));
+    (*settingsMap())[SettingKey::ClosePrompt] = 0;
 }
 
 void CommandInterpreterTest::installStandIns(const QStringList &names)
@@ -271,6 +293,75 @@ void CommandInterpreterTest::programsWithoutTable()
     interpretCommand("在优酷看电影买东西，打开计算器", WebSearchTable());
     QVERIFY(recorder.urls.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(recorded(), QStringList{"gnome-calculator "}, 5000);
+}
+
+void CommandInterpreterTest::customCommands_data()
+{
+    QTest::addColumn<CustomCommandList>("commands");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("opened");
+
+    using Kind = CustomAction::Kind;
+    const CustomCommand project{"打开项目",
+                                {{Kind::WebAddress, "https://project.example/board"},
+                                 {Kind::Folder, "HOME/项目"},
+                                 {Kind::File, "HOME/计划.odt"}}};
+    const CustomCommand report{"周报", {{Kind::File, "HOME/周报.txt"}}};
+    const QStringList projectOpened{"url https://project.example/board", "xdg-open HOME/项目",
+                                    "xdg-open HOME/计划.odt"};
+
+    QTest::newRow("address, folder and file in order")
+        << CustomCommandList{project} << "帮我打开项目" << projectOpened;
+    QTest::newRow("two words, in the order spoken")
+        << CustomCommandList{project, report} << "写周报前打开项目"
+        << QStringList{"xdg-open HOME/周报.txt"} + projectOpened;
+    QTest::newRow("word after the first sentence")
+        << CustomCommandList{project} << "你好。打开项目" << QStringList();
+    QTest::newRow("no word spoken")
+        << CustomCommandList{project, report} << "打开计算器" << QStringList();
+    QTest::newRow("after the built-in steps")
+        << CustomCommandList{report} << "打开d盘和周报"
+        << QStringList{"xdg-open HOME", "xdg-open HOME/周报.txt"};
+}
+
+void CommandInterpreterTest::customCommands()
+{
+    QFETCH(CustomCommandList, commands);
+    QFETCH(QString, text);
+    QFETCH(QStringList, opened);
+    installStandIns({"xdg-open"});
+    for (CustomCommand &command : commands)
+        for (CustomAction &action : command.actions)
+            action.target.replace(QStringLiteral("HOME"), home);
+    QVERIFY(customcommands::save(commands));
+    recorder.file = record;
+
+    interpretCommand(text.toUtf8().constData(), WebSearchTable());
+    // Folders and files are opened one after the other: all lines are there now.
+    QCOMPARE(recorded(), opened.replaceInStrings(QStringLiteral("HOME"), home));
+}
+
+void CommandInterpreterTest::closePrompt_data()
+{
+    QTest::addColumn<int>("closePrompt");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("sentence shown") << 0 << "打开项目。好"
+                                    << "打开项目";
+    QTest::newRow("sentence left out") << 1 << "打开项目。好" << QString();
+    QTest::newRow("speak up still asked") << 1 << ""
+                                          << "请你说大点声！";
+}
+
+void CommandInterpreterTest::closePrompt()
+{
+    QFETCH(int, closePrompt);
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    (*settingsMap())[SettingKey::ClosePrompt] = closePrompt;
+    PromptWatcher prompts;
+    interpretCommand(text.toUtf8().constData(), WebSearchTable());
+    QCOMPARE(prompts.texts, shown.isNull() ? QStringList() : QStringList{shown});
 }
 
 QTEST_MAIN(CommandInterpreterTest)

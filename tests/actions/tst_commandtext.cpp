@@ -1,4 +1,5 @@
 #include "actions/commandtext.h"
+#include "actions/punctuation.h"
 
 #include <QtTest>
 
@@ -15,6 +16,10 @@ private slots:
     void searchTerm();
     void encodeTerm_data();
     void encodeTerm();
+    void wordsSpoken_data();
+    void wordsSpoken();
+    void removePunctuation_data();
+    void removePunctuation();
 };
 
 void CommandTextTest::firstSentence_data()
@@ -92,6 +97,67 @@ void CommandTextTest::encodeTerm()
     QFETCH(QString, term);
     QFETCH(QByteArray, expected);
     QCOMPARE(commandtext::encodeTerm(term), expected);
+}
+
+void CommandTextTest::wordsSpoken_data()
+{
+    QTest::addColumn<QString>("sentence");
+    QTest::addColumn<QStringList>("words");
+    QTest::addColumn<QVector<int>>("expected");
+    const QStringList words{"打开项目", "周报", "项目"};
+    QTest::newRow("one word") << "请打开项目" << QStringList{"打开项目", "周报"} << QVector<int>{0};
+    QTest::newRow("absent") << "打开计算器" << words << QVector<int>();
+    QTest::newRow("in the order spoken")
+        << "写周报再打开项目" << QStringList{"打开项目", "周报"} << QVector<int>{1, 0};
+    QTest::newRow("a word inside another, list order at the same place")
+        << "项目周报" << QStringList{"项目周报", "项目"} << QVector<int>{0, 1};
+    QTest::newRow("empty word never occurs")
+        << "打开项目" << QStringList{"", "项目"} << QVector<int>{1};
+    QTest::newRow("case-sensitive") << "open Mail" << QStringList{"mail"} << QVector<int>();
+}
+
+void CommandTextTest::wordsSpoken()
+{
+    QFETCH(QString, sentence);
+    QFETCH(QStringList, words);
+    QFETCH(QVector<int>, expected);
+    QCOMPARE(commandtext::wordsSpoken(sentence, words), expected);
+}
+
+void CommandTextTest::removePunctuation_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("full-width marks")
+        << "你好，世界。真的吗？是的！一、二；三：“四”‘五’《六》（七）八…九—十"
+        << "你好世界真的吗是的一二三四五六七八九十";
+    QTest::newRow("ASCII marks") << "Hello, world! (Really?) \"yes\"; [a]-{b}."
+                                 << "Hello world Really yes ab";
+    QTest::newRow("blanks, digits and symbols stay") << "价格 100 + 20 = 120 元 $5 ￥8 <a> ~^|"
+                                                     << "价格 100 + 20 = 120 元 $5 ￥8 <a> ~^|";
+    QTest::newRow("signs of amounts and addresses") << "50% me@example.org #3 A&B km/h a_b"
+                                                    << "50% me@example.org #3 A&B km/h a_b";
+    QTest::newRow("numbers keep their point, comma and colon") << "3.5 米，1,000 元，12:30。"
+                                                               << "3.5 米1,000 元12:30";
+    QTest::newRow("dot ending a sentence goes") << "see example.org. Then 3. 好.的"
+                                                << "see example.org Then 3 好的";
+    QTest::newRow("a mark beside one digit goes") << "共3.。1,a"
+                                                  << "共31a";
+    QTest::newRow("apostrophe inside a word stays") << "don't stop, it’s 'ok'"
+                                                    << "don't stop it’s ok";
+    QTest::newRow("emoji stay") << "好😀！"
+                                << "好😀";
+    QTest::newRow("only marks") << "。，！"
+                                << "";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void CommandTextTest::removePunctuation()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, expected);
+    QCOMPARE(::removePunctuation(text), expected);
 }
 
 QTEST_GUILESS_MAIN(CommandTextTest)

@@ -1,10 +1,14 @@
 // Real typing under Xvfb: the text goes to an editor window of another process
 // (typingtarget) or to xterm, and what arrived is compared with what was typed.
+#include "actions/punctuation.h"
 #include "actions/typabletext.h"
 #include "actions/typing.h"
+#include "app/settingkeys.h"
+#include "app/settings.h"
 #include "common/logcapture.h"
 #include "common/targetwindow.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -87,11 +91,15 @@ private slots:
 
 private:
     QString initialKeymap;
+    QTemporaryDir runDir;
 };
 
 void TypingTest::initTestCase()
 {
     QVERIFY2(!qgetenv("DISPLAY").isEmpty(), "runs under Xvfb");
+    // config.txt is read from here, before any log is captured.
+    QVERIFY(QDir::setCurrent(runDir.path()));
+    settingsMap();
     initialKeymap = keymap();
     QVERIFY(!initialKeymap.isEmpty());
     QVERIFY(corpus().count(QLatin1Char('\n')) >= 29);
@@ -147,24 +155,33 @@ void TypingTest::arrivesIntact_data()
 {
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("text");
-    QTest::newRow("corpus in a text editor") << QStringList() << corpus();
+    QTest::addColumn<int>("removePunctuation"); // the setting of "去除标点"
+    const QString mixed =
+        QStringLiteral("在优酷上搜《美人鱼》，看「歡樂頌」！Price: $3.50 (50%) & 1+1=2 ~ ok？");
+    QTest::newRow("corpus in a text editor") << QStringList() << corpus() << 0;
     QTest::newRow("mixed line in a line editor")
-        << QStringList{QStringLiteral("--line")}
-        << QStringLiteral("在优酷上搜《美人鱼》，看「歡樂頌」！Price: $3.50 (50%) & 1+1=2 ~ ok？");
-    QTest::newRow("empty text") << QStringList{QStringLiteral("--line")} << QString();
+        << QStringList{QStringLiteral("--line")} << mixed << 0;
+    QTest::newRow("mixed line, punctuation removed")
+        << QStringList{QStringLiteral("--line")} << mixed << 1;
+    QTest::newRow("empty text") << QStringList{QStringLiteral("--line")} << QString() << 0;
 }
 
 void TypingTest::arrivesIntact()
 {
     QFETCH(QStringList, options);
     QFETCH(QString, text);
+    QFETCH(int, removePunctuation);
     Target target(options);
     QVERIFY(target.isReady());
     QVERIFY(target.focus());
 
+    (*settingsMap())[SettingKey::RemovePunctuation] = removePunctuation;
     LogCapture log;
     typeText(text.toUtf8().constData());
-    QTRY_COMPARE_WITH_TIMEOUT(target.text(), blanked(text), 15000);
+    (*settingsMap())[SettingKey::RemovePunctuation] = 0;
+    const QString arrives = removePunctuation ? ::removePunctuation(text) : blanked(text);
+    QVERIFY(!removePunctuation || arrives.size() < text.size());
+    QTRY_COMPARE_WITH_TIMEOUT(target.text(), arrives, 15000);
     // Both handles were logged, the focus one being the target's window.
     QCOMPARE(log.lines().size(), 2);
     QVERIFY(log.lines().at(1) != QStringLiteral("0x0"));

@@ -36,6 +36,7 @@ private slots:
     void modeButtonPressSwitchesMode_data();
     void modeButtonPressSwitchesMode();
     void releaseDuringPromptLeavesButtonUp();
+    void closePromptLeavesOutModePrompt();
     void settingsButtonAsksForSettings();
     void leavingTheStripHidesIt();
     void constructionMarksActiveMode();
@@ -130,6 +131,21 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
     // The languages stay as they were for every mode.
     QCOMPARE(map[TypingLanguage], 1);
     QCOMPARE(map[IntelligenceLanguage], 2);
+}
+
+void TestConvenientTool::closePromptLeavesOutModePrompt()
+{
+    (*settingsMap())[ClosePrompt] = 1;
+    ConvenientTool tool;
+    tool.show();
+    PromptWatcher prompts;
+    QTest::mousePress(button(tool, QStringLiteral("pushButton_2")), Qt::LeftButton);
+    QTest::mouseRelease(button(tool, QStringLiteral("pushButton_2")), Qt::LeftButton);
+    (*settingsMap())[ClosePrompt] = 0;
+    QCOMPARE(prompts.texts, QStringList());
+    QVERIFY(tool.isHidden());
+    QCOMPARE(SettingsEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
+             (QList<int>{0, 1, 0}));
 }
 
 void TestConvenientTool::releaseDuringPromptLeavesButtonUp()

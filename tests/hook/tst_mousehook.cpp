@@ -73,6 +73,7 @@ private slots:
     void pressAndReleaseReachTheHook_data();
     void pressAndReleaseReachTheHook();
     void quickClickIsHandledInsideThePressPrompt();
+    void quickClicksWithoutThePressPrompt();
     void otherButtonsAreIgnored();
     void bothSideButtonsOverlapping();
 
@@ -180,6 +181,21 @@ void TestMouseHook::quickClickIsHandledInsideThePressPrompt()
     QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
     QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
     QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
+}
+
+void TestMouseHook::quickClicksWithoutThePressPrompt()
+{
+    // "关闭提示": no "请说口令！"; each release is handled by itself, once.
+    (*settingsMap())[SettingKey::ClosePrompt] = 1;
+    for (int click = 1; click <= 3; ++click) {
+        QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("8")}));
+        QTRY_COMPARE_WITH_TIMEOUT(countLines(QStringLiteral("Forward button up !")), click, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(releasesHandled(), click, 5000);
+    }
+    (*settingsMap())[SettingKey::ClosePrompt] = 0;
+    QCOMPARE(countLines(QStringLiteral("Forward button down !")), 3);
+    for (const LogCapture::Line &line : logCapture->entries())
+        QVERIFY2(!line.prompts.contains(pressPrompt), qPrintable(line.text));
 }
 
 void TestMouseHook::otherButtonsAreIgnored()

@@ -102,6 +102,7 @@ private slots:
     void startMarksStoredLanguage();
     void languageEntries_data();
     void languageEntries();
+    void closePromptLeavesOutLanguagePrompt();
     void laterLanguageChoiceWins();
     void iconAndStatusFollowDeviceState();
     void windowsCreatedOnceAndPlaced_data();
@@ -188,6 +189,20 @@ void TestMainWindow::startMarksStoredLanguage()
     QCOMPARE(markedLanguage(tray), marked);
     QCOMPARE(checkedLanguage(tray), checked);
     QCOMPARE(SettingsEnv::configText(), config);
+}
+
+void TestMainWindow::closePromptLeavesOutLanguagePrompt()
+{
+    setModes(0, 1, 0);
+    setLanguages(0, 0, 0);
+    SettingsEnv::set({{SettingKey::ClosePrompt, 1}});
+    MainWindow window;
+    PromptWatcher prompts;
+    languageActions(trayOf(window)).at(English)->trigger();
+    SettingsEnv::set({{SettingKey::ClosePrompt, 0}});
+    QCOMPARE(prompts.texts, QStringList());
+    // The choice itself is made as ever.
+    QCOMPARE(languagesOnDisk(), (QList<int>{0, English, 0}));
 }
 
 void TestMainWindow::languageEntries_data()

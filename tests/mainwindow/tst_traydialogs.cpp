@@ -70,9 +70,6 @@ private slots:
     void dragsOnlyWithLeftButtonAlone();
     void customTabsSwitchPages();
     void customTablesCannotBeEdited();
-    void customBrowseButtonsOpenFolderPickerOnly_data();
-    void customBrowseButtonsOpenFolderPickerOnly();
-    void customEditingButtonsStoreNothing();
     void loginPasswordIsHidden();
     void loginButtonsDoNothing();
 };
@@ -214,79 +211,6 @@ void TestTrayDialogs::customTablesCannotBeEdited()
                  name);
         QVERIFY(!table->item(1, 1) || table->item(1, 1)->text().isEmpty());
     }
-}
-
-void TestTrayDialogs::customBrowseButtonsOpenFolderPickerOnly_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::newRow("folder button") << "toolButton";
-    QTest::newRow("file button") << "toolButton_2";
-}
-
-void TestTrayDialogs::customBrowseButtonsOpenFolderPickerOnly()
-{
-    QFETCH(QString, button);
-    CustomFunctionDialog dialog;
-    dialog.show();
-    auto *folder = child<QLineEdit>(&dialog, "lineEdit_3");
-    auto *file = child<QLineEdit>(&dialog, "lineEdit_4");
-    folder->setText(QStringLiteral("/before"));
-
-    QTemporaryDir picked;
-    QString caption;
-    bool dirsOnly = false;
-    bool keepsLinks = false;
-    bool pickedSomething = false;
-    // The picker is modal: answer it from inside its own event loop.
-    QTimer driver;
-    connect(&driver, &QTimer::timeout, this, [&] {
-        auto *picker = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!picker)
-            return;
-        caption = picker->windowTitle();
-        dirsOnly = picker->testOption(QFileDialog::ShowDirsOnly);
-        keepsLinks = picker->testOption(QFileDialog::DontResolveSymlinks);
-        picker->setDirectory(picked.path());
-        picker->selectFile(picked.path());
-        QMetaObject::invokeMethod(picker, "accept");
-        pickedSomething = true;
-    });
-    driver.start(20);
-    child<QToolButton>(&dialog, button.toLatin1().constData())->click();
-    driver.stop();
-
-    QVERIFY(pickedSomething);
-    QCOMPARE(caption, QStringLiteral("浏览文件夹"));
-    QVERIFY(dirsOnly);
-    QVERIFY(keepsLinks);
-    QCOMPARE(folder->text(), QStringLiteral("/before"));
-    QCOMPARE(file->text(), QString());
-    QVERIFY(dialog.isVisible());
-}
-
-void TestTrayDialogs::customEditingButtonsStoreNothing()
-{
-    SettingsEnv::set({{QStringLiteral("TypingModel"), 1}});
-    const SettingsMap before = *settingsMap();
-    const QStringList filesBefore = entries(env.path());
-
-    CustomFunctionDialog dialog;
-    dialog.show();
-    const char *edits[] = {"lineEdit", "lineEdit_2", "lineEdit_3", "lineEdit_4"};
-    for (const char *name : edits)
-        child<QLineEdit>(&dialog, name)->setText(QString::fromLatin1(name));
-    for (const char *name : {"pushButton_3", "pushButton_4", "pushButton_5", "pushButton_6",
-                             "pushButton_7", "pushButton_8"})
-        QTest::mouseClick(child<QPushButton>(&dialog, name), Qt::LeftButton);
-    child<QPushButton>(&dialog, "pushButton_2")->click();
-    QTest::mouseClick(child<QPushButton>(&dialog, "pushButton_9"), Qt::LeftButton);
-
-    for (const char *name : edits)
-        QCOMPARE(child<QLineEdit>(&dialog, name)->text(), QString::fromLatin1(name));
-    QCOMPARE(child<QComboBox>(&dialog, "comboBox")->count(), 0);
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(*settingsMap(), before);
-    QCOMPARE(entries(env.path()), filesBefore);
 }
 
 void TestTrayDialogs::loginPasswordIsHidden()

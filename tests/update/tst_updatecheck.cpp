@@ -5,6 +5,7 @@
 #include "common/settingsenv.h"
 #include "common/stubhttpserver.h"
 #include "update/updatecheck.h"
+#include "update/updatepolicy.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -30,6 +31,7 @@ public:
     ~NoticeWatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("http")); }
 
     QStringList events;
+    QString answer; // the caption of the button to click; the first one when empty
 
 public slots:
     void openUrl(const QUrl &url) { events << QStringLiteral("page ") + url.toString(); }
@@ -48,7 +50,11 @@ private:
                       .arg(box->icon())
                       .arg(box->parent() ? "yes" : "no")
                       .arg(QGuiApplication::quitOnLastWindowClosed() ? "yes" : "no");
-        box->buttons().value(0)->click();
+        for (QAbstractButton *button : box->buttons())
+            if (answer.isEmpty() || button->text() == answer) {
+                button->click();
+                return;
+            }
     }
 
     QTimer poll;
@@ -59,6 +65,17 @@ namespace {
 const QString notice = QStringLiteral(
     "box 塔沃更新提醒|塔沃软件更新啦！为了你更好的体验，请前往官网下载更新吧！！！|确定|icon "
     "0|parent no|quit on close no");
+const QString reminder = QStringLiteral(
+    "box 塔沃更新提醒|塔沃软件更新啦！为了你更好的体验，请前往官网下载更新吧！！！|前往官网,"
+    "以后再说|icon 0|parent no|quit on close no");
+
+void setPolicy(int automatic, int reminder, int never)
+{
+    SettingsMap *settings = settingsMap();
+    (*settings)[SettingKey::AutomaticUpdate] = automatic;
+    (*settings)[SettingKey::ReminderUpdate] = reminder;
+    (*settings)[SettingKey::NotUpdate] = never;
+}
 
 QString productPage()
 {
@@ -66,6 +83,8 @@ QString productPage()
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(UpdatePolicy)
 
 class TestUpdateCheck : public QObject
 {
@@ -84,6 +103,7 @@ private slots:
         serverUrl = localUrl(server.port());
         server.clearRequests();
         server.setAnswer(200, QByteArray());
+        setPolicy(1, 0, 0);
     }
 
     void addresses()
@@ -181,24 +201,63 @@ private slots:
         QVERIFY2(errors.first().contains(QStringLiteral("refused")), qPrintable(errors.first()));
     }
 
-    // The update policy in the settings does not switch the check off.
-    void checkedWhateverThePolicy()
+    void policy_data()
     {
-        SettingsMap *settings = settingsMap();
-        (*settings)[SettingKey::NotUpdate] = 1;
-        (*settings)[SettingKey::AutomaticUpdate] = 0;
-        (*settings)[SettingKey::ReminderUpdate] = 0;
-        saveSettingsMap(settings);
+        QTest::addColumn<QList<int>>("keys"); // AutomaticUpdate, ReminderUpdate, NotUpdate
+        QTest::addColumn<UpdatePolicy>("policy");
+        QTest::newRow("automatic") << QList<int>{1, 0, 0} << UpdatePolicy::Automatic;
+        QTest::newRow("reminder") << QList<int>{0, 1, 0} << UpdatePolicy::Remind;
+        QTest::newRow("none") << QList<int>{0, 0, 1} << UpdatePolicy::Never;
+        QTest::newRow("no key set: the default") << QList<int>{0, 0, 0} << UpdatePolicy::Automatic;
+        QTest::newRow("first of two wins") << QList<int>{0, 1, 1} << UpdatePolicy::Remind;
+        QTest::newRow("other values are not set") << QList<int>{2, -1, 1} << UpdatePolicy::Never;
+    }
+
+    void policy()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(UpdatePolicy, policy);
+        const SettingsMap settings{{SettingKey::AutomaticUpdate, keys.at(0)},
+                                   {SettingKey::ReminderUpdate, keys.at(1)},
+                                   {SettingKey::NotUpdate, keys.at(2)}};
+        QCOMPARE(updatePolicy(settings), policy);
+    }
+
+    // What each choice of the settings dialog does with a newer version.
+    void policies_data()
+    {
+        QTest::addColumn<QList<int>>("keys"); // AutomaticUpdate, ReminderUpdate, NotUpdate
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QStringList>("expected");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("automatic: page, then notice")
+            << QList<int>{1, 0, 0} << "" << QStringList{productPage(), notice} << 1;
+        QTest::newRow("reminder, user agrees")
+            << QList<int>{0, 1, 0} << "前往官网" << QStringList{reminder, productPage()} << 1;
+        QTest::newRow("reminder, user declines")
+            << QList<int>{0, 1, 0} << "以后再说" << QStringList{reminder} << 1;
+        QTest::newRow("none: no request at all")
+            << QList<int>{0, 0, 1} << "" << QStringList{"no request"} << 0;
+    }
+
+    void policies()
+    {
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, answer);
+        QFETCH(QStringList, expected);
+        QFETCH(int, requests);
+        setPolicy(keys.at(0), keys.at(1), keys.at(2));
         server.setAnswer(200, R"({"data":{"version":"1.01"}})");
-        QCOMPARE(runCheck(), (QStringList{productPage(), notice}));
-        QCOMPARE(server.requests().size(), 1);
+        QCOMPARE(runCheck(answer), expected);
+        QCOMPARE(server.requests().size(), requests);
     }
 
 private:
     // Runs one check to its end and returns what the user would have seen.
-    QStringList runCheck()
+    QStringList runCheck(const QString &answer = QString())
     {
         NoticeWatcher watcher;
+        watcher.answer = answer;
         QNetworkReply *reply = startUpdateCheck(serverUrl);
         if (!reply)
             return {QStringLiteral("no request")};

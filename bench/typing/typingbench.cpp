@@ -25,7 +25,7 @@ int main(int argc, char **argv)
     }
 
     const Typed ours = typeWithFerrule(target, corpus);
-    const int wrong = wrongChars(ours.text, corpus);
+    const int wrong = wrongChars(ours.text, typableText(corpus));
     target.clear();
     const Typed theirs = typeWithXdotool(target, corpus);
 

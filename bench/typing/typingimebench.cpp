@@ -102,7 +102,7 @@ int main(int argc, char **argv)
 
     target.clear();
     const Typed ours = typeWithFerrule(target, corpus);
-    const int wrong = wrongChars(ours.text, corpus) + wrongInRuns;
+    const int wrong = wrongChars(ours.text, typableText(corpus)) + wrongInRuns;
 
     // xdotool types into a window in the English state: in the Chinese one
     // the input method would compose its keys.

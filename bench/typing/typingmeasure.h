@@ -1,5 +1,6 @@
 #pragma once
 
+#include "actions/typabletext.h"
 #include "actions/typing.h"
 #include "common/targetwindow.h"
 
@@ -65,9 +66,12 @@ inline Typed timeTyping(TargetWindow &target, const QString &text,
     return {arrived, perSecond(text, done)};
 }
 
+// Ferrule types line breaks and tabs as blanks: what must arrive is the text as
+// typableText makes it.
 inline Typed typeWithFerrule(TargetWindow &target, const QString &text)
 {
-    return timeTyping(target, text, [&text] { typeText(text.toUtf8().constData()); });
+    return timeTyping(target, typableText(text),
+                      [&text] { typeText(text.toUtf8().constData()); });
 }
 
 // `xdotool type` with its default delay.

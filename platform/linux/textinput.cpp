@@ -49,9 +49,12 @@ constexpr int kGroupKeys = 64;
 // unless the answer is already there when it looks: then that key is taken at
 // once, ahead of an earlier key whose answer is still on its way. Seen under
 // load as two neighbouring letters swapped. So past IBus each key goes alone:
-// the target has read it (a ping), is given this long for the daemon's answer,
-// and has handled that answer (a second ping) before the next key.
-constexpr unsigned long kIBusAnswerUs = 1000;
+// the target has read it (a ping), is given time for the daemon's answer, and
+// has handled that answer (a second ping) before the next key. The time is
+// this much, or twice the ping's when the desktop is slower than that (on a
+// loaded machine the daemon answers late too), up to the cap.
+constexpr qint64 kIBusAnswerUs = 1000;
+constexpr qint64 kIBusAnswerCapUs = 20000;
 
 // Modifiers that would turn a typed character into a shortcut.
 constexpr unsigned kShortcutModifiers =
@@ -578,10 +581,15 @@ int TextInput::type(const QString &text, quint64 focus)
         for (SpareKey &spare : d->reserved)
             spare.lastUse = lastKey;
         typed += group.size();
-        if (oneKeyAtATime && d->ping->roundTrip(kPingTimeoutMs)) {
-            d->confirmed = lastKey.serial;
-            QThread::usleep(kIBusAnswerUs);
-            d->ping->roundTrip(kPingTimeoutMs);
+        if (oneKeyAtATime) {
+            QElapsedTimer read;
+            read.start();
+            if (d->ping->roundTrip(kPingTimeoutMs)) {
+                d->confirmed = lastKey.serial;
+                const qint64 pingUs = read.nsecsElapsed() / 1000;
+                QThread::usleep(ulong(qBound(kIBusAnswerUs, 2 * pingUs, kIBusAnswerCapUs)));
+                d->ping->roundTrip(kPingTimeoutMs);
+            }
         }
         if (!confirmByInputMethod)
             continue;

@@ -10,6 +10,7 @@
 #include "ui/promptbox.h"
 
 #include <QDebug>
+#include <QFileInfo>
 #include <QUrl>
 
 using commandtext::encodeTerm;
@@ -72,17 +73,32 @@ void searchOnEntry(const QString &sentence, const QString &keyword, const WebSea
         openPage(entry.value() + encodeTerm(searchTerm(sentence, keyword)));
 }
 
-void runAction(const CustomAction &action)
+// The file may have been edited by hand: only what the dialog would have
+// stored is opened (a web address, an existing folder or file by its full path).
+bool isRunnable(const CustomAction &action)
 {
+    const QFileInfo path(action.target);
     switch (action.kind) {
     case CustomAction::Kind::WebAddress:
-        platform().openUrl(QUrl(action.target, QUrl::TolerantMode));
-        break;
+        return customcommands::webAddress(action.target) == action.target;
     case CustomAction::Kind::Folder:
+        return path.isAbsolute() && path.isDir();
     case CustomAction::Kind::File:
-        desktopprograms::openWithDesktop(action.target);
-        break;
+        return path.isAbsolute() && path.isFile();
     }
+    return false;
+}
+
+void runAction(const CustomAction &action)
+{
+    if (!isRunnable(action)) {
+        qDebug().noquote() << "custom command target skipped:" << action.target << "!";
+        return;
+    }
+    if (action.kind == CustomAction::Kind::WebAddress)
+        platform().openUrl(QUrl(action.target, QUrl::TolerantMode));
+    else
+        desktopprograms::openWithDesktop(action.target);
 }
 
 // The user's own words, read afresh for every utterance like the site table,

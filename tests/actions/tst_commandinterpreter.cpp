@@ -5,6 +5,7 @@
 #include "app/customcommands.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "common/files.h"
 #include "common/logcapture.h"
 #include "common/prompts.h"
 
@@ -322,6 +323,15 @@ void CommandInterpreterTest::customCommands_data()
     QTest::newRow("after the built-in steps")
         << CustomCommandList{report} << "打开d盘和周报"
         << QStringList{"xdg-open HOME", "xdg-open HOME/周报.txt"};
+    // A hand-edited file: what the dialog would have refused is not opened.
+    QTest::newRow("hand-edited entries skipped")
+        << CustomCommandList{{"周报",
+                              {{Kind::WebAddress, "file:///etc/passwd"},
+                               {Kind::Folder, "项目"},
+                               {Kind::File, "HOME/项目"},
+                               {Kind::Folder, "HOME/计划.odt"},
+                               {Kind::WebAddress, "https://ok.example/"}}}}
+        << "周报" << QStringList{"url https://ok.example/"};
 }
 
 void CommandInterpreterTest::customCommands()
@@ -330,6 +340,9 @@ void CommandInterpreterTest::customCommands()
     QFETCH(QString, text);
     QFETCH(QStringList, opened);
     installStandIns({"xdg-open"});
+    QVERIFY(QDir(home).mkpath(QStringLiteral("项目")));
+    writeAll(home + QStringLiteral("/计划.odt"), "plan");
+    writeAll(home + QStringLiteral("/周报.txt"), "report");
     for (CustomCommand &command : commands)
         for (CustomAction &action : command.actions)
             action.target.replace(QStringLiteral("HOME"), home);

@@ -54,7 +54,10 @@ void handleUpdateReply(QNetworkReply *reply)
         return;
 
     // Read now: the user may have changed the choice since the start.
-    const bool remind = updatePolicy(*settingsMap()) == UpdatePolicy::Remind;
+    const UpdatePolicy policy = updatePolicy(*settingsMap());
+    if (policy == UpdatePolicy::Never)
+        return;
+    const bool remind = policy == UpdatePolicy::Remind;
     if (!remind)
         platform().openUrl(productPageUrl());
     // The main window is hidden: closing the notice must not end the program.

@@ -15,6 +15,8 @@
 #include <QNetworkReply>
 #include <QtTest>
 
+#include <functional>
+
 // Stands in for the browser and the user: records the pages opened and every
 // message box, and answers the box with its button.
 class NoticeWatcher : public QObject
@@ -252,15 +254,28 @@ private slots:
         QCOMPARE(server.requests().size(), requests);
     }
 
+    // "不自动更新" chosen while the question is on its way: the answer is ignored.
+    void neverChosenBeforeTheAnswer()
+    {
+        setPolicy(1, 0, 0);
+        server.setAnswer(200, R"({"data":{"version":"1.01"}})");
+        QCOMPARE(runCheck(QString(), [] { setPolicy(0, 0, 1); }), QStringList());
+        QCOMPARE(server.requests().size(), 1);
+    }
+
 private:
     // Runs one check to its end and returns what the user would have seen.
-    QStringList runCheck(const QString &answer = QString())
+    // afterRequest runs once the request is out, before its answer is read.
+    QStringList runCheck(const QString &answer = QString(),
+                         const std::function<void()> &afterRequest = nullptr)
     {
         NoticeWatcher watcher;
         watcher.answer = answer;
         QNetworkReply *reply = startUpdateCheck(serverUrl);
         if (!reply)
             return {QStringLiteral("no request")};
+        if (afterRequest)
+            afterRequest();
         // Connected after the handler, so it fires once the handler is done.
         QSignalSpy finished(reply, &QNetworkReply::finished);
         if (!reply->isFinished() && !finished.wait(10000))

@@ -17,14 +17,18 @@ bool isAsciiLetterOrDigit(uint c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-// 3.5, 1,000, 12:30; and the dots of example.org and report.pdf.
+// 3.5, 1,000, 12:30, 2024-01-02, 010-1234; the dots of example.org and
+// report.pdf; and the sign or point that starts a number: -5, .5.
 bool joinsAt(uint c, uint before, uint after)
 {
     if (c == ',' || c == ':')
         return QChar::isDigit(before) && QChar::isDigit(after);
-    if (c == '.')
-        return isAsciiLetterOrDigit(before) && isAsciiLetterOrDigit(after);
-    return false;
+    if (c == '.' && isAsciiLetterOrDigit(before) && isAsciiLetterOrDigit(after))
+        return true;
+    if (c == '-' && QChar::isDigit(before) && QChar::isDigit(after))
+        return true;
+    const bool startsNumber = !QChar::isLetterOrNumber(before) && QChar::isDigit(after);
+    return (c == '-' || c == '.') && startsNumber;
 }
 
 bool joinsWords(uint c)
@@ -46,9 +50,9 @@ QString removePunctuation(const QString &text)
             continue;
         }
         const bool inside = i > 0 && i + 1 < chars.size();
-        const uint before = inside ? chars.at(i - 1) : 0;
-        const uint after = inside ? chars.at(i + 1) : 0;
-        if (inside && joinsAt(c, before, after))
+        const uint before = i > 0 ? chars.at(i - 1) : 0;
+        const uint after = i + 1 < chars.size() ? chars.at(i + 1) : 0;
+        if (joinsAt(c, before, after))
             kept.append(c);
         else if (inside && joinsWords(c) && QChar::isLetter(before) && QChar::isLetter(after))
             kept.append(c);

@@ -141,6 +141,8 @@ void CommandTextTest::removePunctuation_data()
                                                                << "3.5 米1,000 元12:30";
     QTest::newRow("dot ending a sentence goes") << "see example.org. Then 3. 好.的"
                                                 << "see example.org Then 3 好的";
+    QTest::newRow("signs and points of numbers stay") << "-5 度 2024-01-02 010-1234 .5 升 a-b"
+                                                      << "-5 度 2024-01-02 010-1234 .5 升 ab";
     QTest::newRow("a mark beside one digit goes") << "共3.。1,a"
                                                   << "共31a";
     QTest::newRow("apostrophe inside a word stays") << "don't stop, it’s 'ok'"

@@ -20,7 +20,7 @@ int main(int argc, char *argv[])
     // audio library's shared memory), while recording. Ignored, the write fails
     // with an error instead, and every writer takes its failure path and logs
     // it: record.raw and record.wav (capture/recorder.cpp), config.txt
-    // (app/settings.cpp), the autostart entry (app/autostart.cpp), the trimmed
+    // (app/settings.cpp), the autostart entry (platform/linux/xdgautostart.cpp), the trimmed
     // dictionary (recognition/embeddedengine.cpp, which then loads the whole
     // one), customcommands.json (app/customcommands.cpp). A data file written
     // later must check its writes the same way, best through QSaveFile and its
@@ -38,16 +38,16 @@ int main(int argc, char *argv[])
     }
     installFontSubstitutions();
 
+    // The desktop; setting it up gives back the keycodes an earlier run left
+    // bound to characters when it died while typing.
+    installPlatform(systemPlatform());
+
     createDefaultConfig();
     // BootUp: 0 removes the session autostart entry, 1 writes it, other values leave it.
     applyAutoStartSetting(settingsMap());
 
     // The speech model loads in the background while the rest starts.
     QuilletIat::preloadSpeechModel();
-
-    // The desktop; setting it up gives back the keycodes an earlier run left
-    // bound to characters when it died while typing.
-    installPlatform(systemPlatform());
 
     // Push-to-talk; without it (no X display) the program still runs, and says why in the log.
     installMouseHook();

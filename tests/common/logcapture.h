@@ -24,12 +24,17 @@ public:
 
     LogCapture()
     {
+        {
+            QMutexLocker lock(&guard());
+            current() = this;
+        }
         previous = qInstallMessageHandler(&LogCapture::handler);
-        current() = this;
     }
     ~LogCapture()
     {
         qInstallMessageHandler(previous);
+        // A worker's line still on its way is either in before this or dropped.
+        QMutexLocker lock(&guard());
         current() = nullptr;
     }
     LogCapture(const LogCapture &) = delete;
@@ -37,7 +42,7 @@ public:
 
     QList<Line> entries() const
     {
-        QMutexLocker lock(&mutex);
+        QMutexLocker lock(&guard());
         return m_entries;
     }
     QStringList lines() const
@@ -52,11 +57,17 @@ public:
     bool contains(const QString &text) const { return count(text) > 0; }
     void clear()
     {
-        QMutexLocker lock(&mutex);
+        QMutexLocker lock(&guard());
         m_entries.clear();
     }
 
 private:
+    // Guards the capture in use and its lines, against lines from other threads.
+    static QMutex &guard()
+    {
+        static QMutex mutex;
+        return mutex;
+    }
     static LogCapture *&current()
     {
         static LogCapture *capture = nullptr;
@@ -64,20 +75,17 @@ private:
     }
     static void handler(QtMsgType, const QMessageLogContext &, const QString &message)
     {
-        LogCapture *capture = current();
-        if (!capture)
-            return;
         Line line{message, false, {}};
         if (qobject_cast<QApplication *>(QCoreApplication::instance()) &&
             QThread::currentThread() == qApp->thread()) {
             line.onGuiThread = true;
             line.prompts = shownPrompts();
         }
-        QMutexLocker lock(&capture->mutex);
-        capture->m_entries << line;
+        QMutexLocker lock(&guard());
+        if (current())
+            current()->m_entries << line;
     }
 
-    mutable QMutex mutex;
     QList<Line> m_entries;
     QtMessageHandler previous = nullptr;
 };

@@ -36,16 +36,20 @@ public:
     QStringList started; // "program argument ..."
     QStringList ran;     // the same, for the programs waited for
     QList<bool> autoStart;
+    // Typing and pages in the order asked for: "type:<text>", "open:<url>".
+    QStringList timeline;
 
     TypingTarget typingTarget() override { return target; }
     int type(const QString &text, const TypingTarget &) override
     {
         typed << text;
+        timeline << QStringLiteral("type:") + text;
         return text.size();
     }
     bool openUrl(const QUrl &url) override
     {
         opened << url;
+        timeline << QStringLiteral("open:") + url.toString();
         return true;
     }
     QString findProgram(const QStringList &names) override

@@ -157,17 +157,8 @@ private:
     std::unique_ptr<SettingsEnv> env;
     std::shared_ptr<ScriptedEngine> engine;
     std::unique_ptr<LogCapture> log;
-    // What reached the desktop: "type:<text>" for each text typed, then "open:<url>"
-    // for each page opened.
-    QStringList dispatched() const
-    {
-        QStringList all;
-        for (const QString &text : desktop->typed)
-            all << QStringLiteral("type:") + text;
-        for (const QUrl &url : desktop->opened)
-            all << QStringLiteral("open:") + url.toString();
-        return all;
-    }
+    // What reached the desktop, in order: "type:<text>", "open:<url>".
+    QStringList dispatched() const { return desktop->timeline; }
     RecordingPlatform *desktop = nullptr;
     QStringList prompts;
 };

@@ -12,7 +12,8 @@ using LRESULT = qintptr;
 constexpr WPARAM WM_XBUTTONDOWN = 0x020B;
 constexpr WPARAM WM_XBUTTONUP = 0x020C;
 
-// Push-to-talk: a side-button press starts the recorder and shows "请说口令！";
+// Push-to-talk: a side-button press starts the recorder and shows "请说口令！"
+// (unless "关闭提示" leaves confirmations out);
 // the release stops it and runs one whole recognition of the ./record.wav it
 // wrote, with its action, before returning. A release that ended no recording, or
 // one without audio, recognizes nothing; a failed recording shows "麦克风录音失败".

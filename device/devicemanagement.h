@@ -10,7 +10,7 @@
 
 // Watches the USB bus for the voice mouse every 900 ms, tells the user when
 // it comes or goes and keeps MonitorTalvoxMouseConnect up to date. Never
-// shown: it owns the scan timer and the prompt boxes.
+// shown: it owns the scan timer.
 class DeviceManagement : public QWidget
 {
     Q_OBJECT

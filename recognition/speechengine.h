@@ -3,7 +3,6 @@
 #include <QByteArray>
 #include <QThread>
 
-#include <memory>
 
 // What the speech SDK's seven operations are forwarded to. The SDK keeps one engine
 // for the whole run (models stay loaded between utterances), serialises the calls and

@@ -10,7 +10,6 @@
 #include "ui/promptbox.h"
 
 #include <QDebug>
-#include <QFileInfo>
 #include <QUrl>
 
 using commandtext::encodeTerm;
@@ -73,25 +72,10 @@ void searchOnEntry(const QString &sentence, const QString &keyword, const WebSea
         openPage(entry.value() + encodeTerm(searchTerm(sentence, keyword)));
 }
 
-// The file may have been edited by hand: only what the dialog would have
-// stored is opened (a web address, an existing folder or file by its full path).
-bool isRunnable(const CustomAction &action)
-{
-    const QFileInfo path(action.target);
-    switch (action.kind) {
-    case CustomAction::Kind::WebAddress:
-        return customcommands::webAddress(action.target) == action.target;
-    case CustomAction::Kind::Folder:
-        return path.isAbsolute() && path.isDir();
-    case CustomAction::Kind::File:
-        return path.isAbsolute() && path.isFile();
-    }
-    return false;
-}
-
 void runAction(const CustomAction &action)
 {
-    if (!isRunnable(action)) {
+    // The file may have been edited by hand.
+    if (!customcommands::isOpenable(action)) {
         qDebug().noquote() << "custom command target skipped:" << action.target << "!";
         return;
     }

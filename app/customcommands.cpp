@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -71,6 +72,20 @@ QString displayName(CustomAction::Kind kind)
         return QStringLiteral("文件");
     }
     return QString();
+}
+
+bool isOpenable(const CustomAction &action)
+{
+    const QFileInfo path(action.target);
+    switch (action.kind) {
+    case CustomAction::Kind::WebAddress:
+        return webAddress(action.target) == action.target;
+    case CustomAction::Kind::Folder:
+        return path.isAbsolute() && path.isDir();
+    case CustomAction::Kind::File:
+        return path.isAbsolute() && path.isFile();
+    }
+    return false;
 }
 
 QString webAddress(const QString &typed)

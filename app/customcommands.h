@@ -71,6 +71,10 @@ bool save(const CustomCommandList &commands, const QString &path = QLatin1String
 // host without a dot that is not localhost or an IP address.
 QString webAddress(const QString &typed);
 
+// Whether action is what the dialog would have stored, and may be opened: a
+// web address as webAddress gives it, an existing folder or file by its full path.
+bool isOpenable(const CustomAction &action);
+
 // The type names of the file and the dialog's names of them.
 QString typeName(CustomAction::Kind kind);
 QString displayName(CustomAction::Kind kind);

@@ -5,20 +5,25 @@
 //   active -> "active 1" while the window is the active one, else "active 0"
 // At start it prints "ready <window id in hex>" once the window is on screen.
 // Options: --line (a one-line editor), --close-after N (close once the text
-// has N characters), --focus-after N ID (give the focus to window ID, with
-// xdotool, once the text has N characters), --at X,Y (window position),
+// has N characters), --focus-after N ID (give the focus to window ID at the
+// Nth key press read off the X connection, before the press is handled, so
+// that whatever the window answers later comes after the focus moved),
+// --at X,Y (window position),
 // --report (print "text <base64>" after every change, unasked, and "ready" only
 // once the window holds the keyboard focus: for a whole program typing into it).
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
 #include <unistd.h>
+#include <xcb/xcb.h>
+
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -28,6 +33,32 @@ void reply(const QByteArray &line)
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
+
+// Moves the focus at the Nth key press, on a connection of its own and
+// synchronously: the server has done it before the press goes on to the
+// editor, its input method, or anything the window sends afterwards.
+class FocusMover : public QAbstractNativeEventFilter
+{
+public:
+    FocusMover(int presses, Window to) : left(presses), to(to) {}
+
+    bool nativeEventFilter(const QByteArray &, void *message, long *) override
+    {
+        const auto *event = static_cast<xcb_generic_event_t *>(message);
+        if (left <= 0 || (event->response_type & 0x7f) != XCB_KEY_PRESS || --left > 0)
+            return false;
+        if (Display *display = XOpenDisplay(nullptr)) {
+            XSetInputFocus(display, to, RevertToParent, CurrentTime);
+            XSync(display, False);
+            XCloseDisplay(display);
+        }
+        return false;
+    }
+
+private:
+    int left;
+    Window to;
+};
 
 } // namespace
 
@@ -40,8 +71,9 @@ int main(int argc, char **argv)
     const int closeAt = args.indexOf(QStringLiteral("--close-after"));
     const int closeAfter = closeAt > 0 ? args.value(closeAt + 1).toInt() : 0;
     const int focusAt = args.indexOf(QStringLiteral("--focus-after"));
-    int focusAfter = focusAt > 0 ? args.value(focusAt + 1).toInt() : 0;
-    const QString focusTo = focusAt > 0 ? args.value(focusAt + 2) : QString();
+    FocusMover focusMover(focusAt > 0 ? args.value(focusAt + 1).toInt() : 0,
+                          focusAt > 0 ? Window(args.value(focusAt + 2).toULong(nullptr, 0)) : 0);
+    app.installNativeEventFilter(&focusMover);
     const int atIndex = args.indexOf(QStringLiteral("--at"));
     const QStringList at =
         atIndex > 0 ? args.value(atIndex + 1).split(QLatin1Char(',')) : QStringList();
@@ -68,11 +100,6 @@ int main(int argc, char **argv)
             reply("text " + text().toUtf8().toBase64());
         if (closeAfter > 0 && text().size() >= closeAfter)
             app.quit();
-        if (focusAfter > 0 && text().size() >= focusAfter) {
-            focusAfter = 0;
-            QProcess::execute(QStringLiteral("xdotool"),
-                              {QStringLiteral("windowfocus"), QStringLiteral("--sync"), focusTo});
-        }
     };
     QObject::connect(&line, &QLineEdit::textChanged, changed);
     QObject::connect(&plain, &QPlainTextEdit::textChanged, changed);

@@ -86,6 +86,10 @@ bool TargetPing::roundTrip(int timeoutMs)
         XGetInputFocus(display, &now, &revert);
         if (now != focus)
             break;
+        // The answer may have come in with the focus reply: Xlib has read it
+        // off the connection already, and polling would wait for nothing.
+        if (XEventsQueued(display, QueuedAlready))
+            continue;
         pollfd connection{ConnectionNumber(display), POLLIN, 0};
         poll(&connection, 1, 20);
     }

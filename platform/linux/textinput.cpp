@@ -612,6 +612,12 @@ int TextInput::type(const QString &text, quint64 focus)
         }
     }
     d->restoreKeyboard(inputMethods.isSwitchedOff() ? lastKey : Mark());
+    // A toolkit's input-method module hands keys on to fcitx5 over the bus,
+    // from a thread of its own and possibly after the window has answered a
+    // ping. Switched on over the bus too soon, fcitx5 would compose the last
+    // keys, so the last key must also have aged.
+    if (inputMethods.isSwitchedOff() && focusKept && typed > 0)
+        d->waitUntilAged(lastKey.at);
     inputMethods.restore(focusKept);
     d->ping.reset();
     d->keyboard.reset();

@@ -18,6 +18,8 @@ namespace {
 // As for fcitx5: busy for a moment is fine, longer is stuck.
 constexpr int kCallTimeoutMs = 1000;
 
+const QString kConnectionName = QStringLiteral("ferrule-ibus");
+
 // The file ibus-daemon writes: ~/.config/ibus/bus/<machine id>-<host>-<display>,
 // the host being "unix" for a local display.
 QString addressFile()
@@ -93,20 +95,48 @@ IBusInput::IBusInput()
         address = addressFromFile(addressFile());
 }
 
-QString IBusInput::engine()
+IBusInput::~IBusInput()
+{
+    if (connected)
+        QDBusConnection::disconnectFromBus(kConnectionName);
+}
+
+bool IBusInput::connect()
 {
     if (address.isEmpty())
-        return QString();
+        return false;
+    if (connected)
+        return true;
     if (!busAnswers(address, kCallTimeoutMs)) {
         qWarning() << "input method IBus does not answer !";
+        address.clear();
+        return false;
+    }
+    connected = true;
+    return QDBusConnection::connectToBus(address, kConnectionName).isConnected();
+}
+
+QString IBusInput::engine()
+{
+    if (!connect())
         return QString();
-    }
-    const QString name = QStringLiteral("ferrule-ibus");
-    QString engine;
-    {
-        QDBusConnection bus = QDBusConnection::connectToBus(address, name);
-        engine = engineName(property(bus, QStringLiteral("GlobalEngine")));
-    }
-    QDBusConnection::disconnectFromBus(name);
-    return engine;
+    QDBusConnection bus(kConnectionName);
+    return engineName(property(bus, QStringLiteral("GlobalEngine")));
+}
+
+bool IBusInput::roundTrip()
+{
+    if (!connect())
+        return false;
+    const QDBusMessage ping = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.IBus"), QStringLiteral("/org/freedesktop/IBus"),
+        QStringLiteral("org.freedesktop.DBus.Peer"), QStringLiteral("Ping"));
+    const QDBusMessage reply =
+        QDBusConnection(kConnectionName).call(ping, QDBus::Block, kCallTimeoutMs);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return true;
+    // Not asked again in this run: each call would wait the whole timeout.
+    qWarning() << "input method IBus does not answer !";
+    address.clear();
+    return false;
 }

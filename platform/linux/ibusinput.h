@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // IBus, on the bus of its own that ibus-daemon serves: found through
 // IBUS_ADDRESS or the address file it writes for the display.
@@ -9,6 +10,9 @@ class IBusInput
 public:
     // Looks for the daemon. Without an address nothing is waited for.
     IBusInput();
+    ~IBusInput();
+    IBusInput(const IBusInput &) = delete;
+    IBusInput &operator=(const IBusInput &) = delete;
 
     bool isRunning() const { return !address.isEmpty(); }
 
@@ -18,6 +22,13 @@ public:
     // a stand-in context as the current one when no window has the focus.
     QString engine();
 
+    // One call to the daemon and back; false when it does not answer (then
+    // it is not asked again).
+    bool roundTrip();
+
 private:
+    bool connect();
+
     QString address;
+    bool connected = false;
 };

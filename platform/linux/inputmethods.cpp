@@ -56,16 +56,22 @@ InputMethods::InputMethods()
         qDebug().noquote() << "typing past input method fcitx5" << fcitx5->inputMethod << "!";
         return;
     }
-    IBusInput ibus;
-    const QString engine = ibus.engine();
+    std::unique_ptr<IBusInput> foundIBus(new IBusInput);
+    const QString engine = foundIBus->engine();
     // Keyboard layouts ("xkb:us::eng") compose nothing.
     if (engine.isEmpty() || engine.startsWith(QLatin1String("xkb:")))
         return;
+    ibus = std::move(foundIBus);
     ascii = true;
     qDebug().noquote() << "typing past input method IBus" << engine << "!";
 }
 
 InputMethods::~InputMethods() = default;
+
+bool InputMethods::callIBus()
+{
+    return ibus && ibus->roundTrip();
+}
 
 void InputMethods::switchOff()
 {

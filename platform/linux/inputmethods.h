@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 #include <memory>
+
+class IBusInput;
 
 // The input method that serves the focused window, looked at before a typing
 // run, and what typing must do so that it composes none of the typed text:
@@ -27,6 +30,9 @@ public:
     Sym onKey() const { return on; }
     // Whether ASCII characters must be typed as Unicode keysyms.
     bool passAscii() const { return ascii; }
+    // One call through IBus and back, the road the windows' keys take too;
+    // false past fcitx5, with no input method, or when IBus does not answer.
+    bool callIBus();
 
     // Switches composing off over the bus instead of with the keys; then the
     // target must have read every typed key before restore().
@@ -46,6 +52,7 @@ public:
 private:
     struct Fcitx5;
     std::unique_ptr<Fcitx5> fcitx5;
+    std::unique_ptr<IBusInput> ibus;
     Sym off = 0;
     Sym on = 0;
     bool ascii = false;

@@ -49,11 +49,12 @@ constexpr int kGroupKeys = 64;
 // unless the answer is already there when it looks: then that key is taken at
 // once, ahead of an earlier key whose answer is still on its way. Seen under
 // load as two neighbouring letters swapped. So past IBus each key goes alone:
-// the target has read it (a ping), is given time for the daemon's answer, and
-// has handled that answer (a second ping) before the next key. The time is
-// this much, or twice the ping's when the desktop is slower than that (on a
-// loaded machine the daemon answers late too), up to the cap.
-constexpr qint64 kIBusAnswerUs = 1000;
+// the target has read it and sent it on (a ping), is given time for the
+// daemon's answer, and has handled that answer (a second ping) before the next
+// key. The time is twice what the first ping and then a call through the
+// daemon took together (the key's answer takes the same road, on a loaded
+// machine late too), at least the floor and at most the cap.
+constexpr qint64 kIBusAnswerUs = 750;
 constexpr qint64 kIBusAnswerCapUs = 20000;
 
 // Modifiers that would turn a typed character into a shortcut.
@@ -586,8 +587,9 @@ int TextInput::type(const QString &text, quint64 focus)
             read.start();
             if (d->ping->roundTrip(kPingTimeoutMs)) {
                 d->confirmed = lastKey.serial;
-                const qint64 pingUs = read.nsecsElapsed() / 1000;
-                QThread::usleep(ulong(qBound(kIBusAnswerUs, 2 * pingUs, kIBusAnswerCapUs)));
+                inputMethods.callIBus();
+                const qint64 answerUs = 2 * (read.nsecsElapsed() / 1000);
+                QThread::usleep(ulong(qBound(kIBusAnswerUs, answerUs, kIBusAnswerCapUs)));
                 d->ping->roundTrip(kPingTimeoutMs);
             }
         }

@@ -51,9 +51,12 @@ constexpr int kGroupKeys = 64;
 // load as two neighbouring letters swapped. So past IBus each key goes alone:
 // the target has read it and sent it on (a ping), is given time for the
 // daemon's answer, and has handled that answer (a second ping) before the next
-// key. The time is twice what the first ping and then a call through the
-// daemon took together (the key's answer takes the same road, on a loaded
-// machine late too), at least the floor and at most the cap.
+// key. The answer passes the daemon twice, the engine and the target's bus
+// thread, each of which a loaded machine lets wait; one call through the
+// daemon, made right then, says how long such a wait is. So the time given is
+// twice such a call, at least the floor and at most the cap. Load comes in
+// bursts: a slow call counts for the next keys too, fading by an eighth a key
+// (fading by half let two letters swap under heavy load).
 constexpr qint64 kIBusAnswerUs = 750;
 constexpr qint64 kIBusAnswerCapUs = 20000;
 
@@ -558,6 +561,8 @@ int TextInput::type(const QString &text, quint64 focus)
     // presses only while fcitx5 reads the group.
     bool confirmByInputMethod = switchKeys && !(d->ping && d->ping->isAvailable());
     const bool oneKeyAtATime = inputMethods.passAscii() && d->ping && d->ping->isAvailable();
+    // How long a call through IBus took lately, in microseconds.
+    qint64 callUs = 0;
     while (typed < syms.size()) {
         QVector<Stroke> group;
         Stroke stroke;
@@ -582,16 +587,14 @@ int TextInput::type(const QString &text, quint64 focus)
         for (SpareKey &spare : d->reserved)
             spare.lastUse = lastKey;
         typed += group.size();
-        if (oneKeyAtATime) {
-            QElapsedTimer read;
-            read.start();
-            if (d->ping->roundTrip(kPingTimeoutMs)) {
-                d->confirmed = lastKey.serial;
-                inputMethods.callIBus();
-                const qint64 answerUs = 2 * (read.nsecsElapsed() / 1000);
-                QThread::usleep(ulong(qBound(kIBusAnswerUs, answerUs, kIBusAnswerCapUs)));
-                d->ping->roundTrip(kPingTimeoutMs);
-            }
+        if (oneKeyAtATime && d->ping->roundTrip(kPingTimeoutMs)) {
+            d->confirmed = lastKey.serial;
+            QElapsedTimer call;
+            call.start();
+            if (inputMethods.callIBus())
+                callUs = std::max(call.nsecsElapsed() / 1000, callUs - callUs / 8);
+            QThread::usleep(ulong(qBound(kIBusAnswerUs, 2 * callUs, kIBusAnswerCapUs)));
+            d->ping->roundTrip(kPingTimeoutMs);
         }
         if (!confirmByInputMethod)
             continue;

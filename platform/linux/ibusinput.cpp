@@ -112,8 +112,12 @@ bool IBusInput::connect()
         address.clear();
         return false;
     }
-    connected = true;
-    return QDBusConnection::connectToBus(address, kConnectionName).isConnected();
+    connected = QDBusConnection::connectToBus(address, kConnectionName).isConnected();
+    if (!connected) {
+        QDBusConnection::disconnectFromBus(kConnectionName);
+        address.clear();
+    }
+    return connected;
 }
 
 QString IBusInput::engine()

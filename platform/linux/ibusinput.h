@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QtGlobal>
 
 // IBus, on the bus of its own that ibus-daemon serves: found through
 // IBUS_ADDRESS or the address file it writes for the display.

@@ -93,8 +93,13 @@ void runCustomCommands(const QString &sentence)
     if (!commands || commands->isEmpty())
         return;
     QStringList words;
-    for (const CustomCommand &command : *commands)
-        words << command.word;
+    for (const CustomCommand &command : *commands) {
+        // The file may have been edited by hand; an empty word is never spoken.
+        const bool speakable = customcommands::isSpeakable(command.word);
+        if (!speakable)
+            qDebug().noquote() << "custom command word skipped:" << command.word << "!";
+        words << (speakable ? command.word : QString());
+    }
     for (const int index : commandtext::wordsSpoken(sentence, words)) {
         const CustomCommand &command = commands->at(index);
         qDebug().noquote() << "custom command" << command.word << "!";

@@ -1,5 +1,7 @@
 #include "app/customcommands.h"
 
+#include "platform/smallfile.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
@@ -88,6 +90,11 @@ bool isOpenable(const CustomAction &action)
     return false;
 }
 
+bool isSpeakable(const QString &word)
+{
+    return !word.trimmed().isEmpty();
+}
+
 QString webAddress(const QString &typed)
 {
     const QString text = typed.trimmed();
@@ -140,14 +147,15 @@ std::optional<CustomCommandList> parse(const QByteArray &json)
 
 std::optional<CustomCommandList> load(const QString &path)
 {
-    QFile file(path);
-    if (!file.exists())
+    if (!QFile::exists(path))
         return CustomCommandList();
-    if (!file.open(QIODevice::ReadOnly)) {
-        qWarning().noquote() << path << "could not be read:" << file.errorString() << "!";
+    QByteArray bytes;
+    QString error;
+    if (!readSmallFile(path, maxFileBytes, &bytes, &error)) {
+        qWarning().noquote() << path << "could not be read:" << error << "!";
         return std::nullopt;
     }
-    std::optional<CustomCommandList> commands = parse(file.readAll());
+    std::optional<CustomCommandList> commands = parse(bytes);
     if (!commands)
         qWarning().noquote() << path << "is damaged, custom commands not loaded !";
     return commands;

@@ -50,6 +50,10 @@ constexpr char filePath[] = "./customcommands.json";
 // At most this many actions per word: the rows of the dialog's table.
 constexpr int maxActions = 5;
 
+// A list of a few hundred words with five long paths each stays far below
+// this; a file larger than this is not read (it would only cost memory and time).
+constexpr qint64 maxFileBytes = 4 * 1024 * 1024;
+
 // The list in the file's format, and back. A document that is not exactly of
 // that shape (a word without text or actions, an unknown type, more than
 // maxActions actions) gives nothing: half a list would hide the damage.
@@ -57,7 +61,8 @@ QByteArray serialise(const CustomCommandList &commands);
 std::optional<CustomCommandList> parse(const QByteArray &json);
 
 // The stored list; a missing file is an empty list. A file that cannot be
-// read or parsed gives nothing and a log line, and is left as it is.
+// read or parsed, or that is no regular file or larger than maxFileBytes,
+// gives nothing and a log line, and is left as it is.
 std::optional<CustomCommandList> load(const QString &path = QLatin1String(filePath));
 
 // Replaces the file with the whole list, written beside it and renamed over
@@ -74,6 +79,10 @@ QString webAddress(const QString &typed);
 // Whether action is what the dialog would have stored, and may be opened: a
 // web address as webAddress gives it, an existing folder or file by its full path.
 bool isOpenable(const CustomAction &action);
+
+// Whether word is one the dialog would store: more than blanks. A word of
+// blanks (a hand-edited file) would be found in every sentence with a blank.
+bool isSpeakable(const QString &word);
 
 // The type names of the file and the dialog's names of them.
 QString typeName(CustomAction::Kind kind);

@@ -332,6 +332,9 @@ void CommandInterpreterTest::customCommands_data()
                                {Kind::Folder, "HOME/计划.odt"},
                                {Kind::WebAddress, "https://ok.example/"}}}}
         << "周报" << QStringList{"url https://ok.example/"};
+    QTest::newRow("word of blanks skipped")
+        << CustomCommandList{{" ", {{Kind::WebAddress, "https://blank.example/"}}}, report}
+        << "open the 周报" << QStringList{"xdg-open HOME/周报.txt"};
 }
 
 void CommandInterpreterTest::customCommands()

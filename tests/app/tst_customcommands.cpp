@@ -2,6 +2,7 @@
 // left alone, and saves that cannot leave half a list behind.
 #include "app/customcommands.h"
 #include "common/files.h"
+#include "common/hostilefiles.h"
 #include "common/logcapture.h"
 
 #include <QDir>
@@ -39,6 +40,8 @@ private slots:
     void malformedDocuments();
     void missingFileIsEmptyList();
     void damagedFileLeftUnchanged();
+    void fileThatIsNoListNotRead_data();
+    void fileThatIsNoListNotRead();
     void killedSaveLeavesWholeFile();
     void webAddress_data();
     void webAddress();
@@ -124,6 +127,23 @@ void TestCustomCommands::damagedFileLeftUnchanged()
     QVERIFY(!customcommands::load());
     QVERIFY(log.contains(QStringLiteral("customcommands.json is damaged")));
     QCOMPARE(readAll(QStringLiteral("customcommands.json")), damaged);
+}
+
+void TestCustomCommands::fileThatIsNoListNotRead_data()
+{
+    addHostileRows();
+}
+
+void TestCustomCommands::fileThatIsNoListNotRead()
+{
+    // Read at every utterance: a hang here would freeze the program for good.
+    QFETCH(QString, target);
+    QVERIFY(plantHostile(target, dir->path(), QStringLiteral("customcommands.json")));
+    const long before = peakMemoryMB();
+    LogCapture log;
+    QVERIFY(!customcommands::load());
+    QVERIFY(log.contains(QStringLiteral("customcommands.json could not be read: it is")));
+    QVERIFY2(peakMemoryMB() - before < 64, qPrintable(QString::number(peakMemoryMB() - before)));
 }
 
 void TestCustomCommands::killedSaveLeavesWholeFile()

@@ -1,0 +1,85 @@
+#include "platform/smallfile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Descriptor
+{
+    int fd;
+    ~Descriptor()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+} // namespace
+
+bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QString *error,
+                   SmallFileOptions options)
+{
+    // O_NONBLOCK: opening a FIFO for reading returns at once instead of
+    // waiting for a writer; what it is shows only after the open (fstat), so
+    // a link cannot be swapped between a look and the open.
+    const int flags =
+        O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (options.followLinks ? 0 : O_NOFOLLOW);
+    const Descriptor file{::open(QFile::encodeName(path).constData(), flags)};
+    if (file.fd < 0) {
+        *error = errno == ELOOP && !options.followLinks ? QStringLiteral("it is a link")
+                                                        : systemError(errno);
+        return false;
+    }
+    struct stat info = {};
+    if (::fstat(file.fd, &info) != 0) {
+        *error = systemError(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *error = S_ISDIR(info.st_mode) ? QStringLiteral("it is a folder")
+                                       : QStringLiteral("it is not a regular file");
+        return false;
+    }
+    if (options.ownFileOnly && info.st_uid != ::getuid()) {
+        *error = QStringLiteral("it belongs to another user");
+        return false;
+    }
+    const QString tooLarge = QStringLiteral("it is larger than %1 bytes").arg(maxBytes);
+    if (info.st_size > maxBytes) {
+        *error = tooLarge;
+        return false;
+    }
+    // The file may grow while it is read: one byte past the bound tells.
+    QByteArray content(int(maxBytes + 1), Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < content.size()) {
+        const ssize_t n = ::read(file.fd, content.data() + got, size_t(content.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error = systemError(errno);
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    if (got > maxBytes) {
+        *error = tooLarge;
+        return false;
+    }
+    content.truncate(int(got));
+    *bytes = content;
+    return true;
+}

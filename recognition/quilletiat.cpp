@@ -333,9 +333,10 @@ void QuilletIat::dispatch(const char *text)
     if (settings[SettingKey::TranslationModel] == 1) {
         const Translator::Result translation = Translator::translateRecognized(
             text, loginParams, sessionParams, settings[SettingKey::TranslationResultLanguage]);
-        if (translation.outcome == Translator::Outcome::Translated)
-            typeText(translation.text.toUtf8().constData());
-        else
+        if (translation.outcome == Translator::Outcome::Translated) {
+            // A NUL in the service's reply would end the C string there: a blank instead.
+            typeText(translation.text.toUtf8().replace('\0', ' ').constData());
+        } else
             notePrompt(Translator::prompt(translation.outcome));
     }
     const QString rule(61, QLatin1Char('='));

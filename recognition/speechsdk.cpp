@@ -142,6 +142,10 @@ const char *RecogGetResult(const char *sessionId, int *recogStatus, int waitTime
         return result;
     });
     logFailure("RecogGetResult", code);
+    // The fragment goes on as a C string, which a NUL would end: a NUL that a
+    // service sent is a control character like any other, a blank.
+    if (sdk.fragment.contains('\0'))
+        sdk.fragment.replace('\0', ' ');
     if (recogStatus)
         *recogStatus = recognition;
     if (errorCode)

@@ -129,6 +129,11 @@ void TypingTest::typable_data()
     QTest::newRow("bidi controls dropped")
         << QStringLiteral("a\u202ab\u202bc\u202cd\u202de\u202ef\u2066g\u2067h\u2068i\u2069j")
         << QStringLiteral("abcdefghij");
+    QTest::newRow("RLM around digits")
+        << QStringLiteral("PIN \u200f1 2 3 4\u200f") << QStringLiteral("PIN 1 2 3 4");
+    QTest::newRow("LRM and ALM") << QStringLiteral("a\u200eb\u061cc") << QStringLiteral("abc");
+    QTest::newRow("NUL is a blank")
+        << QString::fromUtf16(u"a\u0000b\n\u0000c", 6) << QStringLiteral("a b c");
     QTest::newRow("bidi control inside a run")
         << QStringLiteral("a\n\u202e\nb") << QStringLiteral("a b");
     QTest::newRow("emoji, outside the BMP, joiners")

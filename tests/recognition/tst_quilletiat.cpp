@@ -145,6 +145,8 @@ private slots:
     void translation_data();
     void translation();
     void translationIsTyped();
+    void nulInAReplyIsABlank_data();
+    void nulInAReplyIsABlank();
 
 private:
     void setModes(int typing, int typingLanguage, int intelligence, int intelligenceLanguage,
@@ -836,6 +838,29 @@ void TestQuilletIat::translationIsTyped()
     QCOMPARE(body.value("model").toString(), QStringLiteral("qwen2.5"));
     QCOMPARE(body.value("messages").toArray()[0].toObject().value("role").toString(),
              QStringLiteral("system"));
+}
+
+void TestQuilletIat::nulInAReplyIsABlank_data()
+{
+    QTest::addColumn<int>("translation"); // the TranslationModel key
+    QTest::newRow("recognized") << 0;
+    QTest::newRow("translated") << 1;
+}
+
+void TestQuilletIat::nulInAReplyIsABlank()
+{
+    // A NUL in what a service sent neither cuts the text nor is typed.
+    QFETCH(int, translation);
+    StubHttpServer server(StubHttpServer::Answer, 200,
+                          chatReply(QString::fromUtf16(u"Open\u0000Baidu", 10)));
+    QVERIFY(writeTranslationSettings(server.port()));
+    setModes(1 - translation, English, 0, 0, translation, Mandarin);
+    (*settingsMap())[SettingKey::TranslationResultLanguage] = 0;
+    engine->resultReplies = {ResultReply{0, SPEECH_REC_COMPLETE, QByteArray("打开\0百度", 13)}};
+
+    runRecognizer();
+
+    QCOMPARE(dispatched(), QStringList{translation ? "type:Open Baidu" : "type:打开 百度"});
 }
 
 QTEST_MAIN(TestQuilletIat)

@@ -1,19 +1,24 @@
 #include "platform/linux/lentkeycodes.h"
 
 #include "platform/linux/textinput.h"
+#include "platform/smallfile.h"
 
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QStandardPaths>
 
 #include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,30 +27,80 @@ namespace {
 
 const char recordPrefix[] = "ferrule-keycodes-";
 
+// A record of a full keyboard (every keycode lent, its original symbols listed)
+// takes about 14 KB; anything larger is no record of ours.
+constexpr qint64 maxRecordBytes = 32 * 1024;
+
+// A folder of this user's that nobody else may write to: nobody else can put a
+// link at a record's name, nor replace a record.
+bool isPrivateFolder(const QString &folder)
+{
+    struct stat info = {};
+    return ::stat(QFile::encodeName(folder).constData(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           info.st_uid == ::getuid() && !(info.st_mode & (S_IWGRP | S_IWOTH));
+}
+
 // The user's runtime folder ($XDG_RUNTIME_DIR), which the system empties at
-// log-out; without one a folder of the user's own in the temporary folder, made
-// private, and refused when someone else owns it or may write to it.
+// log-out, when it is private; otherwise Ferrule's folder in the user's data
+// folder (~/.local/share/ferrule). Empty when neither is private.
 QString recordFolder()
 {
-    static const QString folder = [] {
-        const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-        if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
-            return runtime;
-        const QString own =
-            QDir::temp().filePath(QStringLiteral("ferrule-runtime-%1").arg(::getuid()));
-        const QByteArray path = QFile::encodeName(own);
-        ::mkdir(path.constData(), 0700);
-        struct stat info = {};
-        if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-            info.st_uid != ::getuid() || (info.st_mode & 0077)) {
-            qWarning().noquote() << QStringLiteral("%1 is not a private folder of this user: "
-                                                   "lent keycodes are not recorded !")
-                                        .arg(own);
-            return QString();
-        }
-        return own;
-    }();
-    return folder;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && isPrivateFolder(runtime))
+        return runtime;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString own = data.isEmpty() ? QString() : data + QStringLiteral("/ferrule");
+    if (!own.isEmpty() && QDir().mkpath(data))
+        ::mkdir(QFile::encodeName(own).constData(), 0700);
+    const bool usable = !own.isEmpty() && isPrivateFolder(own);
+    // Said once per run and folder, not at every typing run.
+    static std::optional<QString> told;
+    if (told != runtime) {
+        told = runtime;
+        qWarning().noquote()
+            << (usable ? QStringLiteral("the runtime folder \"%1\" is not a private folder of this "
+                                        "user: lent keycodes are recorded in %2 !")
+                             .arg(runtime, own)
+                       : QStringLiteral("neither the runtime folder \"%1\" nor %2 is a private "
+                                        "folder of this user: lent keycodes are not recorded !")
+                             .arg(runtime, own));
+    }
+    return usable ? own : QString();
+}
+
+// Puts text at path whole: written to a new file of its own (O_EXCL) and renamed
+// over the name, so a link planted at the name is replaced, never followed.
+bool writeRecord(const QString &path, const QByteArray &text, QString *error)
+{
+    const QFileInfo info(path);
+    QByteArray temporary =
+        QFile::encodeName(info.dir().filePath(QLatin1Char('.') + info.fileName())) + ".XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    qint64 written = 0;
+    int failure = 0;
+    while (written < text.size() && !failure) {
+        const ssize_t n = ::write(fd, text.constData() + written, size_t(text.size() - written));
+        if (n < 0 && errno != EINTR)
+            failure = errno;
+        else if (n == 0)
+            failure = ENOSPC;
+        else if (n > 0)
+            written += n;
+    }
+    if (::close(fd) != 0 && !failure)
+        failure = errno;
+    if (!failure && ::rename(temporary.constData(), QFile::encodeName(path).constData()) != 0)
+        failure = errno;
+    if (failure) {
+        *error = QString::fromLocal8Bit(std::strerror(failure));
+        ::unlink(temporary.constData());
+        return false;
+    }
+    return true;
 }
 
 // When the process started, in clock ticks after boot: with the pid it tells a
@@ -91,14 +146,39 @@ struct XFreer
     void operator()(void *data) const { XFree(data); }
 };
 
-// Gives code its original symbols back if it still carries one of bound and
-// nothing else. True when it did.
+struct ModifiersFree
+{
+    void operator()(XModifierKeymap *map) const { XFreeModifiermap(map); }
+};
+
+// What a typing run binds a keycode to: a character, by its Latin-1 keysym or
+// its Unicode one (0x01000000 + code point), never the blank. Return, Tab, the
+// blank and the keys of functions are the keyboard's own.
+bool isLentSym(KeySym sym)
+{
+    return (sym > 0x20 && sym < 0x7f) || (sym >= 0xa0 && sym <= 0xff) ||
+           (sym > 0x01000020 && sym <= 0x0110ffff);
+}
+
+bool isModifier(Display *display, int code)
+{
+    std::unique_ptr<XModifierKeymap, ModifiersFree> modifiers(XGetModifierMapping(display));
+    for (int i = 0; modifiers && i < 8 * modifiers->max_keypermod; ++i)
+        if (modifiers->modifiermap[i] == code)
+            return true;
+    return false;
+}
+
+// Gives code its original symbols back if it still carries one of bound, a
+// character a run lends, and nothing else. True when it did. A line naming an
+// ordinary key (Return, a letter: several symbols, or none a run lends, or a
+// modifier) is not applied: a record must not be able to take a key away.
 bool giveBack(Display *display, int code, const std::vector<LentKeycodes::Sym> &original,
               const std::vector<LentKeycodes::Sym> &bound)
 {
     int min = 0, max = 0;
     XDisplayKeycodes(display, &min, &max);
-    if (code < min || code > max || original.empty())
+    if (code < min || code > max || original.empty() || isModifier(display, code))
         return false;
     int perCode = 0;
     std::unique_ptr<KeySym, XFreer> map(XGetKeyboardMapping(display, KeyCode(code), 1, &perCode));
@@ -106,7 +186,7 @@ bool giveBack(Display *display, int code, const std::vector<LentKeycodes::Sym> &
         return false;
     const KeySym *syms = map.get();
     const KeySym carried = syms[0];
-    if (std::find(bound.begin(), bound.end(), carried) == bound.end())
+    if (!isLentSym(carried) || std::find(bound.begin(), bound.end(), carried) == bound.end())
         return false;
     for (int i = 1; i < perCode; ++i)
         if (syms[i] != NoSymbol && syms[i] != carried)
@@ -148,15 +228,15 @@ void LentKeycodes::save()
         text += "key " + QByteArray::number(code) + " bound " +
                 symList(std::vector<Sym>(lent.bound.begin(), lent.bound.end())) + " original " +
                 symList(lent.original) + '\n';
-    QSaveFile file(m_path);
-    if (file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit()) {
+    QString error;
+    if (writeRecord(m_path, text, &error)) {
         m_saved = true;
         return;
     }
     if (!m_failed)
         qWarning().noquote() << QStringLiteral("%1 could not be written (%2): keycodes lent "
                                                "now stay bound if typing is cut short !")
-                                    .arg(m_path, file.errorString());
+                                    .arg(m_path, error);
     m_failed = true;
 }
 
@@ -176,13 +256,21 @@ void LentKeycodes::reclaim(_XDisplay *display)
     const QString ours = QString::fromLocal8Bit(DisplayString(display));
     QDir dir(folder);
     const QStringList records =
-        dir.entryList({QLatin1String(recordPrefix) + QLatin1Char('*')}, QDir::Files);
+        dir.entryList({QLatin1String(recordPrefix) + QLatin1Char('*')}, QDir::Files | QDir::System);
     for (const QString &name : records) {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::ReadOnly))
+        const QString path = dir.filePath(name);
+        QByteArray record;
+        QString error;
+        // Not followed: a link here is no record of ours, and may lead to a
+        // FIFO (an open that waits for good) or to a device that never ends.
+        if (!readSmallFile(path, maxRecordBytes, &record, &error, {false, true})) {
+            qWarning().noquote() << QStringLiteral(
+                                        "%1 is no record of lent keycodes (%2): removed !")
+                                        .arg(path, error);
+            QFile::remove(path);
             continue;
-        const QList<QByteArray> lines = file.readAll().split('\n');
-        file.close();
+        }
+        const QList<QByteArray> lines = record.split('\n');
         const QList<QByteArray> pid = lines.value(0).split(' ');
         if (pid.value(0) != "pid" || isAlive(pid.value(1).toLongLong(), pid.value(2)) ||
             lines.value(1) != "display " + ours.toLocal8Bit())
@@ -198,7 +286,7 @@ void LentKeycodes::reclaim(_XDisplay *display)
                               parseSyms(line.mid(bound + 7, original - bound - 7)));
         }
         XSync(display, False);
-        QFile::remove(file.fileName());
+        QFile::remove(path);
         qDebug().noquote() << QStringLiteral("gave back %1 keycodes lent by a typing run that "
                                              "ended before it restored them !")
                                   .arg(given);

@@ -8,9 +8,10 @@
 #include <set>
 #include <vector>
 
-// A small record, in the user's runtime folder, of the keycodes a typing run has
-// lent to characters. It is written before a lent keycode reaches the server and
-// removed once the keyboard map is restored, so a run that dies in between (killed,
+// A small record, in the user's runtime folder (in ~/.local/share/ferrule when
+// that folder is not private), of the keycodes a typing run has lent to
+// characters. It is written before a lent keycode reaches the server and removed
+// once the keyboard map is restored, so a run that dies in between (killed,
 // crashed) leaves it behind, and the next run gives those keycodes back: without
 // that they stay bound to characters, and after a few such runs no spare keycode
 // is left to type with.

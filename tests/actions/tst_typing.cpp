@@ -5,8 +5,11 @@
 #include "actions/typing.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "common/files.h"
+#include "common/hostilefiles.h"
 #include "common/logcapture.h"
 #include "common/targetwindow.h"
+#include "platform/linux/textinput.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,6 +39,28 @@ QStringList spareKeycodes()
             codes << match.captured(1);
     }
     return codes;
+}
+
+// The keycode whose first symbol is named sym ("Return", "a"), empty when none.
+QString keycodeOf(const QString &sym)
+{
+    const QRegularExpression line(QStringLiteral("^keycode\\s+(\\d+)\\s*=\\s*%1(\\s|$)").arg(sym),
+                                  QRegularExpression::MultilineOption);
+    return line.match(keymap()).captured(1);
+}
+
+// Where typing keeps its record of lent keycodes: the private runtime folder
+// that the test's session gives.
+QString recordPath(qint64 pid)
+{
+    return qEnvironmentVariable("XDG_RUNTIME_DIR") +
+           QStringLiteral("/ferrule-keycodes-%1").arg(pid);
+}
+
+// A record as a run that died (a pid no process has) left it on this display.
+QByteArray deadRunRecord(const QByteArray &lines)
+{
+    return "pid 2147483646 1\ndisplay " + qgetenv("DISPLAY") + '\n' + lines;
 }
 
 bool capsLockOn()
@@ -87,6 +112,13 @@ private slots:
     void windowClosedMidText();
     void intoXterm();
     void lineBreaksRunNothingInAShell();
+    void recordThatIsNoRecord_data();
+    void recordThatIsNoRecord();
+    void recordGivesBackOnlyLentKeycodes_data();
+    void recordGivesBackOnlyLentKeycodes();
+    void recordNeverWrittenThroughALink_data();
+    void recordNeverWrittenThroughALink();
+    // Last: the window manager leaves its _NET_ACTIVE_WINDOW behind.
     void withWindowManager();
 
 private:
@@ -413,6 +445,101 @@ void TypingTest::withWindowManager()
     }
     manager.terminate();
     QVERIFY(manager.waitForFinished(5000));
+}
+
+void TypingTest::recordThatIsNoRecord_data()
+{
+    addHostileRows();
+}
+
+void TypingTest::recordThatIsNoRecord()
+{
+    // Read at every start and typing run: neither may hang nor fill the memory.
+    QFETCH(QString, target);
+    QTemporaryDir scratch;
+    const QString record = recordPath(2147483646);
+    QVERIFY(plantHostile(target, scratch.path(), record));
+    const long before = peakMemoryMB();
+    LogCapture log;
+    TextInput::restoreLentKeycodes();
+    QVERIFY(log.contains(QStringLiteral("is no record of lent keycodes")));
+    QVERIFY2(peakMemoryMB() - before < 64, qPrintable(QString::number(peakMemoryMB() - before)));
+    QVERIFY(!QFileInfo(record).isSymLink());
+}
+
+void TypingTest::recordGivesBackOnlyLentKeycodes_data()
+{
+    QTest::addColumn<QString>("key"); // the key the record names, by its symbol
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("givenBack");
+    QTest::newRow("a keycode lent to 中")
+        << QString() << QByteArray("bound 1004e2d original 0") << true;
+    QTest::newRow("Return") << "Return" << QByteArray("bound ff0d original 0") << false;
+    QTest::newRow("a letter") << "a" << QByteArray("bound 61 41 original 0") << false;
+    QTest::newRow("the blank") << "space" << QByteArray("bound 20 original 0") << false;
+    QTest::newRow("Shift") << "Shift_L" << QByteArray("bound ffe1 original 0") << false;
+}
+
+void TypingTest::recordGivesBackOnlyLentKeycodes()
+{
+    // A record names a keycode; only one that a run lent to a character, and
+    // that still carries it, is given back (here: emptied again).
+    QFETCH(QString, key);
+    QFETCH(QByteArray, line);
+    QFETCH(bool, givenBack);
+    const QString code = key.isEmpty() ? spareKeycodes().value(0) : keycodeOf(key);
+    QVERIFY(!code.isEmpty());
+    if (key.isEmpty())
+        runTool(QStringLiteral("xmodmap"),
+                {QStringLiteral("-e"), QStringLiteral("keycode %1 = U4E2D").arg(code)});
+    const QString before = keymap();
+    writeAll(recordPath(2147483646), deadRunRecord("key " + code.toLatin1() + ' ' + line + '\n'));
+    TextInput::restoreLentKeycodes();
+    QVERIFY(!QFile::exists(recordPath(2147483646)));
+    QCOMPARE(keymap(), givenBack ? initialKeymap : before);
+}
+
+void TypingTest::recordNeverWrittenThroughALink_data()
+{
+    QTest::addColumn<bool>("sharedRuntime"); // a runtime folder other users can write
+    QTest::newRow("link at the record's name") << false;
+    QTest::newRow("runtime folder others can write") << true;
+}
+
+void TypingTest::recordNeverWrittenThroughALink()
+{
+    QFETCH(bool, sharedRuntime);
+    struct Restore
+    {
+        QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        ~Restore() { qputenv("XDG_RUNTIME_DIR", runtime); }
+    } restore;
+    QTemporaryDir shared, outside;
+    if (sharedRuntime) {
+        QCOMPARE(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(shared.path()));
+    }
+    // Another user's link, aimed at a file of the victim's.
+    const QString victim = outside.filePath(QStringLiteral("victim"));
+    writeAll(victim, "precious");
+    const QString record = recordPath(QCoreApplication::applicationPid());
+    QVERIFY(QFile::link(victim, record));
+
+    LogCapture log;
+    {
+        Target target({QStringLiteral("--line")});
+        QVERIFY(target.isReady());
+        QVERIFY(target.focus());
+        typeText("中文");
+        QTRY_COMPARE_WITH_TIMEOUT(target.text(), QStringLiteral("中文"), 10000);
+    }
+    QCOMPARE(readAll(victim), QByteArray("precious"));
+    QCOMPARE(QDir(outside.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"victim"});
+    if (sharedRuntime) {
+        QVERIFY(log.contains(QStringLiteral("is not a private folder of this user: lent keycodes "
+                                            "are recorded in")));
+        QVERIFY(QFileInfo(record).isSymLink()); // not even replaced there
+    }
 }
 
 QTEST_GUILESS_MAIN(TypingTest)

@@ -36,6 +36,14 @@ void reportWriteFailure(const QSaveFile &file)
                                 .arg(QLatin1String(configPath), file.errorString());
 }
 
+// Fills in the default of every key the map lacks.
+void insertDefaults(SettingsMap *map)
+{
+    for (const auto &[key, value] : defaults)
+        if (!map->contains(QLatin1String(key)))
+            map->insert(QLatin1String(key), value);
+}
+
 } // namespace
 
 SettingsMap *settingsMap()
@@ -55,6 +63,14 @@ void loadSettingsMap(SettingsMap *map)
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug() << "open file failed !";
         return;
+    }
+    // An empty file holds no choice of the user's (a full disk cut its writing
+    // short): it reads as a missing one would be written, not as zeros, which
+    // would save every key as 0 and remove the autostart entry at the next start.
+    if (file.size() == 0) {
+        qWarning().noquote() << QStringLiteral("%1 is empty: the default settings are used !")
+                                    .arg(QLatin1String(configPath));
+        insertDefaults(map);
     }
     QTextStream in(&file);
     while (!in.atEnd()) {
@@ -91,22 +107,27 @@ bool saveSettingsMap(SettingsMap *map)
 
 void createDefaultConfig()
 {
-    if (QFileInfo(configPath).isFile()) {
+    const QFileInfo existing(configPath);
+    if (existing.isFile() && existing.size() > 0) {
         settingsMap();
         return;
     }
     // A directory of that name cannot be replaced; the next load then reports it.
     QSaveFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        reportWriteFailure(file);
-        return;
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
+    if (written) {
+        QTextStream out(&file);
+        for (const auto &[key, value] : defaults)
+            out << key << '=' << value << '\n';
+        out.flush();
+        written = out.status() == QTextStream::Ok && file.commit();
     }
-    QTextStream out(&file);
-    for (const auto &[key, value] : defaults)
-        out << key << '=' << value << '\n';
-    out.flush();
-    if (!file.commit())
-        reportWriteFailure(file);
+    if (written || existing.isDir())
+        return;
+    // No file could be written (a full disk): the run goes on with the defaults
+    // in memory, and the first save that succeeds writes them.
+    reportWriteFailure(file);
+    insertDefaults(settingsMap());
 }
 
 void setWorkMode(SettingsMap *map, int typing, int intelligence, int translation)

@@ -10,6 +10,7 @@ using SettingsMap = QMap<QString, int>;
 SettingsMap *settingsMap();
 
 // Fills map from ./config.txt; logs "open file failed !" when it cannot be read.
+// An empty file reads as the defaults.
 void loadSettingsMap(SettingsMap *map);
 
 // Replaces ./config.txt with the whole map in key order. The new content is
@@ -18,7 +19,9 @@ void loadSettingsMap(SettingsMap *map);
 // "open file failed !") when the file could not be replaced.
 bool saveSettingsMap(SettingsMap *map);
 
-// Writes the default ./config.txt when it is not a regular file, otherwise loads the map.
+// Writes the default ./config.txt when it is not a regular file or is empty,
+// otherwise loads the map. When the defaults cannot be written (a full disk),
+// the map holds them all the same.
 void createDefaultConfig();
 
 // Sets the three work-mode keys together: exactly one of them 1.

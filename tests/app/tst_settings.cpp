@@ -1,6 +1,7 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "common/files.h"
+#include "common/fulldisk.h"
 #include "common/logcapture.h"
 #include "common/readonlydir.h"
 #include "common/settingsenv.h"
@@ -37,6 +38,7 @@ private slots:
     void unreadableConfigStartsEmpty();
     void unwritableConfigKeepsOldFile();
     void killedSaveLeavesWholeFile();
+    void fullDiskAtFirstStart();
 
 private:
     SettingsEnv env;
@@ -65,6 +67,7 @@ void TestSettings::load_data()
         << QByteArray("A=1\nNotUpdate=5") << "NotUpdate" << true << 5;
     QTest::newRow("blank line carries nothing") << QByteArray("A=1\n\nB=2\n") << "" << false << 0;
     QTest::newRow("empty value") << QByteArray("ClosePrompt=\n") << "ClosePrompt" << true << 0;
+    QTest::newRow("empty file reads as the defaults") << QByteArray() << "BootUp" << true << 1;
 }
 
 void TestSettings::load()
@@ -181,6 +184,28 @@ void TestSettings::killedSaveLeavesWholeFile()
         QCOMPARE(map.size(), 14);
         QVERIFY(map.value(SettingKey::TypingLanguage) >= 0);
     }
+}
+
+void TestSettings::fullDiskAtFirstStart()
+{
+    FullDisk disk(env.path());
+    if (!disk.mounted())
+        QSKIP("mounting a tmpfs needs root");
+    settingsMap()->clear();
+    LogCapture log;
+    createDefaultConfig();
+    QVERIFY(log.contains("./config.txt could not be written"));
+    QVERIFY(!QFile::exists("config.txt")); // neither a 0-byte nor a half file
+    // The run goes on with the defaults, and the first save that fits writes them.
+    QCOMPARE(settingsMap()->size(), 14);
+    QCOMPARE(settingsMap()->value(SettingKey::BootUp), 1);
+    QVERIFY(!saveSettingsMap(settingsMap()));
+    QVERIFY(!QFile::exists("config.txt"));
+    disk.makeRoom();
+    QVERIFY(saveSettingsMap(settingsMap()));
+    SettingsMap saved;
+    loadSettingsMap(&saved);
+    QCOMPARE(saved, *settingsMap());
 }
 
 QTEST_GUILESS_MAIN(TestSettings)

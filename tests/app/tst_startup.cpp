@@ -1,3 +1,5 @@
+#include "common/fulldisk.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -11,6 +13,8 @@ class TestStartup : public QObject
 
 private slots:
     void firstStartCreatesConfigAndSecondStartEnds();
+    void firstStartOnAFullDisk_data();
+    void firstStartOnAFullDisk();
 };
 
 void TestStartup::firstStartCreatesConfigAndSecondStartEnds()
@@ -49,6 +53,45 @@ void TestStartup::firstStartCreatesConfigAndSecondStartEnds()
              first.readAllStandardError().right(3000).constData());
     first.terminate();
     QVERIFY(first.waitForFinished(10000));
+}
+
+void TestStartup::firstStartOnAFullDisk_data()
+{
+    QTest::addColumn<bool>("emptyFile"); // a 0-byte config.txt left by an earlier full disk
+    QTest::newRow("no config.txt") << false;
+    QTest::newRow("empty config.txt") << true;
+}
+
+void TestStartup::firstStartOnAFullDisk()
+{
+    // The defaults hold although config.txt cannot be written: BootUp reads 1,
+    // not 0, so the autostart entry is written rather than removed.
+    QFETCH(bool, emptyFile);
+    QTemporaryDir runtime, runDir, config;
+    FullDisk disk(runDir.path());
+    if (!disk.mounted())
+        QSKIP("mounting a tmpfs needs root");
+    if (emptyFile)
+        QVERIFY(QFile(runDir.filePath("config.txt")).open(QIODevice::WriteOnly));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.insert("XDG_CONFIG_HOME", config.path());
+
+    QProcess ferrule;
+    ferrule.setProcessEnvironment(env);
+    ferrule.setWorkingDirectory(runDir.path());
+    ferrule.start(QStringLiteral(FERRULE_PROGRAM), QStringList());
+    QVERIFY(ferrule.waitForStarted());
+    QByteArray log;
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        (log += ferrule.readAllStandardError()).contains("./config.txt could not be written"),
+        log.right(3000).constData(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(config.filePath("autostart/Talvox.desktop")), 10000);
+    QCOMPARE(log.contains("./config.txt is empty: the default settings are used !"), emptyFile);
+    QCOMPARE(QFile::exists(runDir.filePath("config.txt")), emptyFile);
+    QCOMPARE(ferrule.state(), QProcess::Running);
+    ferrule.terminate();
+    QVERIFY(ferrule.waitForFinished(10000));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

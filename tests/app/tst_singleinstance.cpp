@@ -1,5 +1,6 @@
 #include "common/logcapture.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -22,6 +23,7 @@ private slots:
     void socketReachableByItsUserOnly();
     void staleSocketOfKilledInstanceDoesNotBlock();
     void otherUsersInstanceDoesNotBlock();
+    void socketPathTakenByAFolder();
 
 private:
     QProcess *startProbe(const QStringList &args, const QString &runtimeDir = QString());
@@ -151,6 +153,28 @@ void TestSingleInstance::otherUsersInstanceDoesNotBlock()
     QProcess *theirs = startProbe({}, otherRuntime.path());
     QVERIFY(waitForLine(theirs, "first"));
     QVERIFY(QFileInfo::exists(runtime->path() + "/KestrelFerrule"));
+}
+
+void TestSingleInstance::socketPathTakenByAFolder()
+{
+    // No second start can hand over, yet only one runs (and so types).
+    QVERIFY(QDir(runtime->path()).mkdir("KestrelFerrule"));
+    QProcess *first = startProbe({});
+    QVERIFY(waitForLine(first, "first"));
+    QByteArray firstLog;
+    QTRY_VERIFY((firstLog += first->readAllStandardError()).contains("cannot be listened on"));
+
+    QProcess *second = startProbe({"b"});
+    QVERIFY(second->waitForFinished(10000));
+    QCOMPARE(second->exitCode(), 0);
+    QCOMPARE(second->readAllStandardOutput().trimmed(), QByteArray("second"));
+    QVERIFY(second->readAllStandardError().contains("another Ferrule runs but does not answer"));
+    QCOMPARE(first->state(), QProcess::Running);
+
+    // Once it has ended, the next start runs.
+    first->kill();
+    first->waitForFinished();
+    QVERIFY(waitForLine(startProbe({}), "first"));
 }
 
 QTEST_GUILESS_MAIN(TestSingleInstance)

@@ -6,14 +6,19 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 const char defaultModelDir[] = "/usr/share/pocketsphinx/model/en-us";
 
+// A time in seconds, a millisecond to an hour. toDouble takes "nan" and "inf"
+// too, which no comparison below refuses and no int can hold.
 bool parseSeconds(const QString &value, int *ms)
 {
     bool ok = false;
     const double seconds = value.toDouble(&ok);
-    if (!ok || seconds <= 0 || seconds > 3600)
+    if (!ok || !std::isfinite(seconds) || seconds < 0.001 || seconds > 3600)
         return false;
     *ms = int(seconds * 1000 + 0.5);
     return true;
@@ -47,6 +52,15 @@ struct ServiceKeys
         return true;
     }
 };
+
+// A control character in a value (a CR in api_key) would go on the wire inside
+// a header, or into a path; in a key it hides what the key is.
+bool hasControlCharacter(const QString &text)
+{
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) {
+        return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() < 0xA0);
+    });
+}
 
 QString resolved(const QString &path, const QString &baseDir)
 {
@@ -145,6 +159,13 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
         if (comment >= 0)
             value.truncate(comment);
         value = value.trimmed();
+        if (hasControlCharacter(key) || hasControlCharacter(value)) {
+            *error =
+                where + QStringLiteral("control character in %1")
+                            .arg(hasControlCharacter(key) ? QStringLiteral("a key")
+                                                          : QStringLiteral("the value of ") + key);
+            return false;
+        }
         bool ok = true;
         if (section.isEmpty() || section == QLatin1String("general")) {
             if (key == QLatin1String("engine")) {

@@ -105,6 +105,21 @@ private slots:
         QTest::newRow("unknown key") << "\nspeed = 3\n" << false << "line 2";
         QTest::newRow("bad time-out") << "result_timeout = soon\n" << false << "result_timeout";
         QTest::newRow("negative time-out") << "result_timeout = -1\n" << false << "result_timeout";
+        QTest::newRow("CR LF line ends") << "result_timeout = 2\r\n"
+                                         << true << "result_timeout=2000";
+        QTest::newRow("CR inside api_key")
+            << "[remote]\nurl = http://h\napi_key = sk-1\rX-Forged: 1\n"
+            << false << "line 3: control character in the value of api_key";
+        QTest::newRow("ESC inside url") << "[translation]\nurl = http://h/\x1b]0;x\x07\n"
+                                        << false << "line 2: control character in the value of url";
+        QTest::newRow("control character in a key")
+            << "\nresult\x7f_timeout = 2\n"
+            << false << "line 2: control character in a key";
+        QTest::newRow("nan") << "result_timeout = nan\n" << false << "line 1: unknown key or bad";
+        QTest::newRow("inf") << "[remote]\ntimeout = inf\n" << false << "line 2: unknown key";
+        QTest::newRow("over an hour") << "end_of_speech = 3601\n" << false << "line 1";
+        QTest::newRow("below a millisecond") << "[translation]\nconnect_timeout = 1e-9\n"
+                                             << false << "line 2";
         QTest::newRow("unknown section") << "[misc]\na = b\n" << false << "[misc]";
         QTest::newRow("header without bracket") << "[remote\n" << false << "line 1";
         QTest::newRow("line without =") << "engine\n" << false << "key = value";

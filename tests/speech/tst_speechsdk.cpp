@@ -113,6 +113,14 @@ private slots:
         QTest::newRow("unknown engine") << QByteArray("engine = cloud\n") << QByteArray(ENG)
                                         << SpeechError::BadSettings << "speech.ini: line 1"
                                         << "语音设置文件有误";
+        QTest::newRow("CR in api_key")
+            << QByteArray("engine = remote\n[remote]\nurl = http://127.0.0.1:9/\napi_key = a\rb\n")
+            << QByteArray(ENG) << SpeechError::BadSettings
+            << "speech.ini: line 4: control character in the value of api_key"
+            << "语音设置文件有误";
+        QTest::newRow("nan time-out") << QByteArray("result_timeout = nan\n") << QByteArray(ENG)
+                                      << SpeechError::BadSettings << "speech.ini: line 1"
+                                      << "语音设置文件有误";
         QTest::newRow("model missing at its path")
             << QByteArray("[model.mandarin]\nacoustic_model = /nonexistent/zh\nlanguage_model = "
                           "zh.lm.bin\n"

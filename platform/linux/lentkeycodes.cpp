@@ -57,13 +57,16 @@ QString recordFolder()
     static std::optional<QString> told;
     if (told != runtime) {
         told = runtime;
+        const QString why = runtime.isEmpty()
+                                ? QStringLiteral("XDG_RUNTIME_DIR is not set")
+                                : QStringLiteral("the runtime folder \"%1\" is not a private "
+                                                 "folder of this user")
+                                      .arg(runtime);
         qWarning().noquote()
-            << (usable ? QStringLiteral("the runtime folder \"%1\" is not a private folder of this "
-                                        "user: lent keycodes are recorded in %2 !")
-                             .arg(runtime, own)
-                       : QStringLiteral("neither the runtime folder \"%1\" nor %2 is a private "
-                                        "folder of this user: lent keycodes are not recorded !")
-                             .arg(runtime, own));
+            << (usable ? QStringLiteral("%1: lent keycodes are recorded in %2 !").arg(why, own)
+                       : QStringLiteral(
+                             "%1, and %2 is not one either: lent keycodes are not recorded !")
+                             .arg(why, own));
     }
     return usable ? own : QString();
 }

@@ -155,8 +155,9 @@ struct ModifiersFree
 };
 
 // What a typing run binds a keycode to: a character, by its Latin-1 keysym or
-// its Unicode one (0x01000000 + code point), never the blank. Return, Tab, the
-// blank and the keys of functions are the keyboard's own.
+// its Unicode one (0x01000000 + code point). The blank, Return, Tab and the keys
+// of functions count as the keyboard's own, which a record never takes away (on
+// the rare keyboard without a blank, a blank lent stays bound).
 bool isLentSym(KeySym sym)
 {
     return (sym > 0x20 && sym < 0x7f) || (sym >= 0xa0 && sym <= 0xff) ||

@@ -60,11 +60,13 @@ bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QStr
         *error = tooLarge;
         return false;
     }
-    // The file may grow while it is read: one byte past the bound tells.
-    QByteArray content(int(maxBytes + 1), Qt::Uninitialized);
-    qint64 got = 0;
-    while (got < content.size()) {
-        const ssize_t n = ::read(file.fd, content.data() + got, size_t(content.size() - got));
+    // The file may grow while it is read, and some report no size at all: the
+    // bound holds for what is read, not for what fstat said.
+    QByteArray content;
+    content.reserve(int(info.st_size));
+    char chunk[16384];
+    for (;;) {
+        const ssize_t n = ::read(file.fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -73,13 +75,12 @@ bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QStr
         }
         if (n == 0)
             break;
-        got += n;
+        if (content.size() + n > maxBytes) {
+            *error = tooLarge;
+            return false;
+        }
+        content.append(chunk, int(n));
     }
-    if (got > maxBytes) {
-        *error = tooLarge;
-        return false;
-    }
-    content.truncate(int(got));
     *bytes = content;
     return true;
 }

@@ -119,6 +119,15 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
     const bool connected = wait.connected;
     const int timedOutMs = wait.timedOutMs;
 
+    if (wait.tooLong) {
+        qWarning().noquote()
+            << QStringLiteral("speech: the reply of the speech server at %1 is longer than "
+                              "%2 bytes, far more than a transcription; reading stopped. Is "
+                              "url the transcription endpoint of an OpenAI-compatible server?")
+                   .arg(where)
+                   .arg(ServiceClient::maxReplyBytes);
+        return SpeechError::BadReply;
+    }
     if (!wait.finished) {
         if (cancelled)
             return SpeechError::ServerTimeout;
@@ -134,7 +143,7 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
         return SpeechError::ServerTimeout;
     }
 
-    const QByteArray body = reply->readAll();
+    const QByteArray &body = wait.body;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 300 && status < 400) {
         // Only a redirect to another origin comes back here (or one too many).

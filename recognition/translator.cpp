@@ -223,6 +223,15 @@ Translator::Result Translator::exchange(const QUrl &endpoint, const QByteArray &
     const ServiceClient::Wait wait = ServiceClient::waitForReply(
         reply.get(), m_settings.connectTimeoutMs, m_settings.requestTimeoutMs);
 
+    if (wait.tooLong) {
+        qWarning().noquote()
+            << QStringLiteral("translation: the reply of the translation service at %1 is longer "
+                              "than %2 bytes, far more than a translation; reading stopped. Is url "
+                              "a chat-completions endpoint?")
+                   .arg(where)
+                   .arg(ServiceClient::maxReplyBytes);
+        return {Outcome::BadReply, QString()};
+    }
     if (!wait.finished) {
         qWarning().noquote() << QStringLiteral(
                                     "translation: the translation service at %1 did not %2 within "
@@ -236,7 +245,7 @@ Translator::Result Translator::exchange(const QUrl &endpoint, const QByteArray &
                                          m_settingsPath);
         return {Outcome::Timeout, QString()};
     }
-    const QByteArray answer = reply->readAll();
+    const QByteArray &answer = wait.body;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 0 && reply->error() != QNetworkReply::NoError) {
         qWarning().noquote() << QStringLiteral(

@@ -3,6 +3,7 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "common/logcapture.h"
+#include "common/peakmemory.h"
 #include "common/prompts.h"
 #include "common/recordingplatform.h"
 #include "common/scriptedengine.h"
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 
 // The audio out-of-memory row asks for a buffer no machine has; under
@@ -768,6 +770,8 @@ void TestQuilletIat::translation_data()
     failure("refused", -1, 0, "", "翻译服务无法连接", "cannot reach the translation service");
     failure("no answer within the time-out", StubHttpServer::NeverAnswer, 0, "", "翻译服务没有响应",
             "did not answer within 1 s");
+    failure("a reply that never ends", StubHttpServer::Endless, 200, "", bad,
+            "is longer than 1048576 bytes, far more than a translation; reading stopped");
 }
 
 void TestQuilletIat::translation()
@@ -790,8 +794,15 @@ void TestQuilletIat::translation()
                           reply);
     QVERIFY(writeTranslationSettings(mode == -1 ? port : server.port()));
 
+    QVERIFY(resetPeakResident());
+    const qint64 before = residentKb();
     const Translator::Result result = Translator::translateRecognized(
         text.toUtf8().constData(), "appid = 4d7c2a19, work_dir = .", params, target);
+    // However long the reply, it costs about its bound at most, and is let go.
+    const qint64 grownKb = peakResidentKb() - before;
+    QVERIFY2(grownKb < 32 * 1024, qPrintable(QString::number(grownKb)));
+    if (mode == StubHttpServer::Endless) // past the log capture
+        std::fprintf(stderr, "endless reply: peak %lld kB above the start\n", grownKb);
 
     QCOMPARE(result.outcome == Translator::Outcome::Translated ? result.text
                                                                : Translator::prompt(result.outcome),

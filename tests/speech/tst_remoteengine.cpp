@@ -3,6 +3,7 @@
 // its error code, log line and prompt, and never a hang.
 
 #include "common/logcapture.h"
+#include "common/peakmemory.h"
 #include "common/stubhttpserver.h"
 #include "speech/sdkfeeder.h"
 
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <cstdio>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -201,6 +203,10 @@ private slots:
             << int(StubHttpServer::Close) << 0 << QByteArray() << SpeechError::ServerUnreachable
             << "cannot reach the speech server"
             << "语音服务无法连接";
+        QTest::newRow("reply that never ends")
+            << int(StubHttpServer::Endless) << 200 << QByteArray() << SpeechError::BadReply
+            << "is longer than 1048576 bytes, far more than a transcription; reading stopped"
+            << "语音服务回复有误";
     }
     void failures()
     {
@@ -213,9 +219,19 @@ private slots:
         StubHttpServer server(StubHttpServer::Mode(mode), status, body);
         RemoteWorkDir work(server.port());
         LogCapture log;
+        const QByteArray audio = recording();
+        QVERIFY(resetPeakResident());
+        const qint64 before = residentKb();
         QElapsedTimer timer;
         timer.start();
-        const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
+        const SdkRun run = recognizeThroughSdk(audio, ENG, 20, work.login.constData());
+        // However long the reply, it costs about its bound at most, and is let go.
+        const qint64 grownKb = peakResidentKb() - before;
+        QVERIFY2(grownKb < 32 * 1024, qPrintable(QString::number(grownKb)));
+        if (mode == StubHttpServer::Endless) // past the log capture
+            std::fprintf(stderr,
+                         "endless reply: over after %lld ms, peak %lld kB above the start\n",
+                         qint64(timer.elapsed()), grownKb);
         QCOMPARE(run.error, code);
         QCOMPARE(QByteArray(run.failedCall), QByteArray("RecogGetResult"));
         QVERIFY(run.text.isEmpty());

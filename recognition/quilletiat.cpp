@@ -314,6 +314,11 @@ bool QuilletIat::fetchResult(const char *sessionId, ResultText *text, int *recog
     const long fragmentLength = static_cast<long>(strlen(fragment));
     if (text->length + fragmentLength >= resultBufferSize) {
         qDebug() << "no enough buffer for rec_result !";
+        // The length so far: the service may have had more to say.
+        qWarning().noquote() << QStringLiteral(
+                                    "recognition result too long to type: %1 bytes, at most %2 !")
+                                    .arg(text->length + fragmentLength)
+                                    .arg(resultBufferSize - 1);
         notePrompt(QStringLiteral("识别结果太长，无法输入"));
         return false;
     }

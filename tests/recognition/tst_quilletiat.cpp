@@ -411,6 +411,8 @@ void TestQuilletIat::resultBufferLimit()
     } else {
         QVERIFY(dispatched().isEmpty());
         QVERIFY(log->contains(QStringLiteral("no enough buffer for rec_result !")));
+        QVERIFY(log->contains(
+            QStringLiteral("recognition result too long to type: 4096 bytes, at most 4095 !")));
         QVERIFY(!log->contains(QStringLiteral("Quillet Auto Transform end !")));
     }
     // Dropped text is no silent failure: the user is told why nothing came.

@@ -5,6 +5,7 @@
 #include "actions/searchsites.h"
 #include "actions/typing.h"
 #include "app/customcommands.h"
+#include "app/logsafe.h"
 #include "platform/platform.h"
 #include "ui/confirmations.h"
 #include "ui/promptbox.h"
@@ -54,7 +55,7 @@ void searchSites(const QString &sentence, const WebSearchTable &table)
         QString term;
         if (sentence.contains(kSearchLong)) {
             term = searchTerm(sentence, kSearchLong);
-            qDebug().noquote() << term;
+            qDebug().noquote() << logSafe(term);
         } else {
             term = searchTerm(sentence, kSearch);
         }
@@ -112,9 +113,9 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
     typeText(utf8);
 
     const QString text = QString::fromUtf8(utf8);
-    qDebug().noquote() << text;
+    qDebug().noquote() << logSafe(text);
     const QString sentence = commandtext::firstSentence(text);
-    qDebug().noquote() << sentence;
+    qDebug().noquote() << logSafe(sentence);
 
     // Asking the user to speak up is more than a confirmation: always shown.
     if (utf8[0] == '\0')

@@ -1,8 +1,10 @@
 #include "recognition/quilletiat.h"
+
 #include "ui_quilletiat.h"
 
 #include "actions/commandinterpreter.h"
 #include "actions/typing.h"
+#include "app/logsafe.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "recognition/speechsdk.h"
@@ -346,7 +348,7 @@ void QuilletIat::dispatch(const char *text)
     const QString rule(61, QLatin1Char('='));
     qDebug() << "Quillet Auto Transform end !";
     qDebug().noquote() << rule;
-    qDebug().noquote() << QString::fromUtf8(text);
+    qDebug().noquote() << logSafe(QByteArray(text));
     qDebug().noquote() << rule;
 }
 

@@ -1,5 +1,6 @@
 #include "recognition/remoteengine.h"
 
+#include "app/logsafe.h"
 #include "recognition/serviceclient.h"
 #include "recognition/speecherror.h"
 
@@ -155,7 +156,7 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
                                     "of speech.ini")
                                     .arg(where)
                                     .arg(status)
-                                    .arg(target.toString(QUrl::RemoveUserInfo));
+                                    .arg(logSafe(target.toString(QUrl::RemoveUserInfo)));
         return SpeechError::ServerRejected;
     }
     if (status >= 300 || (status == 0 && reply->error() != QNetworkReply::NoError)) {
@@ -163,7 +164,7 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
             qWarning().noquote()
                 << QStringLiteral("speech: cannot reach the speech server at %1: %2; check url "
                                   "in [remote] of speech.ini and that the server runs")
-                       .arg(where, reply->errorString());
+                       .arg(where, logSafe(reply->errorString()));
             return SpeechError::ServerUnreachable;
         }
         const QString message = ServiceClient::errorMessage(body);
@@ -186,7 +187,7 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
                               "endpoint of an OpenAI-compatible server?")
                    .arg(where)
                    .arg(body.size())
-                   .arg(QString::fromUtf8(body.left(60)));
+                   .arg(logSafe(body.left(60)));
         return SpeechError::BadReply;
     }
     *text = value.toString().trimmed().toUtf8();

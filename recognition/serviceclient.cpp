@@ -1,5 +1,7 @@
 #include "recognition/serviceclient.h"
 
+#include "app/logsafe.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -100,13 +102,13 @@ Wait waitForReply(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs
 
 QString errorMessage(const QByteArray &body)
 {
-    return QJsonDocument::fromJson(body)
-        .object()
-        .value(QStringLiteral("error"))
-        .toObject()
-        .value(QStringLiteral("message"))
-        .toString()
-        .left(200);
+    return logSafe(QJsonDocument::fromJson(body)
+                       .object()
+                       .value(QStringLiteral("error"))
+                       .toObject()
+                       .value(QStringLiteral("message"))
+                       .toString()
+                       .left(200));
 }
 
 } // namespace ServiceClient

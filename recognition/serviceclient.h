@@ -44,7 +44,7 @@ Wait waitForReply(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs
                   const std::atomic_bool *cancelled = nullptr);
 
 // The "error": {"message": ...} of an OpenAI-style error reply, cut to 200
-// characters for a log line; empty when the body has none.
+// characters and made safe for a log line; empty when the body has none.
 QString errorMessage(const QByteArray &body);
 
 } // namespace ServiceClient

@@ -1,5 +1,6 @@
 #include "recognition/translator.h"
 
+#include "app/logsafe.h"
 #include "recognition/serviceclient.h"
 
 #include <QDebug>
@@ -200,11 +201,12 @@ Translator::Result Translator::translate(const QString &text, Language from, Lan
                                          translation.isEmpty()
                                              ? QStringLiteral("no translation")
                                              : QStringLiteral("far more than a translation"),
-                                         QString::number(result.text.size()), result.text.left(60));
+                                         QString::number(result.text.size()),
+                                         logSafe(result.text.left(60)));
         return {Outcome::BadReply, QString()};
     }
     qDebug().noquote() << QStringLiteral("translation: %1 to %2: %3")
-                              .arg(languageName(from), languageName(to), translation);
+                              .arg(languageName(from), languageName(to), logSafe(translation));
     return {Outcome::Translated, translation};
 }
 
@@ -251,7 +253,7 @@ Translator::Result Translator::exchange(const QUrl &endpoint, const QByteArray &
         qWarning().noquote() << QStringLiteral(
                                     "translation: cannot reach the translation service at %1: %2; "
                                     "check url in [translation] of %3 and that the service runs")
-                                    .arg(where, reply->errorString(), m_settingsPath);
+                                    .arg(where, logSafe(reply->errorString()), m_settingsPath);
         return {Outcome::Unreachable, QString()};
     }
     if (status >= 300) {
@@ -281,7 +283,7 @@ Translator::Result Translator::exchange(const QUrl &endpoint, const QByteArray &
             << QStringLiteral("translation: the reply of the translation service at %1 is not "
                               "JSON with a choices[0].message.content string (%2 bytes, starting "
                               "%3); is url a chat-completions endpoint?")
-                   .arg(where, QString::number(answer.size()), QString::fromUtf8(answer.left(60)));
+                   .arg(where, QString::number(answer.size()), logSafe(answer.left(60)));
         return {Outcome::BadReply, QString()};
     }
     return {Outcome::Translated, content.toString()};

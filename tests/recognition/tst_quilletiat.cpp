@@ -734,6 +734,11 @@ void TestQuilletIat::translation_data()
     shape("labelled", "Translation: Open Baidu", "Open Baidu");
     shape("Chinese label, Chinese quotes", "翻译：“Open Baidu”", "Open Baidu");
     shape("quotes inside are kept", "\"Open\" means \"打开\"", "\"Open\" means \"打开\"");
+    QTest::newRow("control characters in the answer stay out of the log")
+        << MAN << 0 << text << answer << 200
+        << chatReply(QStringLiteral("Open\x1b]0;owned\x07 Baidu\ntranslation: forged"))
+        << QStringLiteral("Open\x1b]0;owned\x07 Baidu\ntranslation: forged")
+        << "Mandarin to English: Open\\x1b]0;owned\\x07 Baidu\\ntranslation: forged";
     QTest::newRow("Mandarin to Cantonese, corner quotes")
         << MAN << 1 << text << answer << 200 << chatReply("「打開百度」") << "打開百度"
         << "Mandarin to Cantonese: 打開百度";

@@ -177,6 +177,12 @@ private slots:
                              << SpeechError::ServerRejected
                              << "refused the request with HTTP 401 (Incorrect API key)"
                              << "语音服务拒绝了请求";
+        QTest::newRow("error body with a forged line and a terminal title")
+            << int(StubHttpServer::Answer) << 401
+            << QByteArray(
+                   "{\"error\":{\"message\":\"bad key\\nspeech: ok\\u001b]0;owned\\u0007\"}}")
+            << SpeechError::ServerRejected << "HTTP 401 (bad key\\nspeech: ok\\x1b]0;owned\\x07)"
+            << "语音服务拒绝了请求";
         QTest::newRow("404") << int(StubHttpServer::Answer) << 404 << QByteArray("not found")
                              << SpeechError::ServerRejected << "HTTP 404"
                              << "语音服务拒绝了请求";
@@ -238,6 +244,9 @@ private slots:
         QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
         QVERIFY(log.contains(QStringLiteral("127.0.0.1:%1").arg(server.port())));
+        for (const QString &line : log.lines())
+            QVERIFY2(!line.contains(QLatin1Char('\n')) && !line.contains(QChar(0x1b)),
+                     qPrintable(line));
         QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(code)), prompt);
     }
 

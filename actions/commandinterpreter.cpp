@@ -73,7 +73,7 @@ void searchOnEntry(const QString &sentence, const QString &keyword, const WebSea
         openPage(entry.value() + encodeTerm(searchTerm(sentence, keyword)));
 }
 
-void runAction(const CustomAction &action)
+void runAction(const CustomAction &action, const QDeadlineTimer &openersDeadline)
 {
     // The file may have been edited by hand.
     if (!customcommands::isOpenable(action)) {
@@ -83,7 +83,7 @@ void runAction(const CustomAction &action)
     if (action.kind == CustomAction::Kind::WebAddress)
         platform().openUrl(QUrl(action.target, QUrl::TolerantMode));
     else
-        desktopprograms::openWithDesktop(action.target);
+        desktopprograms::openWithDesktop(action.target, openersDeadline);
 }
 
 // The user's own words, read afresh for every utterance like the site table,
@@ -96,11 +96,13 @@ void runCustomCommands(const QString &sentence)
     QStringList words;
     for (const CustomCommand &command : *commands)
         words << command.word;
+    // One wait for all the folders and files the sentence opens.
+    const QDeadlineTimer openersDeadline(desktopprograms::kOpenersWaitMs);
     for (const int index : commandtext::wordsSpoken(sentence, words)) {
         const CustomCommand &command = commands->at(index);
         qDebug().noquote() << "custom command" << command.word << "!";
         for (const CustomAction &action : command.actions)
-            runAction(action);
+            runAction(action, openersDeadline);
     }
 }
 

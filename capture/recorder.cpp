@@ -109,7 +109,8 @@ bool stopCapture(QAudioFormat *format)
         whole = captured && audioInput->error() != QAudio::FatalError &&
                 audioInput->error() != QAudio::IOError;
         if (!whole)
-            why = QStringLiteral("error %1").arg(int(audioInput->error()));
+            why = captured ? QStringLiteral("audio input error %1").arg(int(audioInput->error()))
+                           : QStringLiteral("the audio device went away");
         *format = audioInput->format();
         audioInput->stop();
         delete audioInput;

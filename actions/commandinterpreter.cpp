@@ -88,7 +88,7 @@ void runAction(const CustomAction &action, const QDeadlineTimer &openersDeadline
 
 // The user's own words, read afresh for every utterance like the site table,
 // so a word saved in the dialog works at the next press.
-void runCustomCommands(const QString &sentence)
+void runCustomCommands(const QString &sentence, const QDeadlineTimer &openersDeadline)
 {
     const std::optional<CustomCommandList> commands = customcommands::load();
     if (!commands || commands->isEmpty())
@@ -96,8 +96,6 @@ void runCustomCommands(const QString &sentence)
     QStringList words;
     for (const CustomCommand &command : *commands)
         words << command.word;
-    // One wait for all the folders and files the sentence opens.
-    const QDeadlineTimer openersDeadline(desktopprograms::kOpenersWaitMs);
     for (const int index : commandtext::wordsSpoken(sentence, words)) {
         const CustomCommand &command = commands->at(index);
         qDebug().noquote() << "custom command" << command.word << "!";
@@ -135,8 +133,10 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
         const QString &keyword = sentence.contains(kEat) ? kEat : kRestaurant;
         openPage(searchsites::restaurantSearch + encodeTerm(searchTerm(sentence, keyword)));
     }
+    // One wait for all the folders and files the sentence opens.
+    const QDeadlineTimer openersDeadline(desktopprograms::kOpenersWaitMs);
     if (sentence.contains(kDriveD))
-        desktopprograms::openProjectFolder();
+        desktopprograms::openProjectFolder(openersDeadline);
     if (sentence.contains(kCalculator))
         desktopprograms::startCalculator();
     if (sentence.contains(kNotepad))
@@ -145,5 +145,5 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
         desktopprograms::newTextDocument();
     if (sentence.contains(kExcel))
         desktopprograms::newSpreadsheet();
-    runCustomCommands(sentence);
+    runCustomCommands(sentence, openersDeadline);
 }

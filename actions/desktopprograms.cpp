@@ -9,10 +9,6 @@ namespace desktopprograms {
 
 namespace {
 
-// Long enough for any opener that hands the folder to a running file manager;
-// one that keeps running with its window is left alone after this.
-constexpr int kOpenerWaitMs = 30000;
-
 const QStringList &calculators()
 {
     static const QStringList names{"gnome-calculator", "kcalc", "galculator", "xcalc"};
@@ -44,7 +40,7 @@ void startFirst(const QStringList &names, const QStringList &arguments, const ch
 
 } // namespace
 
-void openProjectFolder()
+void openProjectFolder(const QDeadlineTimer &deadline)
 {
     const QDir home = QDir::home();
     const QString folder = home.exists(QStringLiteral("Project"))
@@ -55,7 +51,7 @@ void openProjectFolder()
         qDebug() << "no xdg-open installed !";
         return;
     }
-    platform().runAndWait(opener, {folder}, kOpenerWaitMs);
+    platform().runAndWait(opener, {folder}, int(qMax<qint64>(0, deadline.remainingTime())));
 }
 
 void openWithDesktop(const QString &path, const QDeadlineTimer &deadline)

@@ -7,15 +7,15 @@
 // when the program is not installed; none of them reports to the caller.
 namespace desktopprograms {
 
-// The folder Project in the home folder (the home folder when it is missing)
-// in the file manager; waits until the opener ends.
-void openProjectFolder();
-
 // The desktops' openers (gio, kde-open, exo-open) hand the path over and end at
 // once; xdg-open without a known desktop runs the application itself, and the
 // utterance must not wait for it to be closed. All the openers of one utterance
 // share this wait, however many folders and files it opens.
 constexpr int kOpenersWaitMs = 2000;
+
+// The folder Project in the home folder (the home folder when it is missing)
+// in the file manager, as openWithDesktop opens a folder.
+void openProjectFolder(const QDeadlineTimer &deadline);
 
 // A folder in the file manager or a file in its default application, through
 // the desktop's opener; waits for the opener until the deadline at most (share

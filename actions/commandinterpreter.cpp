@@ -5,6 +5,7 @@
 #include "actions/searchsites.h"
 #include "actions/typing.h"
 #include "app/customcommands.h"
+#include "app/logsafe.h"
 #include "platform/platform.h"
 #include "ui/confirmations.h"
 #include "ui/promptbox.h"
@@ -54,7 +55,7 @@ void searchSites(const QString &sentence, const WebSearchTable &table)
         QString term;
         if (sentence.contains(kSearchLong)) {
             term = searchTerm(sentence, kSearchLong);
-            qDebug().noquote() << term;
+            qDebug().noquote() << logSafe(term);
         } else {
             term = searchTerm(sentence, kSearch);
         }
@@ -72,7 +73,7 @@ void searchOnEntry(const QString &sentence, const QString &keyword, const WebSea
         openPage(entry.value() + encodeTerm(searchTerm(sentence, keyword)));
 }
 
-void runAction(const CustomAction &action)
+void runAction(const CustomAction &action, const QDeadlineTimer &openersDeadline)
 {
     // The file may have been edited by hand.
     if (!customcommands::isOpenable(action)) {
@@ -82,12 +83,12 @@ void runAction(const CustomAction &action)
     if (action.kind == CustomAction::Kind::WebAddress)
         platform().openUrl(QUrl(action.target, QUrl::TolerantMode));
     else
-        desktopprograms::openWithDesktop(action.target);
+        desktopprograms::openWithDesktop(action.target, openersDeadline);
 }
 
 // The user's own words, read afresh for every utterance like the site table,
 // so a word saved in the dialog works at the next press.
-void runCustomCommands(const QString &sentence)
+void runCustomCommands(const QString &sentence, const QDeadlineTimer &openersDeadline)
 {
     const std::optional<CustomCommandList> commands = customcommands::load();
     if (!commands || commands->isEmpty())
@@ -104,7 +105,7 @@ void runCustomCommands(const QString &sentence)
         const CustomCommand &command = commands->at(index);
         qDebug().noquote() << "custom command" << command.word << "!";
         for (const CustomAction &action : command.actions)
-            runAction(action);
+            runAction(action, openersDeadline);
     }
 }
 
@@ -117,9 +118,9 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
     typeText(utf8);
 
     const QString text = QString::fromUtf8(utf8);
-    qDebug().noquote() << text;
+    qDebug().noquote() << logSafe(text);
     const QString sentence = commandtext::firstSentence(text);
-    qDebug().noquote() << sentence;
+    qDebug().noquote() << logSafe(sentence);
 
     // Asking the user to speak up is more than a confirmation: always shown.
     if (utf8[0] == '\0')
@@ -137,8 +138,10 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
         const QString &keyword = sentence.contains(kEat) ? kEat : kRestaurant;
         openPage(searchsites::restaurantSearch + encodeTerm(searchTerm(sentence, keyword)));
     }
+    // One wait for all the folders and files the sentence opens.
+    const QDeadlineTimer openersDeadline(desktopprograms::kOpenersWaitMs);
     if (sentence.contains(kDriveD))
-        desktopprograms::openProjectFolder();
+        desktopprograms::openProjectFolder(openersDeadline);
     if (sentence.contains(kCalculator))
         desktopprograms::startCalculator();
     if (sentence.contains(kNotepad))
@@ -147,5 +150,5 @@ void interpretCommand(const char *utf8, const WebSearchTable &table)
         desktopprograms::newTextDocument();
     if (sentence.contains(kExcel))
         desktopprograms::newSpreadsheet();
-    runCustomCommands(sentence);
+    runCustomCommands(sentence, openersDeadline);
 }

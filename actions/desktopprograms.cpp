@@ -9,15 +9,6 @@ namespace desktopprograms {
 
 namespace {
 
-// Long enough for any opener that hands the folder to a running file manager;
-// one that keeps running with its window is left alone after this.
-constexpr int kOpenerWaitMs = 30000;
-
-// The desktops' openers (gio, kde-open, exo-open) hand the path over and end
-// at once; xdg-open without a known desktop runs the application itself, and
-// the user's utterance must not wait for it to be closed.
-constexpr int kHandOverWaitMs = 5000;
-
 const QStringList &calculators()
 {
     static const QStringList names{"gnome-calculator", "kcalc", "galculator", "xcalc"};
@@ -49,7 +40,7 @@ void startFirst(const QStringList &names, const QStringList &arguments, const ch
 
 } // namespace
 
-void openProjectFolder()
+void openProjectFolder(const QDeadlineTimer &deadline)
 {
     const QDir home = QDir::home();
     const QString folder = home.exists(QStringLiteral("Project"))
@@ -60,17 +51,17 @@ void openProjectFolder()
         qDebug() << "no xdg-open installed !";
         return;
     }
-    platform().runAndWait(opener, {folder}, kOpenerWaitMs);
+    platform().runAndWait(opener, {folder}, int(qMax<qint64>(0, deadline.remainingTime())));
 }
 
-void openWithDesktop(const QString &path)
+void openWithDesktop(const QString &path, const QDeadlineTimer &deadline)
 {
     const QString opener = platform().findProgram({QStringLiteral("xdg-open")});
     if (opener.isEmpty()) {
         qDebug() << "no xdg-open installed !";
         return;
     }
-    platform().runAndWait(opener, {path}, kHandOverWaitMs);
+    platform().runAndWait(opener, {path}, int(qMax<qint64>(0, deadline.remainingTime())));
 }
 
 void startCalculator()

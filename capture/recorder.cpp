@@ -1,13 +1,17 @@
 #include "capture/recorder.h"
 
 #include "capture/pcmconvert.h"
+#include "capture/pulsemicrophone.h"
 
 #include <QAudioDeviceInfo>
 #include <QAudioInput>
 #include <QDebug>
 #include <QFile>
+#include <QPointer>
 #include <QSaveFile>
 #include <QtEndian>
+
+#include <memory>
 
 namespace {
 
@@ -20,10 +24,15 @@ enum class State
     Failed,
 };
 State state = State::Idle;
+// A capture runs through PulseAudio when its server answers, else through Qt's
+// audio input (ALSA).
+std::unique_ptr<PulseMicrophone> pulseCapture;
 QAudioInput *audioInput = nullptr;
-QIODevice *captured = nullptr; // the audio input's samples, read as they come
+// The audio input's samples, read as they come. Qt deletes this device when the
+// sound server goes away during the capture.
+QPointer<QIODevice> captured;
 QFile recordFile;
-bool writeFailed = false;
+bool writeFailed = false; // written by the capture's thread, read after it ended
 
 const char rawPath[] = "./record.raw";
 const char wavPath[] = "./record.wav";
@@ -50,12 +59,11 @@ QByteArray wavHeader(quint32 dataBytes)
 // here rather than by the audio input itself, which would pass over a write
 // that fails (full disk, file-size limit): after one, record.raw is not the
 // utterance any more, so the rest is dropped and the stop reports the failure.
-void saveCaptured()
+void appendSamples(const char *data, qint64 size)
 {
-    const QByteArray block = captured->readAll();
-    for (qint64 done = 0; !writeFailed && done < block.size();) {
+    for (qint64 done = 0; !writeFailed && done < size;) {
         // A short write leaves the reason to the next one.
-        const qint64 n = recordFile.write(block.constData() + done, block.size() - done);
+        const qint64 n = recordFile.write(data + done, size - done);
         if (n <= 0) {
             writeFailed = true;
             qWarning().noquote() << QStringLiteral("%1 could not be written: %2 !")
@@ -63,6 +71,57 @@ void saveCaptured()
         }
         done += n;
     }
+}
+
+void saveCaptured()
+{
+    if (!captured)
+        return;
+    const QByteArray block = captured->readAll();
+    appendSamples(block.constData(), block.size());
+}
+
+bool startPulseCapture()
+{
+    auto microphone = std::make_unique<PulseMicrophone>();
+    QString why;
+    if (!microphone->start([](const char *data, size_t size) { appendSamples(data, qint64(size)); },
+                           &why)) {
+        qDebug().noquote() << QStringLiteral("PulseAudio microphone not available: %1").arg(why);
+        return false;
+    }
+    pulseCapture = std::move(microphone);
+    return true;
+}
+
+// Ends the capture; false when the microphone failed during it.
+bool stopCapture(QAudioFormat *format)
+{
+    QString why;
+    bool whole = true;
+    if (pulseCapture) {
+        whole = pulseCapture->stop(&why);
+        pulseCapture.reset();
+        *format = wavFormat();
+    } else {
+        saveCaptured(); // what came since the last notification
+        // A sound server that went away takes the device with it and leaves a fatal error.
+        whole = captured && audioInput->error() != QAudio::FatalError &&
+                audioInput->error() != QAudio::IOError;
+        if (!whole)
+            why = captured ? QStringLiteral("audio input error %1").arg(int(audioInput->error()))
+                           : QStringLiteral("the audio device went away");
+        *format = audioInput->format();
+        audioInput->stop();
+        delete audioInput;
+        audioInput = nullptr;
+        captured = nullptr;
+    }
+    recordFile.close();
+    if (!whole)
+        qWarning().noquote()
+            << QStringLiteral("The microphone failed during the recording (%1) !").arg(why);
+    return whole;
 }
 
 qint64 writeWav(const QString &rawName, const QString &wavName, const QAudioFormat *rawFormat)
@@ -131,6 +190,12 @@ void startRecording()
         return;
     }
 
+    writeFailed = false;
+    if (startPulseCapture()) {
+        state = State::Capturing;
+        return;
+    }
+
     const QAudioDeviceInfo device = QAudioDeviceInfo::defaultInputDevice();
     if (device.isNull()) {
         qWarning() << "No audio input device !";
@@ -145,7 +210,6 @@ void startRecording()
     }
 
     audioInput = new QAudioInput(device, format);
-    writeFailed = false;
     captured = audioInput->start();
     if (captured)
         QObject::connect(captured, &QIODevice::readyRead, audioInput, &saveCaptured);
@@ -169,14 +233,8 @@ RecordingResult stopRecording()
     if (was == State::Failed)
         return RecordingResult::Failed;
 
-    saveCaptured(); // what came since the last notification
-    const QAudioFormat format = audioInput->format();
-    audioInput->stop();
-    recordFile.close();
-    delete audioInput;
-    audioInput = nullptr;
-    captured = nullptr;
-    if (writeFailed)
+    QAudioFormat format;
+    if (!stopCapture(&format) || writeFailed)
         return RecordingResult::Failed;
 
     const qint64 n = writeWavFile(rawPath, wavPath, format);

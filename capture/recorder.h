@@ -5,7 +5,8 @@
 class QAudioFormat;
 
 // Starts capturing the default microphone into ./record.raw, unless a capture
-// is already running. Without an input device, an audio input that cannot be
+// is already running. The microphone is looked up afresh each time: the sound
+// server's default input as it is now. Without an input device, an audio input that cannot be
 // opened or a record.raw that cannot be opened (the reason is logged) nothing is
 // captured and the next stop reports a failed recording.
 void startRecording();

@@ -1,8 +1,10 @@
 #include "recognition/quilletiat.h"
+
 #include "ui_quilletiat.h"
 
 #include "actions/commandinterpreter.h"
 #include "actions/typing.h"
+#include "app/logsafe.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "recognition/speechsdk.h"
@@ -314,6 +316,11 @@ bool QuilletIat::fetchResult(const char *sessionId, ResultText *text, int *recog
     const long fragmentLength = static_cast<long>(strlen(fragment));
     if (text->length + fragmentLength >= resultBufferSize) {
         qDebug() << "no enough buffer for rec_result !";
+        // The length so far: the service may have had more to say.
+        qWarning().noquote() << QStringLiteral(
+                                    "recognition result too long to type: %1 bytes, at most %2 !")
+                                    .arg(text->length + fragmentLength)
+                                    .arg(resultBufferSize - 1);
         notePrompt(QStringLiteral("识别结果太长，无法输入"));
         return false;
     }
@@ -342,7 +349,7 @@ void QuilletIat::dispatch(const char *text)
     const QString rule(61, QLatin1Char('='));
     qDebug() << "Quillet Auto Transform end !";
     qDebug().noquote() << rule;
-    qDebug().noquote() << QString::fromUtf8(text);
+    qDebug().noquote() << logSafe(QByteArray(text));
     qDebug().noquote() << rule;
 }
 

@@ -1,5 +1,6 @@
 #include "recognition/remoteengine.h"
 
+#include "app/logsafe.h"
 #include "recognition/serviceclient.h"
 #include "recognition/speecherror.h"
 
@@ -119,6 +120,15 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
     const bool connected = wait.connected;
     const int timedOutMs = wait.timedOutMs;
 
+    if (wait.tooLong) {
+        qWarning().noquote()
+            << QStringLiteral("speech: the reply of the speech server at %1 is longer than "
+                              "%2 bytes, far more than a transcription; reading stopped. Is "
+                              "url the transcription endpoint of an OpenAI-compatible server?")
+                   .arg(where)
+                   .arg(ServiceClient::maxReplyBytes);
+        return SpeechError::BadReply;
+    }
     if (!wait.finished) {
         if (cancelled)
             return SpeechError::ServerTimeout;
@@ -134,7 +144,7 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
         return SpeechError::ServerTimeout;
     }
 
-    const QByteArray body = reply->readAll();
+    const QByteArray &body = wait.body;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status >= 300 && status < 400) {
         // Only a redirect to another origin comes back here (or one too many).
@@ -146,7 +156,7 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
                                     "of speech.ini")
                                     .arg(where)
                                     .arg(status)
-                                    .arg(target.toString(QUrl::RemoveUserInfo));
+                                    .arg(logSafe(target.toString(QUrl::RemoveUserInfo)));
         return SpeechError::ServerRejected;
     }
     if (status >= 300 || (status == 0 && reply->error() != QNetworkReply::NoError)) {
@@ -154,7 +164,7 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
             qWarning().noquote()
                 << QStringLiteral("speech: cannot reach the speech server at %1: %2; check url "
                                   "in [remote] of speech.ini and that the server runs")
-                       .arg(where, reply->errorString());
+                       .arg(where, logSafe(reply->errorString()));
             return SpeechError::ServerUnreachable;
         }
         const QString message = ServiceClient::errorMessage(body);
@@ -177,7 +187,7 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
                               "endpoint of an OpenAI-compatible server?")
                    .arg(where)
                    .arg(body.size())
-                   .arg(QString::fromUtf8(body.left(60)));
+                   .arg(logSafe(body.left(60)));
         return SpeechError::BadReply;
     }
     *text = value.toString().trimmed().toUtf8();

@@ -1,5 +1,7 @@
 #include "recognition/serviceclient.h"
 
+#include "app/logsafe.h"
+
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonDocument>
@@ -41,10 +43,37 @@ Wait waitForReply(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs
     QTimer tick;
     tick.setInterval(20);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(reply, &QNetworkReply::uploadProgress, &loop,
-                     [&wait](qint64 sent, qint64) { wait.connected = wait.connected || sent > 0; });
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop,
-                     [&wait] { wait.connected = true; });
+    // The reply is read as it comes, into a body that stops at the bound. The
+    // network layer holds a little at a time for us to take (set once the request
+    // is on its way: before, it is not there yet to hear of it), so it cannot pile
+    // up a long reply faster than this loop takes it.
+    bool limited = false;
+    const auto limitReadBuffer = [&limited, reply] {
+        if (!limited)
+            reply->setReadBufferSize(64 * 1024);
+        limited = true;
+    };
+    QObject::connect(reply, &QNetworkReply::uploadProgress, &loop, [&](qint64 sent, qint64) {
+        wait.connected = wait.connected || sent > 0;
+        limitReadBuffer();
+    });
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
+        wait.connected = true;
+        limitReadBuffer();
+        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxReplyBytes) {
+            wait.tooLong = true;
+            loop.quit();
+        }
+    });
+    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
+        if (wait.tooLong)
+            return;
+        wait.body += reply->read(maxReplyBytes + 1 - wait.body.size());
+        if (wait.body.size() > maxReplyBytes) {
+            wait.tooLong = true;
+            loop.quit();
+        }
+    });
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
         if (cancelled && *cancelled) {
             loop.quit();
@@ -60,21 +89,26 @@ Wait waitForReply(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs
     if (!reply->isFinished())
         loop.exec();
     tick.stop();
-    wait.finished = reply->isFinished();
-    if (!wait.finished)
+    if (!wait.tooLong)
+        wait.body += reply->read(maxReplyBytes + 1 - wait.body.size());
+    wait.tooLong = wait.tooLong || wait.body.size() > maxReplyBytes;
+    wait.finished = reply->isFinished() && !wait.tooLong;
+    if (!reply->isFinished())
         reply->abort();
+    if (wait.tooLong)
+        wait.body = QByteArray();
     return wait;
 }
 
 QString errorMessage(const QByteArray &body)
 {
-    return QJsonDocument::fromJson(body)
-        .object()
-        .value(QStringLiteral("error"))
-        .toObject()
-        .value(QStringLiteral("message"))
-        .toString()
-        .left(200);
+    return logSafe(QJsonDocument::fromJson(body)
+                       .object()
+                       .value(QStringLiteral("error"))
+                       .toObject()
+                       .value(QStringLiteral("message"))
+                       .toString()
+                       .left(200));
 }
 
 } // namespace ServiceClient

@@ -20,21 +20,31 @@ QUrl endpoint(const QString &url, const QString &apiPath);
 // Whether the endpoint can be asked at all: a valid http or https URL.
 bool isWebUrl(const QUrl &url);
 
+// The most of a reply that is read. A transcription or a translation is a few
+// kilobytes, an error page some more; a reply past this is no answer of such a
+// service (a broken server, a stream that never ends), and reading it on would
+// fill the memory until the time-out.
+constexpr qint64 maxReplyBytes = 1024 * 1024;
+
 struct Wait
 {
-    bool finished = false;  // false: a time-out ran out or the caller cancelled
+    bool finished = false;  // false: a time-out ran out, the caller cancelled or tooLong
     bool connected = false; // the server took the connection (sent headers or accepted data)
     int timedOutMs = 0;     // the time-out that ran out, 0 when none did
+    bool tooLong = false;   // the reply was, or said it would be, longer than maxReplyBytes
+    QByteArray body;        // what the reply has read, whole when finished; empty when tooLong
 };
 // Runs a local event loop of the calling thread until the reply has finished, the
 // connection was not made within connectTimeoutMs, the whole reply took
-// totalTimeoutMs, or *cancelled became true; in the last three cases the reply is
-// aborted. Call it in a worker thread: the loop handles that thread's events only.
+// totalTimeoutMs, the reply grew past maxReplyBytes, or *cancelled became true; in
+// all but the first case the reply is aborted. The reply is read into the body as it
+// comes: read it there, not from the reply. Call it in a worker thread: the loop
+// handles that thread's events only.
 Wait waitForReply(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs,
                   const std::atomic_bool *cancelled = nullptr);
 
 // The "error": {"message": ...} of an OpenAI-style error reply, cut to 200
-// characters for a log line; empty when the body has none.
+// characters and made safe for a log line; empty when the body has none.
 QString errorMessage(const QByteArray &body);
 
 } // namespace ServiceClient

@@ -1,5 +1,6 @@
 #include "recognition/translator.h"
 
+#include "app/logsafe.h"
 #include "recognition/serviceclient.h"
 
 #include <QDebug>
@@ -200,11 +201,12 @@ Translator::Result Translator::translate(const QString &text, Language from, Lan
                                          translation.isEmpty()
                                              ? QStringLiteral("no translation")
                                              : QStringLiteral("far more than a translation"),
-                                         QString::number(result.text.size()), result.text.left(60));
+                                         QString::number(result.text.size()),
+                                         logSafe(result.text.left(60)));
         return {Outcome::BadReply, QString()};
     }
     qDebug().noquote() << QStringLiteral("translation: %1 to %2: %3")
-                              .arg(languageName(from), languageName(to), translation);
+                              .arg(languageName(from), languageName(to), logSafe(translation));
     return {Outcome::Translated, translation};
 }
 
@@ -223,6 +225,15 @@ Translator::Result Translator::exchange(const QUrl &endpoint, const QByteArray &
     const ServiceClient::Wait wait = ServiceClient::waitForReply(
         reply.get(), m_settings.connectTimeoutMs, m_settings.requestTimeoutMs);
 
+    if (wait.tooLong) {
+        qWarning().noquote()
+            << QStringLiteral("translation: the reply of the translation service at %1 is longer "
+                              "than %2 bytes, far more than a translation; reading stopped. Is url "
+                              "a chat-completions endpoint?")
+                   .arg(where)
+                   .arg(ServiceClient::maxReplyBytes);
+        return {Outcome::BadReply, QString()};
+    }
     if (!wait.finished) {
         qWarning().noquote() << QStringLiteral(
                                     "translation: the translation service at %1 did not %2 within "
@@ -236,13 +247,13 @@ Translator::Result Translator::exchange(const QUrl &endpoint, const QByteArray &
                                          m_settingsPath);
         return {Outcome::Timeout, QString()};
     }
-    const QByteArray answer = reply->readAll();
+    const QByteArray &answer = wait.body;
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status == 0 && reply->error() != QNetworkReply::NoError) {
         qWarning().noquote() << QStringLiteral(
                                     "translation: cannot reach the translation service at %1: %2; "
                                     "check url in [translation] of %3 and that the service runs")
-                                    .arg(where, reply->errorString(), m_settingsPath);
+                                    .arg(where, logSafe(reply->errorString()), m_settingsPath);
         return {Outcome::Unreachable, QString()};
     }
     if (status >= 300) {
@@ -272,7 +283,7 @@ Translator::Result Translator::exchange(const QUrl &endpoint, const QByteArray &
             << QStringLiteral("translation: the reply of the translation service at %1 is not "
                               "JSON with a choices[0].message.content string (%2 bytes, starting "
                               "%3); is url a chat-completions endpoint?")
-                   .arg(where, QString::number(answer.size()), QString::fromUtf8(answer.left(60)));
+                   .arg(where, QString::number(answer.size()), logSafe(answer.left(60)));
         return {Outcome::BadReply, QString()};
     }
     return {Outcome::Translated, content.toString()};

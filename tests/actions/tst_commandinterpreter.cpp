@@ -1,6 +1,7 @@
 // Spoken commands without a display: web pages are caught by URL handlers,
 // programs are stand-ins on PATH that record their command lines.
 #include "actions/commandinterpreter.h"
+#include "actions/desktopprograms.h"
 #include "actions/searchsites.h"
 #include "app/customcommands.h"
 #include "app/settingkeys.h"
@@ -14,6 +15,8 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstdio>
 
 namespace {
 
@@ -79,6 +82,7 @@ private slots:
     void programsWithoutTable();
     void customCommands_data();
     void customCommands();
+    void openerThatNeverReturns();
     void closePrompt_data();
     void closePrompt();
 
@@ -355,6 +359,34 @@ void CommandInterpreterTest::customCommands()
     interpretCommand(text.toUtf8().constData(), WebSearchTable());
     // Folders and files are opened one after the other: all lines are there now.
     QCOMPARE(recorded(), opened.replaceInStrings(QStringLiteral("HOME"), home));
+}
+
+// The project folder and two words with five folders each, and an opener that
+// never returns: the press goes on after one short wait for them all, not a wait
+// per folder.
+void CommandInterpreterTest::openerThatNeverReturns()
+{
+    writeAll(bin + QStringLiteral("/xdg-open"),
+             "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$FERRULE_RECORD\"\nexec /bin/sleep 60\n");
+    QVERIFY(QFile::setPermissions(bin + QStringLiteral("/xdg-open"),
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    CustomCommandList commands{{"打开项目", {}}, {"周报", {}}};
+    for (int i = 0; i < 10; ++i) {
+        const QString folder = home + QStringLiteral("/folder%1").arg(i);
+        QVERIFY(QDir().mkpath(folder));
+        commands[i / 5].actions << CustomAction{CustomAction::Kind::Folder, folder};
+    }
+    QVERIFY(customcommands::save(commands));
+
+    QElapsedTimer clock;
+    clock.start();
+    interpretCommand("打开d盘，打开项目和周报", WebSearchTable());
+    const qint64 heldMs = clock.elapsed();
+    QVERIFY2(heldMs < desktopprograms::kOpenersWaitMs + 4000, qPrintable(QString::number(heldMs)));
+    // Each was started all the same.
+    QTRY_COMPARE_WITH_TIMEOUT(recorded().size(), 11, 5000);
+    QCOMPARE(recorded().first(), home); // the first waited for, the rest started at once
+    std::fprintf(stderr, "eleven openers that never return held the press %lld ms\n", heldMs);
 }
 
 void CommandInterpreterTest::closePrompt_data()

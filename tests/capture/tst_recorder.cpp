@@ -1,7 +1,9 @@
+#include "capture/mousehook.h"
 #include "capture/recorder.h"
 
 #include "common/files.h"
 #include "common/logcapture.h"
+#include "common/pulseserver.h"
 #include "common/readonlydir.h"
 #include "common/settingsenv.h"
 
@@ -82,6 +84,8 @@ private slots:
     void failedCapture_data();
     void failedCapture();
     void noAudioServerDoesNothing();
+    void soundServerComesAndGoes_data();
+    void soundServerComesAndGoes();
 
 private:
     SettingsEnv env;
@@ -197,6 +201,66 @@ void TestRecorder::noAudioServerDoesNothing()
     QVERIFY(!isRecording());
     QCOMPARE(stopRecording(), RecordingResult::Failed);
     QCOMPARE(readAll("record.wav"), QByteArray("previous utterance"));
+}
+
+void TestRecorder::soundServerComesAndGoes_data()
+{
+    QTest::addColumn<bool>("upAtFirst");      // the server runs at the first press
+    QTest::addColumn<bool>("killDuringHold"); // and is killed while it is held
+    QTest::addColumn<int>("downMs");          // how long the server stays away
+    QTest::addColumn<QString>("logged");
+    // In this order: the first row starts the process without a server.
+    QTest::newRow("absent at start, then started")
+        << false << false << 0 << "PulseAudio microphone not available";
+    QTest::newRow("killed during a hold")
+        << true << true << 0 << "The microphone failed during the recording";
+    QTest::newRow("down for 5 s and back")
+        << true << false << 5000 << "PulseAudio microphone not available";
+}
+
+// The sound server goes away and comes back (a crash, an upgrade, a late
+// start): no crash, a press while it is away fails as any failed recording
+// does, and the first press after it is back records.
+void TestRecorder::soundServerComesAndGoes()
+{
+    QFETCH(bool, upAtFirst);
+    QFETCH(bool, killDuringHold);
+    QFETCH(int, downMs);
+    QFETCH(QString, logged);
+    static PulseServer server; // one for the run: the first row needs none before it
+    LogCapture log;
+    PromptWatcher prompts;
+    const auto audioFlows = [] {
+        return QTest::qWaitFor([] { return QFileInfo("record.raw").size() > 3200; }, 5000);
+    };
+
+    if (upAtFirst) {
+        QVERIFY(server.start());
+        startRecording();
+        QVERIFY(isRecording());
+        QVERIFY(audioFlows());
+        if (!killDuringHold)
+            QCOMPARE(stopRecording(), RecordingResult::Saved);
+        server.kill();
+    }
+    QElapsedTimer away;
+    away.start();
+    if (!killDuringHold)
+        mouseHookProc(0, WM_XBUTTONDOWN, 0);
+    QTest::qWait(300); // Qt's audio layer learns of a lost server through its event loop
+    mouseHookProc(0, WM_XBUTTONUP, 0);
+    QVERIFY(!isRecording());
+    QVERIFY2(prompts.texts.contains(QStringLiteral("麦克风录音失败")),
+             qPrintable(prompts.texts.join(QLatin1Char(','))));
+
+    QTest::qWait(int(qMax<qint64>(0, downMs - away.elapsed())));
+    QVERIFY(server.start());
+    startRecording();
+    QVERIFY(isRecording());
+    QVERIFY(audioFlows());
+    QCOMPARE(stopRecording(), RecordingResult::Saved);
+    server.kill();
+    QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(TestRecorder)

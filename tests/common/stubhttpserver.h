@@ -3,8 +3,9 @@
 // The HTTP server of every test and benchmark: one request at a time on 127.0.0.1
 // (port chosen by the system) in a thread of its own, so it answers while the test
 // thread blocks in SDK calls or waits for another process. It records each request
-// whole and answers as told: a status and body, never, or by closing the connection
-// at once; extra header lines (each ending in CRLF) go with an answer, and a path
+// whole and answers as told: a status and body, never, by closing the connection
+// at once, or with a body that never ends (no Content-Length, until the client
+// goes); extra header lines (each ending in CRLF) go with an answer, and a path
 // may have a body of its own. It notes when each request had arrived whole and
 // when its answer was written, for benchmarks of the time spent around the server.
 
@@ -27,7 +28,8 @@ public:
     {
         Answer,
         NeverAnswer,
-        Close
+        Close,
+        Endless
     };
 
     explicit StubHttpServer(Mode mode = Answer, int status = 200,
@@ -116,6 +118,8 @@ private:
                 socket->abort();
             } else if (m_mode == NeverAnswer) {
                 held.push_back(std::move(socket));
+            } else if (m_mode == Endless) {
+                answerEndlessly(*socket);
             } else {
                 socket->write(answerTo(request));
                 socket->waitForBytesWritten(2000);
@@ -139,6 +143,21 @@ private:
                "Content-Type: application/json\r\n"
                "Connection: close\r\nContent-Length: " +
                QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    }
+
+    // A JSON string that never closes, as fast as the client takes it. Only a
+    // little is queued at a time: the server's memory is the test's memory.
+    void answerEndlessly(QTcpSocket &socket)
+    {
+        socket.write("HTTP/1.1 200 Stub\r\nContent-Type: application/json\r\n"
+                     "Connection: close\r\n\r\n{\"text\":\"");
+        const QByteArray chunk(64 * 1024, 'a');
+        while (!m_stop && socket.state() == QAbstractSocket::ConnectedState) {
+            if (socket.bytesToWrite() < 4 * chunk.size())
+                socket.write(chunk);
+            socket.waitForBytesWritten(20);
+        }
+        socket.abort();
     }
 
     QByteArray readRequest(QTcpSocket &socket)

@@ -3,6 +3,7 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "common/logcapture.h"
+#include "common/peakmemory.h"
 #include "common/prompts.h"
 #include "common/recordingplatform.h"
 #include "common/scriptedengine.h"
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 
 // The audio out-of-memory row asks for a buffer no machine has; under
@@ -411,6 +413,8 @@ void TestQuilletIat::resultBufferLimit()
     } else {
         QVERIFY(dispatched().isEmpty());
         QVERIFY(log->contains(QStringLiteral("no enough buffer for rec_result !")));
+        QVERIFY(log->contains(
+            QStringLiteral("recognition result too long to type: 4096 bytes, at most 4095 !")));
         QVERIFY(!log->contains(QStringLiteral("Quillet Auto Transform end !")));
     }
     // Dropped text is no silent failure: the user is told why nothing came.
@@ -732,6 +736,11 @@ void TestQuilletIat::translation_data()
     shape("labelled", "Translation: Open Baidu", "Open Baidu");
     shape("Chinese label, Chinese quotes", "翻译：“Open Baidu”", "Open Baidu");
     shape("quotes inside are kept", "\"Open\" means \"打开\"", "\"Open\" means \"打开\"");
+    QTest::newRow("control characters in the answer stay out of the log")
+        << MAN << 0 << text << answer << 200
+        << chatReply(QStringLiteral("Open\x1b]0;owned\x07 Baidu\ntranslation: forged"))
+        << QStringLiteral("Open\x1b]0;owned\x07 Baidu\ntranslation: forged")
+        << "Mandarin to English: Open\\x1b]0;owned\\x07 Baidu\\ntranslation: forged";
     QTest::newRow("Mandarin to Cantonese, corner quotes")
         << MAN << 1 << text << answer << 200 << chatReply("「打開百度」") << "打開百度"
         << "Mandarin to Cantonese: 打開百度";
@@ -770,6 +779,8 @@ void TestQuilletIat::translation_data()
     failure("refused", -1, 0, "", "翻译服务无法连接", "cannot reach the translation service");
     failure("no answer within the time-out", StubHttpServer::NeverAnswer, 0, "", "翻译服务没有响应",
             "did not answer within 1 s");
+    failure("a reply that never ends", StubHttpServer::Endless, 200, "", bad,
+            "is longer than 1048576 bytes, far more than a translation; reading stopped");
 }
 
 void TestQuilletIat::translation()
@@ -792,8 +803,15 @@ void TestQuilletIat::translation()
                           reply);
     QVERIFY(writeTranslationSettings(mode == -1 ? port : server.port()));
 
+    QVERIFY(resetPeakResident());
+    const qint64 before = residentKb();
     const Translator::Result result = Translator::translateRecognized(
         text.toUtf8().constData(), "appid = 4d7c2a19, work_dir = .", params, target);
+    // However long the reply, it costs about its bound at most, and is let go.
+    const qint64 grownKb = peakResidentKb() - before;
+    QVERIFY2(grownKb < 32 * 1024, qPrintable(QString::number(grownKb)));
+    if (mode == StubHttpServer::Endless) // past the log capture
+        std::fprintf(stderr, "endless reply: peak %lld kB above the start\n", grownKb);
 
     QCOMPARE(result.outcome == Translator::Outcome::Translated ? result.text
                                                                : Translator::prompt(result.outcome),

@@ -3,6 +3,7 @@
 // its error code, log line and prompt, and never a hang.
 
 #include "common/logcapture.h"
+#include "common/peakmemory.h"
 #include "common/stubhttpserver.h"
 #include "speech/sdkfeeder.h"
 
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <arpa/inet.h>
+#include <cstdio>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -175,6 +177,12 @@ private slots:
                              << SpeechError::ServerRejected
                              << "refused the request with HTTP 401 (Incorrect API key)"
                              << "语音服务拒绝了请求";
+        QTest::newRow("error body with a forged line and a terminal title")
+            << int(StubHttpServer::Answer) << 401
+            << QByteArray(
+                   "{\"error\":{\"message\":\"bad key\\nspeech: ok\\u001b]0;owned\\u0007\"}}")
+            << SpeechError::ServerRejected << "HTTP 401 (bad key\\nspeech: ok\\x1b]0;owned\\x07)"
+            << "语音服务拒绝了请求";
         QTest::newRow("404") << int(StubHttpServer::Answer) << 404 << QByteArray("not found")
                              << SpeechError::ServerRejected << "HTTP 404"
                              << "语音服务拒绝了请求";
@@ -201,6 +209,10 @@ private slots:
             << int(StubHttpServer::Close) << 0 << QByteArray() << SpeechError::ServerUnreachable
             << "cannot reach the speech server"
             << "语音服务无法连接";
+        QTest::newRow("reply that never ends")
+            << int(StubHttpServer::Endless) << 200 << QByteArray() << SpeechError::BadReply
+            << "is longer than 1048576 bytes, far more than a transcription; reading stopped"
+            << "语音服务回复有误";
     }
     void failures()
     {
@@ -213,15 +225,28 @@ private slots:
         StubHttpServer server(StubHttpServer::Mode(mode), status, body);
         RemoteWorkDir work(server.port());
         LogCapture log;
+        const QByteArray audio = recording();
+        QVERIFY(resetPeakResident());
+        const qint64 before = residentKb();
         QElapsedTimer timer;
         timer.start();
-        const SdkRun run = recognizeThroughSdk(recording(), ENG, 20, work.login.constData());
+        const SdkRun run = recognizeThroughSdk(audio, ENG, 20, work.login.constData());
+        // However long the reply, it costs about its bound at most, and is let go.
+        const qint64 grownKb = peakResidentKb() - before;
+        QVERIFY2(grownKb < 32 * 1024, qPrintable(QString::number(grownKb)));
+        if (mode == StubHttpServer::Endless) // past the log capture
+            std::fprintf(stderr,
+                         "endless reply: over after %lld ms, peak %lld kB above the start\n",
+                         qint64(timer.elapsed()), grownKb);
         QCOMPARE(run.error, code);
         QCOMPARE(QByteArray(run.failedCall), QByteArray("RecogGetResult"));
         QVERIFY(run.text.isEmpty());
         QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
         QVERIFY(log.contains(QStringLiteral("127.0.0.1:%1").arg(server.port())));
+        for (const QString &line : log.lines())
+            QVERIFY2(!line.contains(QLatin1Char('\n')) && !line.contains(QChar(0x1b)),
+                     qPrintable(line));
         QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(code)), prompt);
     }
 

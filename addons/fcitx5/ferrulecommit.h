@@ -10,8 +10,10 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 struct wl_display;
+struct xcb_connection_t;
 
 namespace fcitx {
 
@@ -46,15 +48,16 @@ public:
     bool commit(const std::string &text, uint64_t deadline);
 
 private:
-    void flushWayland();
+    void flush();
 
     Instance *instance_;
     FCITX_ADDON_DEPENDENCY_LOADER(dbus, instance_->addonManager());
     FCITX_ADDON_DEPENDENCY_LOADER(wayland, instance_->addonManager());
+    FCITX_ADDON_DEPENDENCY_LOADER(xcb, instance_->addonManager());
     FerruleCommitObject object_{this};
-    std::unordered_map<std::string, wl_display *> displays_;
-    std::unique_ptr<HandlerTableEntryBase> created_;
-    std::unique_ptr<HandlerTableEntryBase> closed_;
+    std::unordered_map<std::string, wl_display *> waylandDisplays_;
+    std::unordered_map<std::string, xcb_connection_t *> xDisplays_;
+    std::vector<std::unique_ptr<HandlerTableEntryBase>> watches_;
 };
 
 class FerruleCommitFactory : public AddonFactory

@@ -4,6 +4,7 @@
 // input method must compose the user's keys as it did before.
 #include "actions/typabletext.h"
 #include "actions/typing.h"
+#include "common/fcitx5.h"
 #include "common/logcapture.h"
 #include "common/targetwindow.h"
 
@@ -24,27 +25,6 @@ namespace {
 bool isFcitx5()
 {
     return qgetenv("FERRULE_IME") == "fcitx5";
-}
-
-QVariant fcitx5(const QString &method)
-{
-    const QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("/controller"),
-        QStringLiteral("org.fcitx.Fcitx.Controller1"), method);
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 2000).arguments().value(0);
-}
-
-// fcitx5's state of the focused window: 1 English, 2 Chinese.
-int fcitx5State()
-{
-    return fcitx5(QStringLiteral("State")).toInt();
-}
-
-// fcitx5's id of the focused input context, empty when none has the focus.
-QString fcitx5FocusedContext()
-{
-    static const QRegularExpression focused(QStringLiteral("IC \\[([0-9a-f]+)\\][^\n]*focus:1"));
-    return focused.match(fcitx5(QStringLiteral("DebugInfo")).toString()).captured(1);
 }
 
 // IBus's path of the focused input context; a stand-in one when no window has

@@ -45,6 +45,17 @@ bool chooseChinese(QString *context)
            fcitx5(QStringLiteral("CurrentInputMethod")).toString() == QLatin1String("pinyin");
 }
 
+// The user types "nihao" and a space, which Pinyin composes into 你好.
+void userTypes(TargetWindow &window)
+{
+    QVERIFY(window.clear());
+    int code = -1;
+    runTool(QStringLiteral(WAYLAND_KEYS), {QStringLiteral("nihao ")}, &code);
+    QCOMPARE(code, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(window.text(), QStringLiteral("你好"), 10000);
+    QVERIFY(window.clear());
+}
+
 } // namespace
 
 class TypingWaylandTest : public QObject
@@ -79,6 +90,9 @@ void TypingWaylandTest::arrivesExactly()
     QVERIFY(window->isReady());
     QString context;
     QVERIFY(chooseChinese(&context));
+    userTypes(*window);
+    if (QTest::currentTestFailed())
+        return;
 
     const QString text = readCorpus(QStringLiteral(TYPING_CORPUS));
     LogCapture log;
@@ -90,6 +104,7 @@ void TypingWaylandTest::arrivesExactly()
     QCOMPARE(fcitx5FocusedContext(), context);
     QCOMPARE(fcitx5State(), 2);
     QCOMPARE(fcitx5(QStringLiteral("CurrentInputMethod")).toString(), QStringLiteral("pinyin"));
+    userTypes(*window);
 }
 
 void TypingWaylandTest::notTyped_data()

@@ -5,6 +5,7 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "ui/promptbox.h"
 
 #include <QDebug>
 #include <QString>
@@ -37,5 +38,9 @@ void typeText(const char *utf8)
     qDebug().noquote() << handle(target.focus);
     if (!target.focus)
         return;
-    platform().type(text, target);
+    if (platform().type(text, target) < 0) {
+        // Kept where the user can find it again.
+        qWarning().noquote() << "text not typed:" << text;
+        showPrompt(QStringLiteral("无法输入文字"));
+    }
 }

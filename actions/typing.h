@@ -6,4 +6,6 @@
 // typed. Typing stops when the focus leaves that control. With "去除标点" set
 // (RemovePunctuation=1) its punctuation is removed first; then the text goes
 // through typableText: no Return, no Tab, no control character reaches the window.
+// Where the desktop has no way to type it (a Wayland session whose input method
+// did not take it), the prompt "无法输入文字" shows and the text goes to the log.
 void typeText(const char *utf8);

@@ -28,9 +28,12 @@ class Platform
 public:
     virtual ~Platform() = default;
 
-    // Typing as the user would, every character a key press and no clipboard.
+    // Typing as the user would, no clipboard: through the user's input method
+    // where it serves the focused window, else every character a key press.
     // type() stops as soon as target.focus no longer has the keyboard focus, so
-    // nothing goes to another window, and returns how many characters it typed.
+    // nothing goes to another window, and returns how many characters it typed;
+    // -1 when the desktop offers no way at all to type into the focused window
+    // (then nothing was typed).
     virtual TypingTarget typingTarget() = 0;
     virtual int type(const QString &text, const TypingTarget &target) = 0;
 

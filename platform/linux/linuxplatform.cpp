@@ -1,7 +1,10 @@
 #include "platform/linux/linuxplatform.h"
 
+#include "platform/linux/fcitx5commit.h"
+#include "platform/linux/ownwindow.h"
 #include "platform/linux/textinput.h"
 #include "platform/linux/udevusbdevices.h"
+#include "platform/linux/waylandsession.h"
 #include "platform/linux/x11sidebuttons.h"
 #include "platform/linux/xdgautostart.h"
 
@@ -19,12 +22,18 @@ std::unique_ptr<Platform> systemPlatform()
 LinuxPlatform::LinuxPlatform()
 {
     TextInput::restoreLentKeycodes();
+    inputMethods.push_back(std::make_unique<Fcitx5Commit>());
 }
 
 TypingTarget LinuxPlatform::typingTarget()
 {
-    TextInput input;
     TypingTarget target;
+    if (isWaylandSession()) {
+        target.desktop = true;
+        target.window = target.focus = kInputMethodFocus;
+        return target;
+    }
+    TextInput input;
     target.desktop = input.isConnected();
     target.window = input.foregroundWindow();
     target.focus = input.focusWindow(target.window);
@@ -33,7 +42,35 @@ TypingTarget LinuxPlatform::typingTarget()
 
 int LinuxPlatform::type(const QString &text, const TypingTarget &target)
 {
+    const int length = text.toUcs4().size();
+    if (isWaylandSession()) {
+        if (text.isEmpty())
+            return 0;
+        const ImeCommitResult result = commitThroughInputMethods(inputMethods, text);
+        if (result.by) {
+            qDebug().noquote() << "typing through" << result.by->name();
+            return length;
+        }
+        qWarning() << "no input method took the text, nothing typed !";
+        return -1;
+    }
     TextInput input;
+    if (text.isEmpty() || !target.focus)
+        return 0;
+    if (input.focusWindow(target.window) != target.focus) {
+        qDebug() << "focus changed, typing stopped !";
+        return 0;
+    }
+    // Our own windows take the text directly, on this thread.
+    const int own = typeIntoOwnWindow(text, target.focus);
+    if (own >= 0)
+        return own;
+    const ImeCommitResult result = commitThroughInputMethods(inputMethods, text);
+    if (result.by) {
+        qDebug().noquote() << "typing through" << result.by->name();
+        return length;
+    }
+    qDebug() << "typing with XTest";
     return input.type(text, target.focus);
 }
 

@@ -3,7 +3,8 @@
 // Commands on stdin, one per line:
 //   text   -> "text <base64 of the UTF-8 text>"
 //   clear  -> "ok"
-// At start it prints "ready <window id in hex>" once the window is on screen.
+// At start it prints "ready <window id in hex>" once the window is on screen
+// (on X11 or, with GDK_BACKEND=wayland, on a Wayland compositor).
 // Options: --line (a one-line entry instead of a text view).
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -41,8 +42,11 @@ gboolean onMapped(GtkWidget *window, GdkEvent *, gpointer)
     static bool told = false;
     if (!told) {
         told = true;
-        char id[32];
-        std::snprintf(id, sizeof id, "%lx", gdk_x11_window_get_xid(gtk_widget_get_window(window)));
+        // A Wayland window has no id a client could use: "1" stands for it.
+        GdkWindow *shown = gtk_widget_get_window(window);
+        char id[32] = "1";
+        if (GDK_IS_X11_WINDOW(shown))
+            std::snprintf(id, sizeof id, "%lx", gdk_x11_window_get_xid(shown));
         reply(std::string("ready ") + id);
     }
     return FALSE;

@@ -4,6 +4,7 @@
 // input method must compose the user's keys as it did before.
 #include "actions/typabletext.h"
 #include "actions/typing.h"
+#include "common/fcitx5.h"
 #include "common/logcapture.h"
 #include "common/targetwindow.h"
 
@@ -24,27 +25,6 @@ namespace {
 bool isFcitx5()
 {
     return qgetenv("FERRULE_IME") == "fcitx5";
-}
-
-QVariant fcitx5(const QString &method)
-{
-    const QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("/controller"),
-        QStringLiteral("org.fcitx.Fcitx.Controller1"), method);
-    return QDBusConnection::sessionBus().call(call, QDBus::Block, 2000).arguments().value(0);
-}
-
-// fcitx5's state of the focused window: 1 English, 2 Chinese.
-int fcitx5State()
-{
-    return fcitx5(QStringLiteral("State")).toInt();
-}
-
-// fcitx5's id of the focused input context, empty when none has the focus.
-QString fcitx5FocusedContext()
-{
-    static const QRegularExpression focused(QStringLiteral("IC \\[([0-9a-f]+)\\][^\n]*focus:1"));
-    return focused.match(fcitx5(QStringLiteral("DebugInfo")).toString()).captured(1);
 }
 
 // IBus's path of the focused input context; a stand-in one when no window has
@@ -121,6 +101,13 @@ bool setSwitchKeys(bool own)
     // The values come first, then a description that holds the defaults.
     const QString values = config.section(QStringLiteral("[('GlobalConfig'"), 0, 0);
     return code == 0 && values.contains(QLatin1String("Hangul_Hanja")) == own;
+}
+
+// The path typing must take, as scripts/testenv says: "typing through fcitx5"
+// where fcitx5 carries Ferrule's addon, "typing with XTest" where it does not.
+QString expectedPath()
+{
+    return qEnvironmentVariable("FERRULE_IME_PATH");
 }
 
 QString ibusEngine()
@@ -282,6 +269,7 @@ private slots:
     void arrivesExactly();
     void focusMovedMidText();
     void ownWindow();
+    void withoutInputContext();
     void inputMethodStopped();
 };
 
@@ -340,7 +328,10 @@ void TypingImeTest::arrivesExactly()
         return;
 
     const QString text = corpus();
+    LogCapture log;
     typeText(text.toUtf8().constData());
+    if (!expectedPath().isEmpty())
+        QVERIFY(log.contains(expectedPath()));
     stateKept(chinese);
     if (QTest::currentTestFailed())
         return;
@@ -356,6 +347,8 @@ void TypingImeTest::focusMovedMidText()
     // however fast the keys come. With fcitx5 that one is in the English state
     // and must stay so; the first must compose Chinese again when the user
     // comes back.
+    if (expectedPath().startsWith(QLatin1String("typing through")))
+        QSKIP("a commit arrives whole: the focus cannot move in the middle of it");
     const bool otherChinese = !isFcitx5();
     Window other(QStringLiteral("qt"));
     QVERIFY(other.isReady());
@@ -416,6 +409,24 @@ void TypingImeTest::ownWindow()
     QCOMPARE(edit.text(), text);
 }
 
+void TypingImeTest::withoutInputContext()
+{
+    // A window that does not use the input method: no commit path serves it,
+    // the keys go to it with XTest.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
+    TargetWindow window(QStringLiteral(TYPING_TARGET), {QStringLiteral("--line")}, environment);
+    QVERIFY(window.isReady());
+    QVERIFY(window.focus());
+    if (isFcitx5())
+        QTRY_COMPARE(fcitx5FocusedContext(), QString());
+    const QString text = corpus().section(QLatin1Char('\n'), 2, 2);
+    LogCapture log;
+    typeText(text.toUtf8().constData());
+    QVERIFY(log.contains(QStringLiteral("typing with XTest")));
+    QTRY_COMPARE(window.text(), text);
+}
+
 void TypingImeTest::inputMethodStopped()
 {
     // The daemon stops answering (here: stopped by a signal). Typing waits a
@@ -436,6 +447,11 @@ void TypingImeTest::inputMethodStopped()
     QVERIFY(log.contains(isFcitx5() ? QStringLiteral("input method fcitx5 does not answer !")
                                     : QStringLiteral("input method IBus does not answer !")));
     QTRY_COMPARE(window.text(), text);
+    // The daemon has read everything sent to it before this call, the late
+    // commit too: the text is there once.
+    if (isFcitx5())
+        fcitx5State();
+    QCOMPARE(window.text(), text);
 }
 
 QTEST_MAIN(TypingImeTest)

@@ -3,7 +3,9 @@
 //   text   -> "text <base64 of the UTF-8 text>"
 //   clear  -> "ok"
 //   active -> "active 1" while the window is the active one, else "active 0"
-// At start it prints "ready <window id in hex>" once the window is on screen.
+// At start it prints "ready <window id in hex>" once the window is on screen
+// (with QT_QPA_PLATFORM=wayland on a Wayland compositor, whose windows have no
+// such id: then "ready 1").
 // Options: --line (a one-line editor), --close-after N (close once the text
 // has N characters), --focus-after N ID (give the focus to window ID at the
 // Nth key press read off the X connection, before the press is handled, so

@@ -1,5 +1,6 @@
 #include "actions/typing.h"
 
+#include "actions/dictationjoin.h"
 #include "actions/punctuation.h"
 #include "actions/typabletext.h"
 #include "app/settingkeys.h"
@@ -14,6 +15,21 @@ namespace {
 QString handle(quint64 window)
 {
     return QStringLiteral("0x%1").arg(window, 0, 16);
+}
+
+// Where the last dictation went and what it ended with, so that the next one
+// into the same place joins it as typed text would.
+struct LastTyped
+{
+    quint64 window = 0;
+    quint64 focus = 0;
+    QString text;
+};
+
+LastTyped &lastTyped()
+{
+    static LastTyped last;
+    return last;
 }
 
 } // namespace
@@ -37,5 +53,16 @@ void typeText(const char *utf8)
     qDebug().noquote() << handle(target.focus);
     if (!target.focus)
         return;
-    platform().type(text, target);
+    LastTyped &last = lastTyped();
+    const bool samePlace = last.window == target.window && last.focus == target.focus;
+    if (samePlace && needsBlankBetween(last.text, text))
+        text.prepend(QLatin1Char(' '));
+    const int typed = platform().type(text, target);
+    if (text.isEmpty())
+        return;
+    // Cut short, the typing stopped because the focus left: the next text
+    // goes somewhere else.
+    last.window = target.window;
+    last.focus = target.focus;
+    last.text = typed >= text.size() ? text : QString();
 }

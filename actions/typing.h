@@ -6,4 +6,6 @@
 // typed. Typing stops when the focus leaves that control. With "去除标点" set
 // (RemovePunctuation=1) its punctuation is removed first; then the text goes
 // through typableText: no Return, no Tab, no control character reaches the window.
+// Typed into the same control right after the last dictation, text that starts
+// with a Latin letter or digit gets a blank in front where needsBlankBetween says so.
 void typeText(const char *utf8);

@@ -62,4 +62,5 @@ void QSingleApplication::newLocalConnection()
     QTextStream stream(socket);
     stream >> receivedMessage;
     delete socket;
+    emit startedAgain();
 }

@@ -95,7 +95,7 @@ QString withoutKeys(const QString &line)
     static const QRegularExpression bearer(QStringLiteral("(Bearer\\s+)[^\\s\"']+"),
                                            QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression keyValue(
-        QStringLiteral("(api[_ -]?key\\s*[=:]\\s*)[^\\s\"',;]+"),
+        QStringLiteral("(api[_ -]?key[\"']?\\s*[=:]\\s*[\"']?)[^\\s\"',;]+"),
         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression secret(QStringLiteral("\\bsk-[A-Za-z0-9_-]{6,}"));
     QString clean = line;

@@ -23,6 +23,7 @@ struct LastTyped
 {
     quint64 window = 0;
     quint64 focus = 0;
+    quint64 owner = 0;
     QString text;
 };
 
@@ -54,7 +55,8 @@ void typeText(const char *utf8)
     if (!target.focus)
         return;
     LastTyped &last = lastTyped();
-    const bool samePlace = last.window == target.window && last.focus == target.focus;
+    const bool samePlace =
+        last.window == target.window && last.focus == target.focus && last.owner == target.owner;
     if (samePlace && needsBlankBetween(last.text, text))
         text.prepend(QLatin1Char(' '));
     const int typed = platform().type(text, target);
@@ -64,5 +66,6 @@ void typeText(const char *utf8)
     // goes somewhere else.
     last.window = target.window;
     last.focus = target.focus;
+    last.owner = target.owner;
     last.text = typed >= text.size() ? text : QString();
 }

@@ -19,10 +19,11 @@ struct LogFile
     QtMessageHandler debugChannel = nullptr;
 };
 
+// Never freed: worker threads may still log while the process ends.
 LogFile &logFile()
 {
-    static LogFile log;
-    return log;
+    static auto *log = new LogFile;
+    return *log;
 }
 
 // Keeps the last keptLogBytes of the file, from the start of a line.

@@ -130,9 +130,9 @@ void MainWindow::showWindow()
 void MainWindow::placeBesideOpener(QWidget *window)
 {
     // The window that asked: the tool strip or the introduction by their
-    // signals, otherwise the Ferrule window the user works in (a tray menu
-    // choice leaves it active), otherwise none.
-    // The strip hides itself as it asks, but it was just there.
+    // signals (the strip hides itself as it asks, but it was just there),
+    // otherwise the Ferrule window the user works in (a tray menu choice
+    // leaves it active), otherwise none.
     QWidget *opener = qobject_cast<QWidget *>(sender());
     if (!opener) {
         opener = QApplication::activeWindow();

@@ -61,9 +61,9 @@ int main(int argc, char *argv[])
         // Hidden: Ferrule lives in the tray until "退出". On a desktop without
         // a tray the status window shows instead, at start and at every later start.
         MainWindow mainWindow;
-        mainWindow.showWithoutTray();
+        mainWindow.showWithoutTray(MainWindow::Focus::Leave);
         QObject::connect(app, &QSingleApplication::startedAgain, &mainWindow,
-                         &MainWindow::showWithoutTray);
+                         [&mainWindow] { mainWindow.showWithoutTray(MainWindow::Focus::Take); });
         // Watches the USB bus for the voice mouse from now on.
         DeviceManagement deviceManagement;
         // One question to the update server; the answer comes through the event loop.

@@ -106,7 +106,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     hide();
 }
 
-void MainWindow::showWithoutTray()
+void MainWindow::showWithoutTray(Focus focus)
 {
     if (QSystemTrayIcon::isSystemTrayAvailable())
         return;
@@ -117,7 +117,13 @@ void MainWindow::showWithoutTray()
             "“选项”菜单中有软件设置、自定义功能和退出，“帮助”菜单中有使用说明、功能介绍和日志。\n"
             "关闭此窗口后程序仍在运行；再次启动塔沃智能鼠标即可重新打开此窗口。"));
     }
-    showWindow();
+    if (focus == Focus::Take) {
+        showWindow();
+        return;
+    }
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    showNormal();
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
 }
 
 void MainWindow::showWindow()

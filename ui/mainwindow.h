@@ -30,12 +30,17 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
-public slots:
     // On a desktop without a system tray nothing of Ferrule would be visible:
     // there the status window shows, saying why, with the settings and "退出"
-    // in its menus. Start-up calls it, and so does every later start of
-    // Ferrule; with a tray it does nothing.
-    void showWithoutTray();
+    // in its menus. Start-up calls it without taking the keyboard focus (the
+    // session may start Ferrule while the user types), every later start of
+    // Ferrule with it; with a tray it does nothing.
+    enum class Focus
+    {
+        Leave,
+        Take
+    };
+    void showWithoutTray(Focus focus);
 
 protected:
     void closeEvent(QCloseEvent *event) override;

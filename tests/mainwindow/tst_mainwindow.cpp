@@ -641,7 +641,7 @@ void TestMainWindow::statusWindowWhereNoTray()
     LogCapture log;
     MainWindow window;
     QVERIFY(window.isHidden());
-    window.showWithoutTray();
+    window.showWithoutTray(MainWindow::Focus::Leave);
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto *text = qobject_cast<QTextEdit *>(window.centralWidget());
     QVERIFY(text);
@@ -652,7 +652,7 @@ void TestMainWindow::statusWindowWhereNoTray()
     // Closed, it hides; the next start of Ferrule brings it back.
     QVERIFY(!window.close());
     QVERIFY(window.isHidden());
-    window.showWithoutTray();
+    window.showWithoutTray(MainWindow::Focus::Take);
     QVERIFY(window.isVisible());
     QCOMPARE(log.count(QStringLiteral("No system tray found")), 1);
 }
@@ -682,7 +682,7 @@ void TestMainWindow::menusOfTheStatusWindow()
     QFETCH(QString, action);
     QFETCH(QByteArray, opens);
     MainWindow window;
-    window.showWithoutTray();
+    window.showWithoutTray(MainWindow::Focus::Take);
     QAction *found = nullptr;
     for (QAction *top : window.menuBar()->actions())
         if (top->text() == menu && top->menu())

@@ -180,25 +180,20 @@ QStringList tabCuts(const QTabBar *bar)
 QStringList cutsNow(QWidget *form)
 {
     QStringList cuts;
+    const auto note = [&cuts](const QWidget *widget, const QString &text, const QString &cut) {
+        if (!cut.isEmpty())
+            cuts << QStringLiteral("%1 \"%2\": %3").arg(nameOf(widget), text.left(20), cut);
+    };
     for (QWidget *widget : form->findChildren<QWidget *>()) {
         if (!widget->isVisible())
             continue;
-        QStringList found;
         if (auto *label = qobject_cast<QLabel *>(widget))
-            found << labelCut(label);
+            note(label, label->text(), labelCut(label));
         else if (auto *button = qobject_cast<QAbstractButton *>(widget))
-            found << buttonCut(button);
+            note(button, button->text(), buttonCut(button));
         else if (auto *bar = qobject_cast<QTabBar *>(widget))
-            found << tabCuts(bar);
-        for (const QString &cut : found)
-            if (!cut.isEmpty()) {
-                const QString text = qobject_cast<QLabel *>(widget)
-                                         ? qobject_cast<QLabel *>(widget)->text()
-                                     : qobject_cast<QAbstractButton *>(widget)
-                                         ? qobject_cast<QAbstractButton *>(widget)->text()
-                                         : QString();
-                cuts << QStringLiteral("%1 \"%2\": %3").arg(nameOf(widget), text.left(20), cut);
-            }
+            for (const QString &cut : tabCuts(bar))
+                note(bar, QString(), cut);
     }
     return cuts;
 }

@@ -1,5 +1,6 @@
 #include "actions/typing.h"
 
+#include "actions/dictationjoin.h"
 #include "actions/punctuation.h"
 #include "actions/typabletext.h"
 #include "app/settingkeys.h"
@@ -15,6 +16,22 @@ namespace {
 QString handle(quint64 window)
 {
     return QStringLiteral("0x%1").arg(window, 0, 16);
+}
+
+// Where the last dictation went and what it ended with, so that the next one
+// into the same place joins it as typed text would.
+struct LastTyped
+{
+    quint64 window = 0;
+    quint64 focus = 0;
+    quint64 owner = 0;
+    QString text;
+};
+
+LastTyped &lastTyped()
+{
+    static LastTyped last;
+    return last;
 }
 
 } // namespace
@@ -38,9 +55,23 @@ void typeText(const char *utf8)
     qDebug().noquote() << handle(target.focus);
     if (!target.focus)
         return;
-    if (platform().type(text, target) < 0) {
+    LastTyped &last = lastTyped();
+    const bool samePlace =
+        last.window == target.window && last.focus == target.focus && last.owner == target.owner;
+    if (samePlace && needsBlankBetween(last.text, text))
+        text.prepend(QLatin1Char(' '));
+    const int typed = platform().type(text, target);
+    if (typed < 0) {
         // Kept where the user can find it again.
         qWarning().noquote() << "text not typed:" << text;
         showPrompt(QStringLiteral("无法输入文字"));
     }
+    if (text.isEmpty())
+        return;
+    // Cut short, the typing stopped because the focus left: the next text
+    // goes somewhere else.
+    last.window = target.window;
+    last.focus = target.focus;
+    last.owner = target.owner;
+    last.text = typed >= text.size() ? text : QString();
 }

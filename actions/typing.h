@@ -8,4 +8,6 @@
 // through typableText: no Return, no Tab, no control character reaches the window.
 // Where the desktop has no way to type it (a Wayland session whose input method
 // did not take it), the prompt "无法输入文字" shows and the text goes to the log.
+// Typed into the same control right after the last dictation, text that starts
+// with a Latin letter or digit gets a blank in front where needsBlankBetween says so.
 void typeText(const char *utf8);

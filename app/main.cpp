@@ -1,5 +1,6 @@
 #include "app/autostart.h"
 #include "app/fonts.h"
+#include "app/logfile.h"
 #include "app/qsingleapplication.h"
 #include "app/settings.h"
 #include "capture/mousehook.h"
@@ -36,6 +37,8 @@ int main(int argc, char *argv[])
         delete app;
         return 0;
     }
+    // The log goes to ./ferrule.log as well, where the user can find it.
+    installLogFile(QStringLiteral("./ferrule.log"));
     installFontSubstitutions();
 
     // The desktop; setting it up gives back the keycodes an earlier run left
@@ -55,8 +58,12 @@ int main(int argc, char *argv[])
     int code = 0;
     {
         // The objects of the run are destroyed in reverse order before the application.
-        // Hidden: Ferrule lives in the tray until "退出".
+        // Hidden: Ferrule lives in the tray until "退出". On a desktop without
+        // a tray the status window shows instead, at start and at every later start.
         MainWindow mainWindow;
+        mainWindow.showWithoutTray(MainWindow::Focus::Leave);
+        QObject::connect(app, &QSingleApplication::startedAgain, &mainWindow,
+                         [&mainWindow] { mainWindow.showWithoutTray(MainWindow::Focus::Take); });
         // Watches the USB bus for the voice mouse from now on.
         DeviceManagement deviceManagement;
         // One question to the update server; the answer comes through the event loop.

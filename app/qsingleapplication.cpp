@@ -114,4 +114,5 @@ void QSingleApplication::newLocalConnection()
     QTextStream stream(socket);
     stream >> receivedMessage;
     delete socket;
+    emit startedAgain();
 }

@@ -25,6 +25,10 @@ public:
     // Where the guard's socket lives: a folder only this user can reach.
     static QString serverPath();
 
+signals:
+    // A later start handed over its last argument and ended.
+    void startedAgain();
+
 private slots:
     void newLocalConnection();
 

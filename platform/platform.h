@@ -17,6 +17,10 @@ struct TypingTarget
     bool desktop = false; // false: there is no desktop to type into at all
     quint64 window = 0;
     quint64 focus = 0;
+    // The process that shows window, 0 when the desktop does not say. The
+    // desktop hands a closed window's handles to later windows; with the
+    // owner, one place is told from another.
+    quint64 owner = 0;
 };
 
 // Everything Ferrule asks of the desktop it runs on. The logic reaches the

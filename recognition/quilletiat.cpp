@@ -7,6 +7,7 @@
 #include "app/logsafe.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "recognition/recognizedtext.h"
 #include "recognition/speechsdk.h"
 #include "recognition/translator.h"
 #include "ui/promptbox.h"
@@ -330,8 +331,12 @@ bool QuilletIat::fetchResult(const char *sessionId, ResultText *text, int *recog
     return true;
 }
 
-void QuilletIat::dispatch(const char *text)
+void QuilletIat::dispatch(const char *recognized)
 {
+    // The one place where recognized text leaves the engine: typing, the
+    // prompt, the commands, the translation and the log all read it joined.
+    const QByteArray joined = withoutBlanksBetweenChinese(QString::fromUtf8(recognized)).toUtf8();
+    const char *text = joined.constData();
     SettingsMap &settings = *settingsMap();
     if (settings[SettingKey::TypingModel] == 1)
         typeText(text);

@@ -1,10 +1,13 @@
 #include "ui/mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "app/logfile.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "platform/platform.h"
 #include "ui/convenienttool.h"
 #include "ui/customfunctiondialog.h"
+#include "ui/promptbox.h"
 #include "ui/promptmessagedialog.h"
 #include "ui/softwaresettingsdialog.h"
 #include "ui/systemtray.h"
@@ -14,12 +17,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QDebug>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTextEdit>
+#include <QUrl>
 
 namespace {
 
@@ -30,6 +36,15 @@ const char whiteBackground[] = "background-color: white";
 QSize desktopSize()
 {
     return QGuiApplication::primaryScreen()->virtualGeometry().size();
+}
+
+// Whether window is this run's own: the main window or one it owns.
+bool isOursUnder(const QWidget *main, const QWidget *window)
+{
+    for (const QWidget *w = window; w; w = w->parentWidget())
+        if (w == main)
+            return true;
+    return false;
 }
 
 } // namespace
@@ -61,6 +76,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(tray, &SystemTray::showSoftwareSet, this, &MainWindow::showSoftwareSettings);
     connect(tray, &SystemTray::showCustomFunction, this, &MainWindow::showCustomFunc);
     connect(tray, &QSystemTrayIcon::activated, this, &MainWindow::SystemTrayActivated);
+    // Trays that speak StatusNotifier (KDE Plasma, GNOME's AppIndicator) never
+    // report a double click: the menu opens the introduction there.
+    connect(tray, &SystemTray::showIntroduction, this, &MainWindow::showLeftMouseEvent);
+
+    // The status window's own menus reach what the tray menu does, for desktops without a tray.
+    connect(ui->settingsAction, &QAction::triggered, this, &MainWindow::showSoftwareSettings);
+    connect(ui->customFunctionAction, &QAction::triggered, this, &MainWindow::showCustomFunc);
+    connect(ui->quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
+    connect(ui->introductionAction, &QAction::triggered, this, &MainWindow::showLeftMouseEvent);
+    connect(ui->openLogAction, &QAction::triggered, this, &MainWindow::openLog);
 
     statusTimer.setInterval(1000);
     connect(&statusTimer, &QTimer::timeout, this, &MainWindow::updateStatusBar);
@@ -81,6 +106,26 @@ void MainWindow::closeEvent(QCloseEvent *event)
     hide();
 }
 
+void MainWindow::showWithoutTray(Focus focus)
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    if (textArea->toPlainText().isEmpty()) {
+        qWarning() << "No system tray found, showing the status window instead !";
+        textArea->setPlainText(QStringLiteral(
+            "未找到系统托盘：这个桌面没有托盘区，塔沃智能鼠标在此窗口中运行。\n"
+            "“选项”菜单中有软件设置、自定义功能和退出，“帮助”菜单中有使用说明、功能介绍和日志。\n"
+            "关闭此窗口后程序仍在运行；再次启动塔沃智能鼠标即可重新打开此窗口。"));
+    }
+    if (focus == Focus::Take) {
+        showWindow();
+        return;
+    }
+    setAttribute(Qt::WA_ShowWithoutActivating, true);
+    showNormal();
+    setAttribute(Qt::WA_ShowWithoutActivating, false);
+}
+
 void MainWindow::showWindow()
 {
     showNormal();
@@ -88,11 +133,37 @@ void MainWindow::showWindow()
     activateWindow();
 }
 
+void MainWindow::placeBesideOpener(QWidget *window)
+{
+    // The window that asked: the tool strip or the introduction by their
+    // signals (the strip hides itself as it asks, but it was just there),
+    // otherwise the Ferrule window the user works in (a tray menu choice
+    // leaves it active), otherwise none.
+    QWidget *opener = qobject_cast<QWidget *>(sender());
+    if (!opener) {
+        opener = QApplication::activeWindow();
+        if (opener && !opener->isVisible())
+            opener = nullptr;
+    }
+    if (opener && (opener == window || !isOursUnder(this, opener)))
+        opener = nullptr;
+    QScreen *screen = opener ? opener->screen() : QGuiApplication::primaryScreen();
+    const QRect room = screen->availableGeometry();
+    const QRect over = opener ? opener->frameGeometry() : room;
+    QRect placed(QPoint(), window->frameGeometry().size());
+    placed.moveCenter(over.center());
+    // Kept on the screen: a small opener at its edge gets the window beside it.
+    placed.moveLeft(qBound(room.left(), placed.left(), room.right() + 1 - placed.width()));
+    placed.moveTop(qBound(room.top(), placed.top(), room.bottom() + 1 - placed.height()));
+    window->move(placed.topLeft());
+}
+
 void MainWindow::showLogIn()
 {
     if (!logInDialog) {
         logInDialog = new UserLogInDialog(this);
         logInDialog->setStyleSheet(QString::fromLatin1(whiteBackground));
+        placeBesideOpener(logInDialog);
     }
     logInDialog->show();
 }
@@ -102,6 +173,7 @@ void MainWindow::showSoftwareSettings()
     if (!settingsDialog) {
         settingsDialog = new SoftwareSettingsDialog(this);
         settingsDialog->setStyleSheet(QString::fromLatin1(whiteBackground));
+        placeBesideOpener(settingsDialog);
     }
     settingsDialog->show();
 }
@@ -114,9 +186,21 @@ void MainWindow::showLanguageSets()
 
 void MainWindow::showCustomFunc()
 {
-    if (!customFunctionDialog)
+    if (!customFunctionDialog) {
         customFunctionDialog = new CustomFunctionDialog(this);
+        placeBesideOpener(customFunctionDialog);
+    }
     customFunctionDialog->show();
+}
+
+void MainWindow::openLog()
+{
+    const QString path = logFilePath();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        showPrompt(QStringLiteral("没有日志文件"));
+        return;
+    }
+    platform().openUrl(QUrl::fromLocalFile(path));
 }
 
 void MainWindow::SystemTrayActivated(QSystemTrayIcon::ActivationReason reason)

@@ -30,6 +30,18 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // On a desktop without a system tray nothing of Ferrule would be visible:
+    // there the status window shows, saying why, with the settings and "退出"
+    // in its menus. Start-up calls it without taking the keyboard focus (the
+    // session may start Ferrule while the user types), every later start of
+    // Ferrule with it; with a tray it does nothing.
+    enum class Focus
+    {
+        Leave,
+        Take
+    };
+    void showWithoutTray(Focus focus);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -47,6 +59,10 @@ private slots:
 
 private:
     void updateStatusBar();
+    void openLog();
+    // Where a window opened at this request first appears: centred over the
+    // Ferrule window it was asked for from, else over the screen.
+    void placeBesideOpener(QWidget *window);
 
     Ui::MainWindow *ui;
     SystemTray *tray;

@@ -2,6 +2,7 @@
 
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "app/sitehosts.h"
 #include "buildconfig.h"
 #include "platform/platform.h"
 #include "ui/confirmations.h"
@@ -10,6 +11,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QDebug>
 #include <QMenu>
 #include <QUrl>
 
@@ -70,6 +72,7 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
 
     openMainWindowAction = new QAction(QStringLiteral("打开主窗口"), this);
     openMainWindowAction->setFont(QFont(QStringLiteral("微软雅黑"), 9, 70, false));
+    introductionAction = new QAction(QStringLiteral("功能介绍"), this);
     aboutUsAction = new QAction(QStringLiteral("关于我们"), this);
     updateAction = new QAction(QStringLiteral("软件更新"), this);
     feedbackAction = new QAction(QStringLiteral("意见反馈"), this);
@@ -104,6 +107,7 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
     connect(settingsAction, &QAction::triggered, this, &SystemTray::showSoftwareSet);
     connect(logInAction, &QAction::triggered, this, &SystemTray::showPersonLogIn);
     connect(openMainWindowAction, &QAction::triggered, this, &SystemTray::showWidget);
+    connect(introductionAction, &QAction::triggered, this, &SystemTray::showIntroduction);
     connect(quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
     connect(aboutUsAction, &QAction::triggered, this, &SystemTray::showAboutUs);
     connect(updateAction, &QAction::triggered, this, &SystemTray::showUpdateUrl);
@@ -112,6 +116,7 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
     setVisible(true);
 
     trayMenu->addAction(openMainWindowAction);
+    trayMenu->addAction(introductionAction);
     trayMenu->addAction(aboutUsAction);
     trayMenu->addAction(updateAction);
     trayMenu->addAction(feedbackAction);
@@ -205,14 +210,30 @@ void SystemTray::chooseDialect(int language)
         markLanguage(-1);
 }
 
+namespace {
+
+// A build without a real product site opens no page of the placeholder
+// domain; the user learns why nothing opens.
+void openProductSite(const QString &path)
+{
+    if (!productSiteSet()) {
+        qDebug() << "no product site in this build, nothing opened !";
+        showPrompt(noProductSitePrompt());
+        return;
+    }
+    platform().openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST) + path));
+}
+
+} // namespace
+
 void SystemTray::showAboutUs()
 {
-    platform().openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/")));
+    openProductSite(QStringLiteral("/"));
 }
 
 void SystemTray::showUpdateUrl()
 {
-    platform().openUrl(QUrl(QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse")));
+    openProductSite(QStringLiteral("/mouse"));
 }
 
 void SystemTray::showChinese()

@@ -9,7 +9,7 @@ class QMenu;
 
 // The notification-area icon: its picture follows the device state, its
 // context menu switches the recognition language of the current work mode and
-// forwards the other choices to the main window through four signals. It
+// forwards the other choices to the main window through its signals. It
 // polls the settings map every 1100 ms; nothing is pushed to it.
 class SystemTray : public QSystemTrayIcon
 {
@@ -24,6 +24,7 @@ signals:
     void showPersonLogIn();
     void showSoftwareSet();
     void showCustomFunction();
+    void showIntroduction();
 
 private slots:
     void showAboutUs();
@@ -53,6 +54,7 @@ private:
     QMenu *languageMenu;
     QAction *languageActions[5];
     QAction *openMainWindowAction;
+    QAction *introductionAction;
     QAction *aboutUsAction;
     QAction *updateAction;
     QAction *feedbackAction;

@@ -1,6 +1,7 @@
 #include "update/updatecheck.h"
 
 #include "app/settings.h"
+#include "app/sitehosts.h"
 #include "buildconfig.h"
 #include "platform/platform.h"
 #include "update/updatepolicy.h"
@@ -31,20 +32,26 @@ QUrl productPageUrl()
     return QUrl::fromUserInput(QStringLiteral(FERRULE_PRODUCT_HOST "/mouse"));
 }
 
-QNetworkReply *startUpdateCheck(const QUrl &url)
+QNetworkReply *startUpdateCheck(const QUrl &url, const QUrl &page)
 {
     if (updatePolicy(*settingsMap()) == UpdatePolicy::Never) {
         qDebug() << "update check off !";
         return nullptr;
     }
+    if (isPlaceholderHost(url.host())) {
+        qDebug().noquote() << "update check off: this build names no update server (" + url.host() +
+                                  ") !";
+        return nullptr;
+    }
     // Lives for the whole run: one check per process.
     auto *manager = new QNetworkAccessManager;
-    QObject::connect(manager, &QNetworkAccessManager::finished, manager, &handleUpdateReply,
-                     Qt::DirectConnection);
+    QObject::connect(
+        manager, &QNetworkAccessManager::finished, manager,
+        [page](QNetworkReply *reply) { handleUpdateReply(reply, page); }, Qt::DirectConnection);
     return manager->get(QNetworkRequest(url));
 }
 
-void handleUpdateReply(QNetworkReply *reply)
+void handleUpdateReply(QNetworkReply *reply, const QUrl &page)
 {
     // An error status still comes with a body worth reading.
     if (reply->error() != QNetworkReply::NoError)
@@ -58,8 +65,15 @@ void handleUpdateReply(QNetworkReply *reply)
     if (policy == UpdatePolicy::Never)
         return;
     const bool remind = policy == UpdatePolicy::Remind;
+    const auto openPage = [&page] {
+        if (isPlaceholderHost(page.host()))
+            qDebug().noquote() << "product page not opened: this build names no product site (" +
+                                      page.host() + ") !";
+        else
+            platform().openUrl(page);
+    };
     if (!remind)
-        platform().openUrl(productPageUrl());
+        openPage();
     // The main window is hidden: closing the notice must not end the program.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     QMessageBox notice;
@@ -76,5 +90,5 @@ void handleUpdateReply(QNetworkReply *reply)
     notice.button(QMessageBox::Ok)->setText(QStringLiteral("前往官网"));
     notice.button(QMessageBox::Cancel)->setText(QStringLiteral("以后再说"));
     if (notice.exec() == QMessageBox::Ok)
-        platform().openUrl(productPageUrl());
+        openPage();
 }

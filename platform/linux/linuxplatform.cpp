@@ -37,6 +37,7 @@ TypingTarget LinuxPlatform::typingTarget()
     target.desktop = input.isConnected();
     target.window = input.foregroundWindow();
     target.focus = input.focusWindow(target.window);
+    target.owner = input.windowOwner(target.window);
     return target;
 }
 

@@ -504,6 +504,28 @@ quint64 TextInput::focusWindow(quint64 foreground)
     return related && errorCount() == errors ? focus : 0;
 }
 
+quint64 TextInput::windowOwner(quint64 window)
+{
+    if (!d->display || !window)
+        return 0;
+    const Atom atom = XInternAtom(d->display.get(), "_NET_WM_PID", True);
+    if (atom == None)
+        return 0;
+    const int errors = errorCount();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char *data = nullptr;
+    const int status = XGetWindowProperty(d->display.get(), Window(window), atom, 0, 1, False,
+                                          XA_CARDINAL, &type, &format, &count, &after, &data);
+    std::unique_ptr<unsigned char, XFreer> owned(data);
+    XSync(d->display.get(), False);
+    if (status != Success || errorCount() != errors || type != XA_CARDINAL || format != 32 ||
+        count != 1 || !data)
+        return 0;
+    return *reinterpret_cast<unsigned long *>(data);
+}
+
 int TextInput::type(const QString &text, quint64 focus)
 {
     if (!d->display || !focus)

@@ -29,6 +29,9 @@ public:
     // focus is nowhere or in a window that does not belong to foreground.
     quint64 focusWindow(quint64 foreground);
 
+    // The process id that window's program gave it (_NET_WM_PID), 0 when none.
+    quint64 windowOwner(quint64 window);
+
     // Types text into focus and returns how many characters were typed. Stops
     // as soon as focus no longer has the keyboard focus, so nothing is typed
     // into another window. A line feed is typed as Return.

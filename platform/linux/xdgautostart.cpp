@@ -87,15 +87,18 @@ QString autoStartEntryPath()
 
 QString autoStartEntryText(const QString &program, const QString &workDir)
 {
-    // Path keeps logon starts in the folder whose config.txt the user set up.
+    // Path keeps logon starts in the folder whose config.txt the user set up;
+    // TryExec makes the session pass over the entry once the program is gone
+    // (removed with its package), instead of failing to start it at every logon.
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Talvox\n"
                           "Exec=%1\n"
+                          "TryExec=%3\n"
                           "Path=%2\n"
                           "Terminal=false\n"
                           "X-GNOME-Autostart-enabled=true\n")
-        .arg(quoteExecArgument(program), escapeString(workDir));
+        .arg(quoteExecArgument(program), escapeString(workDir), escapeString(program));
 }
 
 void setXdgAutoStart(bool enable)

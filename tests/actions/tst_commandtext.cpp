@@ -1,5 +1,7 @@
 #include "actions/commandtext.h"
+#include "actions/dictationjoin.h"
 #include "actions/punctuation.h"
+#include "recognition/recognizedtext.h"
 
 #include <QtTest>
 
@@ -20,7 +22,101 @@ private slots:
     void wordsSpoken();
     void removePunctuation_data();
     void removePunctuation();
+    void blanksBetweenChinese_data();
+    void blanksBetweenChinese();
+    void secondDictation_data();
+    void secondDictation();
 };
+
+void CommandTextTest::blanksBetweenChinese_data()
+{
+    QTest::addColumn<QString>("recognized");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("Chinese words") << "今天 天气 很好"
+                                   << "今天天气很好";
+    QTest::newRow("several blanks, a tab, an ideographic space") << "今天  天气\t很好\u3000啊"
+                                                                 << "今天天气很好啊";
+    QTest::newRow("Chinese and English keep theirs") << "打开 word 文档"
+                                                     << "打开 word 文档";
+    QTest::newRow("Chinese and digits keep theirs") << "买 3 斤 苹果"
+                                                    << "买 3 斤苹果";
+    QTest::newRow("English words keep theirs") << "open the door"
+                                               << "open the door";
+    QTest::newRow("full-width punctuation") << "你好 ， 世界 。 再见 ！"
+                                            << "你好，世界。再见！";
+    QTest::newRow("corner and book quotes") << "他 说 「 好 」 《 红楼梦 》"
+                                            << "他说「好」《红楼梦》";
+    QTest::newRow("ASCII punctuation keeps its blank") << "你好 . 世界"
+                                                       << "你好 . 世界";
+    QTest::newRow("full-width digits keep theirs") << "第 １２ 号"
+                                                   << "第 １２ 号";
+    QTest::newRow("leading and trailing blanks stay") << " 你好 世界 "
+                                                      << " 你好世界 ";
+    QTest::newRow("beyond the BMP") << "𠀀 𠀁"
+                                    << "𠀀𠀁";
+    QTest::newRow("traditional") << "今天 天氣 很好"
+                                 << "今天天氣很好";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void CommandTextTest::blanksBetweenChinese()
+{
+    QFETCH(QString, recognized);
+    QFETCH(QString, expected);
+    QCOMPARE(withoutBlanksBetweenChinese(recognized), expected);
+}
+
+void CommandTextTest::secondDictation_data()
+{
+    QTest::addColumn<QString>("before"); // what the first dictation typed
+    QTest::addColumn<QString>("next");
+    QTest::addColumn<bool>("blank");
+    QTest::newRow("English after English") << "young man"
+                                           << "eight of spades" << true;
+    QTest::newRow("English after a digit") << "room 12"
+                                           << "please" << true;
+    QTest::newRow("digit after English") << "page"
+                                         << "42" << true;
+    QTest::newRow("English after a full stop") << "Hello."
+                                               << "How are you" << true;
+    QTest::newRow("English after a comma") << "yes,"
+                                           << "sir" << true;
+    QTest::newRow("English after ? ! ; :") << "why?"
+                                           << "because" << true;
+    QTest::newRow("accented Latin") << "café"
+                                    << "élan" << true;
+    QTest::newRow("English after Chinese") << "打开"
+                                           << "word" << false;
+    QTest::newRow("English after full-width punctuation") << "你好。"
+                                                          << "OK" << false;
+    QTest::newRow("English after a blank") << "young man "
+                                           << "eight" << false;
+    QTest::newRow("English after a quote") << "he said \"no\""
+                                           << "then" << false;
+    QTest::newRow("Chinese after English") << "word"
+                                           << "文档" << false;
+    QTest::newRow("Chinese after Chinese") << "今天天气"
+                                           << "很好" << false;
+    QTest::newRow("Chinese after a full stop") << "Done."
+                                               << "好的" << false;
+    QTest::newRow("punctuation after English") << "yes"
+                                               << ", sir" << false;
+    QTest::newRow("blank already there") << "yes"
+                                         << " sir" << false;
+    QTest::newRow("first dictation") << ""
+                                     << "hello" << false;
+    QTest::newRow("nothing recognized") << "hello"
+                                        << "" << false;
+}
+
+void CommandTextTest::secondDictation()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, next);
+    QFETCH(bool, blank);
+    QCOMPARE(needsBlankBetween(before, next), blank);
+}
 
 void CommandTextTest::firstSentence_data()
 {

@@ -107,6 +107,7 @@ private slots:
     void arrivesIntact();
     void capsLockOn();
     void heldModifier();
+    void dictationsJoinInOneEditor();
     void fewSpareKeycodes_data();
     void fewSpareKeycodes();
     void windowClosedMidText();
@@ -259,6 +260,19 @@ void TypingTest::heldModifier()
     typeText(text.toUtf8().constData());
     xdotool({QStringLiteral("keyup"), QStringLiteral("Control_L")});
     QTRY_COMPARE_WITH_TIMEOUT(target.text(), text, 10000);
+}
+
+// Two dictations into one editor read as typed text. The editors of the tests
+// before this one were other processes, often given the same window handles:
+// their text does not count.
+void TypingTest::dictationsJoinInOneEditor()
+{
+    Target target({QStringLiteral("--line")});
+    QVERIFY(target.isReady());
+    QVERIFY(target.focus());
+    typeText("young man");
+    typeText("eight of spades");
+    QTRY_COMPARE_WITH_TIMEOUT(target.text(), QStringLiteral("young man eight of spades"), 10000);
 }
 
 void TypingTest::fewSpareKeycodes_data()

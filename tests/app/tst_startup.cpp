@@ -15,7 +15,28 @@ private slots:
     void firstStartCreatesConfigAndSecondStartEnds();
     void firstStartOnAFullDisk_data();
     void firstStartOnAFullDisk();
+    void statusWindowWhereNoTray();
 };
+
+namespace {
+
+QString run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.start(program, args);
+    process.waitForFinished(10000);
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+// The status window's X id while it is on screen, else empty.
+QString visibleStatusWindow()
+{
+    return run(QStringLiteral("xdotool"),
+               {"search", "--onlyvisible", "--name", QStringLiteral("^塔沃鼠标——")})
+        .section('\n', 0, 0);
+}
+
+} // namespace
 
 void TestStartup::firstStartCreatesConfigAndSecondStartEnds()
 {
@@ -92,6 +113,52 @@ void TestStartup::firstStartOnAFullDisk()
     QCOMPARE(ferrule.state(), QProcess::Running);
     ferrule.terminate();
     QVERIFY(ferrule.waitForFinished(10000));
+}
+
+// Xvfb has no system tray (as GNOME without its extension): the status window
+// shows at start, and after the user closed it, again at the next start.
+void TestStartup::statusWindowWhereNoTray()
+{
+    // A window manager, so that the user's close reaches the window as it would.
+    QProcess manager;
+    manager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    QVERIFY(manager.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id"), 10000);
+
+    QTemporaryDir runtime, runDir, config;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    env.insert("XDG_CONFIG_HOME", config.path());
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.setWorkingDirectory(runDir.path());
+    first.start(QStringLiteral(FERRULE_PROGRAM), QStringList());
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY2_WITH_TIMEOUT(!visibleStatusWindow().isEmpty(),
+                              first.readAllStandardError().right(3000).constData(), 20000);
+    // Said in the log the user can find, beside config.txt.
+    QFile log(runDir.filePath("ferrule.log"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    QVERIFY(log.readAll().contains("No system tray found"));
+
+    const QString window = visibleStatusWindow();
+    run("xdotool", {"windowactivate", "--sync", window});
+    run("xdotool", {"key", "--clearmodifiers", "alt+F4"});
+    QTRY_VERIFY_WITH_TIMEOUT(visibleStatusWindow().isEmpty(), 10000);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    second.start(QStringLiteral(FERRULE_PROGRAM), {"again"});
+    QVERIFY(second.waitForFinished(20000));
+    QCOMPARE(second.exitCode(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(visibleStatusWindow(), window, 10000);
+
+    first.terminate();
+    QVERIFY(first.waitForFinished(10000));
+    manager.terminate();
+    manager.waitForFinished();
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

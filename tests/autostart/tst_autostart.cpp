@@ -98,6 +98,18 @@ private slots:
         QCOMPARE(report, (QStringList{program, work, QStringLiteral("0")}));
     }
 
+    // The entry names the program it starts in TryExec: once the program is
+    // removed, the session passes over the entry.
+    void entryOfRemovedProgramIsPassedOver()
+    {
+        const QString program = installHelper(QStringLiteral("gone soon"));
+        QVERIFY(run(program, makeFolder(QStringLiteral("run")), QStringLiteral("register")));
+        validate();
+        QCOMPARE(QString::fromUtf8(entryValue(readFile(entry), "TryExec")), program);
+        QVERIFY(QFile::remove(program));
+        QCOMPARE(launchEntry(), QStringList{QStringLiteral("launch failed")});
+    }
+
     // "%" starts a field code in Exec; a path holding one needs it doubled.
     void percentInProgramPath()
     {

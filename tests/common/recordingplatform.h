@@ -27,7 +27,9 @@ public:
     }
 
     // Where text would go; a target without a window or focus types nothing.
-    TypingTarget target{true, 0x400001, 0x400002};
+    // Each desktop has a control of its own, so text typed in one test never
+    // joins what the test before typed.
+    TypingTarget target{true, 0x400001, nextFocus()};
     // Programs findProgram finds, by name; each is found as "/usr/bin/<name>".
     QStringList installed;
 
@@ -77,5 +79,11 @@ public:
     void setAutoStart(bool enable) override { autoStart << enable; }
 
 private:
+    static quint64 nextFocus()
+    {
+        static quint64 focus = 0x400002;
+        return focus++;
+    }
+
     std::unique_ptr<Platform> system = systemPlatform();
 };

@@ -126,6 +126,9 @@ void TestMouseHook::init()
     target.pressed.clear();
     target.released.clear();
     desktop->typed.clear();
+    // Each case dictates into a control of its own: text typed right after
+    // the last case's into the same control would join it with a blank.
+    desktop->target.focus += 1;
     engine->calls.clear();
 }
 

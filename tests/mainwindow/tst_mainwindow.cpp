@@ -1,7 +1,10 @@
 // The main window and the tray menu, offscreen: languages, device state,
 // the secondary windows, close and quit.
+#include "app/logfile.h"
 #include "app/settingkeys.h"
+#include "app/sitehosts.h"
 #include "buildconfig.h"
+#include "common/logcapture.h"
 #include "common/prompts.h"
 #include "common/settingsenv.h"
 #include "traywindows.h"
@@ -13,11 +16,14 @@
 #include "ui/userlogindialog.h"
 
 #include <QDesktopServices>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTextEdit>
 #include <QtTest>
 
 using namespace TrayWindows;
@@ -117,6 +123,10 @@ private slots:
     void webEntries_data();
     void webEntries();
     void quitEndsTheEventLoop();
+    void statusWindowWhereNoTray();
+    void menusOfTheStatusWindow_data();
+    void menusOfTheStatusWindow();
+    void dialogOpensOverItsOpener();
 };
 
 void TestMainWindow::contextMenuInOrder()
@@ -133,8 +143,8 @@ void TestMainWindow::contextMenuInOrder()
     QStringList top;
     for (QAction *action : tray->contextMenu()->actions())
         top << action->text();
-    QCOMPARE(top, QStringList({"打开主窗口", "关于我们", "软件更新", "意见反馈", "购买产品",
-                               "软件设置", "个人中心", "语言设置", "退出"}));
+    QCOMPARE(top, QStringList({"打开主窗口", "功能介绍", "关于我们", "软件更新", "意见反馈",
+                               "购买产品", "软件设置", "个人中心", "语言设置", "退出"}));
     QStringList personal;
     for (QAction *action : entry(tray, QStringLiteral("个人中心"))->menu()->actions())
         personal << action->text();
@@ -443,6 +453,8 @@ void TestMainWindow::trayActivation_data()
                                   << QByteArray("PromptMessageDialog");
     QTest::newRow("middle click") << int(QSystemTrayIcon::MiddleClick) << QByteArray();
     QTest::newRow("context") << int(QSystemTrayIcon::Context) << QByteArray();
+    // Where no double click arrives (StatusNotifier trays), the menu opens it.
+    QTest::newRow("menu entry 功能介绍") << -1 << QByteArray("PromptMessageDialog");
 }
 
 void TestMainWindow::trayActivation()
@@ -452,7 +464,10 @@ void TestMainWindow::trayActivation()
     MainWindow window;
     SystemTray *tray = trayOf(window);
     const int before = windowsOf<QWidget>(window).size();
-    emit tray->activated(QSystemTrayIcon::ActivationReason(reason));
+    if (reason == -1)
+        entry(tray, QStringLiteral("功能介绍"))->trigger();
+    else
+        emit tray->activated(QSystemTrayIcon::ActivationReason(reason));
 
     QList<QWidget *> added;
     for (QWidget *child : windowsOf<QWidget>(window))
@@ -567,20 +582,33 @@ void TestMainWindow::webEntries_data()
 {
     QTest::addColumn<QString>("entryText");
     QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("prompt");
+    // A build that keeps the placeholder product host opens none of its pages
+    // and says that no site is set.
+    const bool site = productSiteSet();
+    const QString noSite = site ? QString() : noProductSitePrompt();
     QTest::newRow("软件更新") << "软件更新"
-                              << QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse");
-    QTest::newRow("关于我们") << "关于我们" << QStringLiteral("http://" FERRULE_PRODUCT_HOST "/");
-    QTest::newRow("意见反馈") << "意见反馈" << QString();
-    QTest::newRow("购买产品") << "购买产品" << QString();
+                              << (site ? QStringLiteral("http://" FERRULE_PRODUCT_HOST "/mouse")
+                                       : QString())
+                              << noSite;
+    QTest::newRow("关于我们") << "关于我们"
+                              << (site ? QStringLiteral("http://" FERRULE_PRODUCT_HOST "/")
+                                       : QString())
+                              << noSite;
+    QTest::newRow("意见反馈") << "意见反馈" << QString() << QString();
+    QTest::newRow("购买产品") << "购买产品" << QString() << QString();
 }
 
 void TestMainWindow::webEntries()
 {
     QFETCH(QString, entryText);
     QFETCH(QString, url);
+    QFETCH(QString, prompt);
+    SettingsEnv::set({{SettingKey::ClosePrompt, 1}});
     MainWindow window;
     openedUrls.clear();
     const QWidgetList windowsBefore = QApplication::topLevelWidgets();
+    PromptWatcher prompts;
     entry(trayOf(window), entryText)->trigger();
     if (url.isEmpty()) {
         QVERIFY(openedUrls.isEmpty());
@@ -589,7 +617,10 @@ void TestMainWindow::webEntries()
         QCOMPARE(openedUrls.first(), QUrl(url));
         QVERIFY(openedUrls.first().isValid());
     }
-    QCOMPARE(QApplication::topLevelWidgets().size(), windowsBefore.size());
+    // Not a confirmation: shown with "关闭提示" on too.
+    QCOMPARE(prompts.texts, prompt.isEmpty() ? QStringList() : QStringList{prompt});
+    SettingsEnv::set({{SettingKey::ClosePrompt, 0}});
+    QTRY_COMPARE(QApplication::topLevelWidgets().size(), windowsBefore.size());
 }
 
 void TestMainWindow::quitEndsTheEventLoop()
@@ -600,6 +631,122 @@ void TestMainWindow::quitEndsTheEventLoop()
     // Without the connection the loop would run until this guard ends it.
     QTimer::singleShot(5000, qApp, [] { QCoreApplication::exit(7); });
     QCOMPARE(QApplication::exec(), 0);
+}
+
+// The offscreen desktop has no system tray, as GNOME without its extension:
+// the status window shows at start and again at every later start.
+void TestMainWindow::statusWindowWhereNoTray()
+{
+    QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+    LogCapture log;
+    MainWindow window;
+    QVERIFY(window.isHidden());
+    window.showWithoutTray(MainWindow::Focus::Leave);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto *text = qobject_cast<QTextEdit *>(window.centralWidget());
+    QVERIFY(text);
+    QVERIFY2(text->toPlainText().startsWith(QStringLiteral("未找到系统托盘")),
+             qPrintable(text->toPlainText()));
+    QCOMPARE(log.count(QStringLiteral("No system tray found")), 1);
+
+    // Closed, it hides; the next start of Ferrule brings it back.
+    QVERIFY(!window.close());
+    QVERIFY(window.isHidden());
+    window.showWithoutTray(MainWindow::Focus::Take);
+    QVERIFY(window.isVisible());
+    QCOMPARE(log.count(QStringLiteral("No system tray found")), 1);
+}
+
+void TestMainWindow::menusOfTheStatusWindow_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QByteArray>("opens");
+    QTest::newRow("选项 › 软件设置") << "选项"
+                                     << "软件设置" << QByteArray("SoftwareSettingsDialog");
+    QTest::newRow("选项 › 自定义功能") << "选项"
+                                       << "自定义功能" << QByteArray("CustomFunctionDialog");
+    QTest::newRow("帮助 › 使用说明") << "帮助"
+                                     << "使用说明" << QByteArray("UseIntructionsDialog");
+    QTest::newRow("帮助 › 功能介绍") << "帮助"
+                                     << "功能介绍" << QByteArray("PromptMessageDialog");
+    QTest::newRow("帮助 › 打开日志") << "帮助"
+                                     << "打开日志" << QByteArray("log");
+    QTest::newRow("选项 › 退出") << "选项"
+                                 << "退出" << QByteArray("quit");
+}
+
+void TestMainWindow::menusOfTheStatusWindow()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, action);
+    QFETCH(QByteArray, opens);
+    MainWindow window;
+    window.showWithoutTray(MainWindow::Focus::Take);
+    QAction *found = nullptr;
+    for (QAction *top : window.menuBar()->actions())
+        if (top->text() == menu && top->menu())
+            found = entry(top->menu(), action);
+    QVERIFY(found);
+
+    if (opens == "quit") {
+        QTimer::singleShot(0, found, &QAction::trigger);
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
+        guard.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+    } else if (opens == "log") {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ferrule.log"));
+        installLogFile(path);
+        qDebug() << "a line for the log";
+        openedUrls.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "openUrl");
+        found->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(openedUrls, QList<QUrl>{QUrl::fromLocalFile(path)});
+    } else {
+        found->trigger();
+        const QList<QWidget *> windows = windowsOf<QWidget>(window);
+        QVERIFY(!windows.isEmpty());
+        QVERIFY(windows.last()->inherits(opens.constData()));
+        QVERIFY(windows.last()->isVisible());
+    }
+}
+
+// A dialog opened from another appears centred over it, kept on the screen;
+// one opened from the tray with no Ferrule window in use, centred on the screen.
+void TestMainWindow::dialogOpensOverItsOpener()
+{
+    MainWindow window;
+    SystemTray *tray = trayOf(window);
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    entry(tray, QStringLiteral("用户登录"))->trigger();
+    auto *login = window.findChild<UserLogInDialog *>();
+    QVERIFY(login && login->isVisible());
+    QCOMPARE(login->frameGeometry().center(), screen.center());
+
+    // From the tool strip at the bottom right: beside it, kept on the screen.
+    emit tray->activated(QSystemTrayIcon::Trigger);
+    auto *tool = window.findChild<ConvenientTool *>();
+    QTest::mouseClick(tool->findChild<QPushButton *>(QStringLiteral("pushButton_4")),
+                      Qt::LeftButton);
+    auto *settings = window.findChild<SoftwareSettingsDialog *>();
+    QVERIFY(settings && settings->isVisible());
+    QVERIFY(screen.contains(settings->frameGeometry()));
+    QCOMPARE(settings->frameGeometry().right(), screen.right());
+    QCOMPARE(settings->frameGeometry().bottom(), screen.bottom());
+
+    // The command dialog asked for while the settings are in use: over them.
+    QApplication::setActiveWindow(settings);
+    QTRY_COMPARE(QApplication::activeWindow(), settings);
+    entry(tray, QStringLiteral("自定义功能"))->trigger();
+    auto *custom = window.findChild<CustomFunctionDialog *>();
+    QVERIFY(custom && custom->isVisible());
+    QCOMPARE(custom->frameGeometry().center().x(), settings->frameGeometry().center().x());
+    QVERIFY(custom->frameGeometry().intersects(settings->frameGeometry()));
+    QVERIFY(custom->x() >= screen.left() && custom->frameGeometry().right() <= screen.right());
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -149,6 +149,7 @@ private slots:
     void translationIsTyped();
     void nulInAReplyIsABlank_data();
     void nulInAReplyIsABlank();
+    void dictationsJoinInOnePlace();
 
 private:
     void setModes(int typing, int typingLanguage, int intelligence, int intelligenceLanguage,
@@ -674,22 +675,32 @@ void TestQuilletIat::dispatchByMode_data()
     QTest::addColumn<QList<int>>("modes"); // the six of setModes, then TranslationResultLanguage
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<QString>("prompt");
+    QTest::addColumn<QString>("recognized"); // what the engine returns; empty: the text
 
     const QString text = QStringLiteral("打开百度");
     // The page comes from ./websearch.txt: the table was loaded.
     const QString page = QStringLiteral("open:https://www.baidu.com/s?wd=");
     QTest::newRow("typing") << QList<int>{1, 0, 0, 0, 0, 0} << QStringList{"type:" + text}
-                            << QString();
+                            << QString() << QString();
     QTest::newRow("intelligent: typed, shown and run")
-        << QList<int>{0, 0, 1, 0, 0, 0} << QStringList{"type:" + text, page} << text;
-    QTest::newRow("translation: log only") << QList<int>{0, 0, 0, 0, 1, 0} << QStringList{}
-                                           << QStringLiteral("请在speech.ini设翻译服务");
+        << QList<int>{0, 0, 1, 0, 0, 0} << QStringList{"type:" + text, page} << text << QString();
+    QTest::newRow("translation: log only")
+        << QList<int>{0, 0, 0, 0, 1, 0} << QStringList{}
+        << QStringLiteral("请在speech.ini设翻译服务") << QString();
     QTest::newRow("translation English to English needs no service")
-        << QList<int>{0, 0, 0, 0, 1, 1, 0} << QStringList{"type:" + text} << QString();
+        << QList<int>{0, 0, 0, 0, 1, 1, 0} << QStringList{"type:" + text} << QString() << QString();
     QTest::newRow("typing and intelligent: typed, then interpreted")
-        << QList<int>{1, 0, 1, 0, 0, 0} << QStringList{"type:" + text, "type:" + text, page}
-        << text;
-    QTest::newRow("no mode") << QList<int>{0, 0, 0, 0, 0, 0} << QStringList{} << QString();
+        << QList<int>{1, 0, 1, 0, 0, 0} << QStringList{"type:" + text, "type:" + text, page} << text
+        << QString();
+    QTest::newRow("no mode") << QList<int>{0, 0, 0, 0, 0, 0} << QStringList{} << QString()
+                             << QString();
+    // Engines that recognize Mandarin word by word put blanks between the words.
+    QTest::newRow("typing: the blanks between Chinese words go")
+        << QList<int>{1, 0, 0, 0, 0, 0} << QStringList{"type:" + text} << QString()
+        << QStringLiteral("打开 百度");
+    QTest::newRow("intelligent: typed, shown and run without them")
+        << QList<int>{0, 0, 1, 0, 0, 0} << QStringList{"type:" + text, page} << text
+        << QStringLiteral("打开  百度");
 }
 
 void TestQuilletIat::dispatchByMode()
@@ -697,10 +708,12 @@ void TestQuilletIat::dispatchByMode()
     QFETCH(QList<int>, modes);
     QFETCH(QStringList, expected);
     QFETCH(QString, prompt);
+    QFETCH(QString, recognized);
     setModes(modes[0], modes[1], modes[2], modes[3], modes[4], modes[5]);
     (*settingsMap())[SettingKey::TranslationResultLanguage] = modes.value(6);
     const QString text = QStringLiteral("打开百度");
-    engine->resultReplies = {ResultReply{0, SPEECH_REC_COMPLETE, text.toUtf8()}};
+    engine->resultReplies = {
+        ResultReply{0, SPEECH_REC_COMPLETE, (recognized.isEmpty() ? text : recognized).toUtf8()}};
 
     runRecognizer();
 
@@ -878,7 +891,26 @@ void TestQuilletIat::nulInAReplyIsABlank()
 
     runRecognizer();
 
-    QCOMPARE(dispatched(), QStringList{translation ? "type:Open Baidu" : "type:打开 百度"});
+    // The blank it became goes too: blanks between Chinese characters are dropped.
+    QCOMPARE(dispatched(), QStringList{translation ? "type:Open Baidu" : "type:打开百度"});
+}
+
+// Two English dictations into one control read as typed text; another control
+// starts afresh.
+void TestQuilletIat::dictationsJoinInOnePlace()
+{
+    setModes(1, English, 0, 0, 0, 0);
+    const auto dictate = [this](const char *said) {
+        engine->resultReplies = {ResultReply{0, SPEECH_REC_COMPLETE, said}};
+        runRecognizer();
+    };
+    dictate("young man");
+    dictate("eight of spades.");
+    dictate("好的");
+    desktop->target.focus += 1;
+    dictate("again");
+    QCOMPARE(dispatched(),
+             (QStringList{"type:young man", "type: eight of spades.", "type:好的", "type:again"}));
 }
 
 QTEST_MAIN(TestQuilletIat)

@@ -1,5 +1,6 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "app/sitehosts.h"
 #include "buildconfig.h"
 #include "common/logcapture.h"
 #include "common/settingsenv.h"
@@ -79,9 +80,13 @@ void setPolicy(int automatic, int reminder, int never)
     (*settings)[SettingKey::NotUpdate] = never;
 }
 
+// A product page of a real site, as a build with FERRULE_PRODUCT_HOST set has
+// (the URL handler catches it).
+const QUrl realPage(QStringLiteral("http://www.example.org/mouse"));
+
 QString productPage()
 {
-    return QStringLiteral("page http://" FERRULE_PRODUCT_HOST "/mouse");
+    return QStringLiteral("page ") + realPage.toString();
 }
 
 } // namespace
@@ -254,6 +259,46 @@ private slots:
         QCOMPARE(server.requests().size(), requests);
     }
 
+    void placeholderHosts_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("placeholder");
+        QTest::newRow("the default update host") << FERRULE_UPDATE_HOST << true;
+        QTest::newRow("the default product host") << FERRULE_PRODUCT_HOST << true;
+        QTest::newRow("none") << "" << true;
+        QTest::newRow("upper case, trailing dot") << "WWW.Ferrule.EXAMPLE." << true;
+        QTest::newRow(".invalid") << "update.invalid" << true;
+        QTest::newRow("a real host") << "updates.example.org" << false;
+        QTest::newRow("only looks like one") << "example.com" << false;
+        QTest::newRow("a local server") << "127.0.0.1" << false;
+    }
+
+    void placeholderHosts()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, placeholder);
+        QCOMPARE(isPlaceholderHost(host), placeholder);
+    }
+
+    // A build that keeps the default hosts asks no server, and a newer version
+    // announced anyway opens no page of the placeholder site.
+    void defaultHostsAskNothingAndOpenNothing()
+    {
+        if (!isPlaceholderHost(QStringLiteral(FERRULE_UPDATE_HOST)) || productSiteSet())
+            QSKIP("built with real update and product hosts");
+        LogCapture log;
+        QCOMPARE(startUpdateCheck(), nullptr);
+        QVERIFY(log.contains(QStringLiteral("this build names no update server")));
+
+        server.setAnswer(200, R"({"data":{"version":"1.01"}})");
+        QCOMPARE(runCheck(QString(), nullptr, productPageUrl()), QStringList{notice});
+        setPolicy(0, 1, 0);
+        QCOMPARE(runCheck(QStringLiteral("前往官网"), nullptr, productPageUrl()),
+                 QStringList{reminder});
+        QVERIFY(log.contains(QStringLiteral("this build names no product site")));
+        QCOMPARE(server.requests().size(), 2);
+    }
+
     // "不自动更新" chosen while the question is on its way: the answer is ignored.
     void neverChosenBeforeTheAnswer()
     {
@@ -267,11 +312,12 @@ private:
     // Runs one check to its end and returns what the user would have seen.
     // afterRequest runs once the request is out, before its answer is read.
     QStringList runCheck(const QString &answer = QString(),
-                         const std::function<void()> &afterRequest = nullptr)
+                         const std::function<void()> &afterRequest = nullptr,
+                         const QUrl &page = realPage)
     {
         NoticeWatcher watcher;
         watcher.answer = answer;
-        QNetworkReply *reply = startUpdateCheck(serverUrl);
+        QNetworkReply *reply = startUpdateCheck(serverUrl, page);
         if (!reply)
             return {QStringLiteral("no request")};
         if (afterRequest)

@@ -5,9 +5,11 @@
 #include "actions/typing.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
+#include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
 #include "recognition/translator.h"
 #include "ui/promptbox.h"
+#include "ui/speechsetupdialog.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -127,6 +129,10 @@ QuilletIat::QuilletIat(QWidget *parent)
     // The user holding the button would otherwise get no sign at all.
     if (!failurePrompt.isEmpty())
         showPrompt(failurePrompt);
+    // Without a model and without an online service nothing the user says is
+    // recognized until something changes: say what and how, once in the run.
+    if (failureCode == SpeechError::NoModel || failureCode == SpeechError::ModelLoadFailed)
+        SpeechSetupDialog::offerOnce();
 }
 
 QuilletIat::~QuilletIat()
@@ -136,6 +142,8 @@ QuilletIat::~QuilletIat()
 
 void QuilletIat::noteFailure(int errorCode)
 {
+    if (failurePrompt.isEmpty())
+        failureCode = errorCode;
     if (const char *prompt = SpeechErrorPrompt(errorCode))
         notePrompt(QString::fromUtf8(prompt));
 }

@@ -7,6 +7,7 @@
 #include "ui/customfunctiondialog.h"
 #include "ui/promptmessagedialog.h"
 #include "ui/softwaresettingsdialog.h"
+#include "ui/speechsetupdialog.h"
 #include "ui/systemtray.h"
 #include "ui/useintructionsdialog.h"
 #include "ui/userlogindialog.h"
@@ -61,6 +62,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(tray, &SystemTray::showSoftwareSet, this, &MainWindow::showSoftwareSettings);
     connect(tray, &SystemTray::showCustomFunction, this, &MainWindow::showCustomFunc);
     connect(tray, &QSystemTrayIcon::activated, this, &MainWindow::SystemTrayActivated);
+    connect(SpeechSettingsRequest::instance(), &SpeechSettingsRequest::requested, this,
+            &MainWindow::showSpeechSettings);
 
     statusTimer.setInterval(1000);
     connect(&statusTimer, &QTimer::timeout, this, &MainWindow::updateStatusBar);
@@ -104,6 +107,14 @@ void MainWindow::showSoftwareSettings()
         settingsDialog->setStyleSheet(QString::fromLatin1(whiteBackground));
     }
     settingsDialog->show();
+}
+
+void MainWindow::showSpeechSettings()
+{
+    showSoftwareSettings();
+    settingsDialog->showSpeechPage();
+    settingsDialog->raise();
+    settingsDialog->activateWindow();
 }
 
 void MainWindow::showLanguageSets()

@@ -74,7 +74,8 @@ SpeechSettingsPage::SpeechSettingsPage(QWidget *parent, const QString &dir)
       m_cancelled(std::make_shared<std::atomic_bool>(false))
 {
     ui->setupUi(this);
-    setAutoFillBackground(true);
+    // Opaque: the page lies over the other controls of the settings window.
+    setAttribute(Qt::WA_StyledBackground);
     ui->servicePresetComboBox->addItem(QStringLiteral("选择后填入地址和模型…"));
     for (const Preset &preset : presets())
         ui->servicePresetComboBox->addItem(preset.name);

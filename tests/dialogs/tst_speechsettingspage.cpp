@@ -153,14 +153,14 @@ void TestSpeechSettingsPage::speechTestShowsOutcome_data()
     QTest::newRow("bad reply") << int(StubHttpServer::Answer) << 200 << QByteArray("<html>")
                                << local << true << QStringLiteral("语音服务回复有误")
                                << QStringLiteral("is not JSON with a \"text\" string");
-    QTest::newRow("not a web address") << int(StubHttpServer::Answer) << 200 << QByteArray()
-                                       << QStringLiteral("ftp://127.0.0.1:%1") << true
-                                       << QStringLiteral("语音设置文件有误")
-                                       << QStringLiteral("is not an http or https URL");
-    QTest::newRow("no model, no service") << int(StubHttpServer::Answer) << 200 << QByteArray()
-                                          << local << false
-                                          << QStringLiteral("未安装该语言的语音模型")
-                                          << QStringLiteral("speech: no speech model for mandarin");
+    QTest::newRow("not a web address")
+        << int(StubHttpServer::Answer) << 200 << QByteArray()
+        << QStringLiteral("ftp://127.0.0.1:%1") << true << QStringLiteral("语音设置文件有误")
+        << QStringLiteral("is not an http or https URL");
+    QTest::newRow("no model, no service")
+        << int(StubHttpServer::Answer) << 200 << QByteArray() << local << false
+        << QStringLiteral("未安装该语言的语音模型")
+        << QStringLiteral("speech: no speech model for mandarin");
 }
 
 void TestSpeechSettingsPage::speechTestShowsOutcome()
@@ -250,9 +250,8 @@ void TestSpeechSettingsPage::translationTestShowsOutcome()
 void TestSpeechSettingsPage::saveKeepsOtherLinesAndHidesKey()
 {
     writeAll(QStringLiteral("speech.ini"), keptText);
-    QFile::setPermissions(QStringLiteral("speech.ini"),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                              QFile::ReadOther);
+    QFile::setPermissions(QStringLiteral("speech.ini"), QFile::ReadOwner | QFile::WriteOwner |
+                                                            QFile::ReadGroup | QFile::ReadOther);
     LogCapture log;
     {
         SpeechSettingsPage page;
@@ -387,7 +386,7 @@ void TestSpeechSettingsPage::modelPartsFoundByName_data()
     QTest::addColumn<QStringList>("found"); // acoustic model, language model, dictionary
 
     QTest::newRow("the layout of pocketsphinx-en-us")
-        << QStringList{"en-us/mdef", "en-us/means", "en-us/variances", "en-us/noisedict",
+        << QStringList{"en-us/mdef",   "en-us/means",        "en-us/variances",   "en-us/noisedict",
                        "en-us.lm.bin", "en-us-phone.lm.bin", "cmudict-en-us.dict"}
         << QStringList{"en-us", "en-us.lm.bin", "cmudict-en-us.dict"};
     QTest::newRow("acoustic model two levels down, text language model")

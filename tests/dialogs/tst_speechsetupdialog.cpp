@@ -109,9 +109,9 @@ void TestSpeechSetupDialog::answers()
     QTRY_VERIFY(dialog.isNull());
 
     auto *settingsWindow = mainWindow.findChild<SoftwareSettingsDialog *>();
-    const bool pageShown = settingsWindow && settingsWindow->isVisible() &&
-                           settingsWindow->findChild<QWidget *>(QStringLiteral("speechSettingsPage"))
-                               ->isVisible();
+    const bool pageShown =
+        settingsWindow && settingsWindow->isVisible() &&
+        settingsWindow->findChild<QWidget *>(QStringLiteral("speechSettingsPage"))->isVisible();
     QCOMPARE(pageShown, speechPageShown);
     // Only the language of the current mode changes, in the map and in config.txt.
     const QMap<QString, int> file = SettingsEnv::configFile();

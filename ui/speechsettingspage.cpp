@@ -286,12 +286,17 @@ QString SpeechSettingsPage::editedText(const QString &fileText, QString *problem
         const SpeechModelPaths after = now.models.value(name);
         if (before == after)
             continue;
+        // The three parts go together: a section with only some of them is wrong.
         const QString section = QStringLiteral("model.") + name;
-        putText(&doc, section, QStringLiteral("acoustic_model"), before.acousticModel,
-                after.acousticModel);
-        putText(&doc, section, QStringLiteral("language_model"), before.languageModel,
-                after.languageModel);
-        putText(&doc, section, QStringLiteral("dictionary"), before.dictionary, after.dictionary);
+        const std::pair<const char *, QString> parts[] = {{"acoustic_model", after.acousticModel},
+                                                          {"language_model", after.languageModel},
+                                                          {"dictionary", after.dictionary}};
+        for (const auto &[key, value] : parts) {
+            if (value.isEmpty())
+                doc.remove(section, QLatin1String(key));
+            else
+                doc.setValue(section, QLatin1String(key), value);
+        }
     }
     const QString translation = QStringLiteral("translation");
     putText(&doc, translation, QStringLiteral("url"), was.translationUrl, now.translationUrl);

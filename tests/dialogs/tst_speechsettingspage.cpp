@@ -86,6 +86,7 @@ private slots:
     void translationTestShowsOutcome_data();
     void translationTestShowsOutcome();
     void saveKeepsOtherLinesAndHidesKey();
+    void onePartOfAModelWritesAllThree();
     void refusedEditsWriteNothing_data();
     void refusedEditsWriteNothing();
     void unreadableFileLeftUntouched_data();
@@ -309,6 +310,23 @@ void TestSpeechSettingsPage::saveKeepsOtherLinesAndHidesKey()
     save(&page);
     QVERIFY(!readAll(QStringLiteral("speech.ini")).contains("api_key"));
     QVERIFY(readAll(QStringLiteral("speech.ini")).contains("language.cantonese = zh\n"));
+}
+
+void TestSpeechSettingsPage::onePartOfAModelWritesAllThree()
+{
+    SpeechSettingsPage page;
+    child<QComboBox>(&page, "modelLanguageComboBox")->setCurrentIndex(2); // 英语
+    const QString dictionary = child<QLineEdit>(&page, "dictionaryEdit")->text();
+    QVERIFY(dictionary.endsWith(QLatin1String(".dict"))); // the packaged model
+    setText(&page, "acousticModelEdit", QStringLiteral("/m/en/am"));
+    child<QComboBox>(&page, "modelLanguageComboBox")->setCurrentIndex(0);
+    save(&page);
+    QVERIFY2(status(&page).startsWith(QStringLiteral("已保存")), qPrintable(status(&page)));
+    const QByteArray saved = readAll(QStringLiteral("speech.ini"));
+    QVERIFY(saved.startsWith("[model.english]\nacoustic_model = /m/en/am\n"));
+    QVERIFY(saved.contains("dictionary = " + dictionary.toUtf8() + "\n"));
+    // No key: readable as the user's files are.
+    QVERIFY(QFile::permissions(QStringLiteral("speech.ini")) & QFile::ReadOther);
 }
 
 void TestSpeechSettingsPage::refusedEditsWriteNothing_data()

@@ -42,6 +42,15 @@ QByteArray recording(const QString &language)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QString recordingWords(const QString &language)
+{
+    if (language == QLatin1String("english"))
+        return QStringLiteral("open the calculator");
+    if (language == QLatin1String("cantonese"))
+        return QStringLiteral("今日天氣好好");
+    return QStringLiteral("今天天气很好");
+}
+
 QString translationSample()
 {
     return QStringLiteral("今天天气很好。");

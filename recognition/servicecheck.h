@@ -23,6 +23,8 @@ struct Outcome
 
 // The recording of a language ("mandarin", "cantonese", "english"): a 16 kHz mono WAV.
 QByteArray recording(const QString &language);
+// What is said in that recording.
+QString recordingWords(const QString &language);
 // What the translation check asks to have translated (from Mandarin into English).
 QString translationSample();
 

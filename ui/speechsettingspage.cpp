@@ -484,9 +484,13 @@ void SpeechSettingsPage::on_speechTestButton_clicked()
         [config, language, dir, cancelled] {
             return ServiceCheck::speech(config, language, dir, *cancelled);
         },
-        [](const QString &text) {
-            return text.isEmpty() ? QStringLiteral("语音服务可用，但这段录音没有识别出文字。")
-                                  : QStringLiteral("识别结果：%1").arg(text);
+        [language](const QString &text) {
+            // The words said, so a model that hears them poorly shows as such.
+            const QString said =
+                QStringLiteral("（录音里说的是：%1）").arg(ServiceCheck::recordingWords(language));
+            return text.isEmpty()
+                       ? QStringLiteral("语音服务可用，但这段录音没有识别出文字。") + said
+                       : QStringLiteral("识别结果：%1\n").arg(text) + said;
         });
 }
 

@@ -87,6 +87,7 @@ private slots:
     void translationTestShowsOutcome();
     void saveKeepsOtherLinesAndHidesKey();
     void onePartOfAModelWritesAllThree();
+    void sampleFileTakesTheSettings();
     void refusedEditsWriteNothing_data();
     void refusedEditsWriteNothing();
     void unreadableFileLeftUntouched_data();
@@ -133,35 +134,41 @@ void TestSpeechSettingsPage::speechTestShowsOutcome_data()
     QTest::addColumn<bool>("remote");
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("logLine");
+    QTest::addColumn<int>("testLanguage"); // index of "测试语言"
 
     const QString local = QStringLiteral("http://127.0.0.1:%1");
     QTest::newRow("recognized") << int(StubHttpServer::Answer) << 200
                                 << QByteArray(R"({"text":"今天天气很好"})") << local << true
-                                << QStringLiteral("识别结果：今天天气很好") << QString();
+                                << QStringLiteral(
+                                       "识别结果：今天天气很好\n（录音里说的是：今天天气很好）")
+                                << QString() << 0;
     QTest::newRow("nothing recognized")
         << int(StubHttpServer::Answer) << 200 << QByteArray(R"({"text":""})") << local << true
-        << QStringLiteral("语音服务可用，但这段录音没有识别出文字。") << QString();
+        << QStringLiteral("语音服务可用，但这段录音没有识别出文字。（录音里说的是：今天天气很好）")
+        << QString() << 0;
     QTest::newRow("unreachable") << -1 << 0 << QByteArray() << local << true
                                  << QStringLiteral("语音服务无法连接")
-                                 << QStringLiteral("speech: cannot reach the speech server");
+                                 << QStringLiteral("speech: cannot reach the speech server") << 0;
     QTest::newRow("no answer") << int(StubHttpServer::NeverAnswer) << 0 << QByteArray() << local
                                << true << QStringLiteral("语音服务没有响应")
-                               << QStringLiteral("did not answer within 1 s");
+                               << QStringLiteral("did not answer within 1 s") << 0;
     QTest::newRow("rejected") << int(StubHttpServer::Answer) << 401
                               << QByteArray(R"({"error":{"message":"bad key"}})") << local << true
                               << QStringLiteral("语音服务拒绝了请求")
-                              << QStringLiteral("refused the request with HTTP 401 (bad key)");
+                              << QStringLiteral("refused the request with HTTP 401 (bad key)") << 0;
     QTest::newRow("bad reply") << int(StubHttpServer::Answer) << 200 << QByteArray("<html>")
                                << local << true << QStringLiteral("语音服务回复有误")
-                               << QStringLiteral("is not JSON with a \"text\" string");
+                               << QStringLiteral("is not JSON with a \"text\" string") << 0;
     QTest::newRow("not a web address")
         << int(StubHttpServer::Answer) << 200 << QByteArray()
         << QStringLiteral("ftp://127.0.0.1:%1") << true << QStringLiteral("语音设置文件有误")
-        << QStringLiteral("is not an http or https URL");
+        << QStringLiteral("is not an http or https URL") << 0;
+    QTest::newRow("embedded English") << int(StubHttpServer::Answer) << 200 << QByteArray() << local
+                                      << false << QStringLiteral("识别结果：") << QString() << 2;
     QTest::newRow("no model, no service")
         << int(StubHttpServer::Answer) << 200 << QByteArray() << local << false
         << QStringLiteral("未安装该语言的语音模型")
-        << QStringLiteral("speech: no speech model for mandarin");
+        << QStringLiteral("speech: no speech model for mandarin") << 0;
 }
 
 void TestSpeechSettingsPage::speechTestShowsOutcome()
@@ -173,6 +180,7 @@ void TestSpeechSettingsPage::speechTestShowsOutcome()
     QFETCH(bool, remote);
     QFETCH(QString, shown);
     QFETCH(QString, logLine);
+    QFETCH(int, testLanguage);
 
     StubHttpServer stub(StubHttpServer::Mode(qMax(server, 0)), status, reply);
     const quint16 port = server < 0 ? StubHttpServer::closedPort() : stub.port();
@@ -185,6 +193,8 @@ void TestSpeechSettingsPage::speechTestShowsOutcome()
     setText(&page, "remoteApiKeyEdit", QLatin1String(apiKey));
     child<QSpinBox>(&page, "remoteConnectTimeoutSpinBox")->setValue(1);
     child<QSpinBox>(&page, "remoteReplyTimeoutSpinBox")->setValue(1);
+
+    child<QComboBox>(&page, "testLanguageComboBox")->setCurrentIndex(testLanguage);
 
     const QString text = runTest(&page, "speechTestButton", "speechTestResultLabel");
     QVERIFY2(text.startsWith(shown), qPrintable(text));
@@ -327,6 +337,23 @@ void TestSpeechSettingsPage::onePartOfAModelWritesAllThree()
     QVERIFY(saved.contains("dictionary = " + dictionary.toUtf8() + "\n"));
     // No key: readable as the user's files are.
     QVERIFY(QFile::permissions(QStringLiteral("speech.ini")) & QFile::ReadOther);
+}
+
+void TestSpeechSettingsPage::sampleFileTakesTheSettings()
+{
+    // The commented sample every user starts with: the engine goes under its example.
+    const QByteArray sample =
+        readAll(qEnvironmentVariable("FERRULE_SOURCE_DIR") + QStringLiteral("/data/speech.ini"));
+    QVERIFY(sample.contains("\n#engine = embedded\n"));
+    writeAll(QStringLiteral("speech.ini"), sample);
+    SpeechSettingsPage page;
+    child<QRadioButton>(&page, "engineRemoteRadio")->setChecked(true);
+    setText(&page, "remoteUrlEdit", QStringLiteral("https://api.example.org/v1"));
+    save(&page);
+    QByteArray expected = sample;
+    expected.replace("\n#engine = embedded\n", "\n#engine = embedded\nengine = remote\n");
+    expected += "\n[remote]\nurl = https://api.example.org/v1\n";
+    QCOMPARE(readAll(QStringLiteral("speech.ini")), expected);
 }
 
 void TestSpeechSettingsPage::refusedEditsWriteNothing_data()

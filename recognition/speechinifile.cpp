@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextCodec>
 
@@ -11,6 +12,13 @@ namespace SpeechIniFile {
 QString path(const QString &dir)
 {
     return QFileInfo(QDir(dir).filePath(QStringLiteral("speech.ini"))).absoluteFilePath();
+}
+
+QString withoutKeys(QString text)
+{
+    static const QRegularExpression key(QStringLiteral("(api_key\\s*=\\s*)\\S+"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    return text.replace(key, QStringLiteral("\\1…"));
 }
 
 Contents read(const QString &dir)
@@ -40,7 +48,7 @@ Contents read(const QString &dir)
         return contents;
     }
     if (!SpeechConfig::parse(contents.text, dir, &contents.config, &contents.error)) {
-        contents.error = QStringLiteral("%1: %2").arg(file, contents.error);
+        contents.error = QStringLiteral("%1: %2").arg(file, withoutKeys(contents.error));
         return contents;
     }
     contents.config.path = file;

@@ -397,6 +397,9 @@ void TestSpeechSettingsPage::unreadableFileLeftUntouched_data()
 
     QTest::newRow("a wrong value") << QByteArray("engine = fast\n[remote]\nurl = http://x\n")
                                    << false << QStringLiteral("line 1");
+    QTest::newRow("a key in the wrong section")
+        << QByteArray("[model.english]\nAPI_KEY = ") + apiKey + "\n"
+        << false << QStringLiteral("line 2: unknown key or bad value: API_KEY = …");
     QTest::newRow("not UTF-8") << QByteArray("# caf\xe9\n[remote]\nurl = http://x\n") << false
                                << QStringLiteral("not UTF-8");
     QTest::newRow("a folder") << QByteArray() << true << QStringLiteral("speech.ini");
@@ -413,6 +416,7 @@ void TestSpeechSettingsPage::unreadableFileLeftUntouched()
         writeAll(QStringLiteral("speech.ini"), contents);
     const QDateTime modified = QFileInfo(QStringLiteral("speech.ini")).lastModified();
 
+    LogCapture log;
     SpeechSettingsPage page;
     QVERIFY2(status(&page).contains(QStringLiteral("无法读取")) && status(&page).contains(why),
              qPrintable(status(&page)));
@@ -423,6 +427,10 @@ void TestSpeechSettingsPage::unreadableFileLeftUntouched()
     if (!folder)
         QCOMPARE(readAll(QStringLiteral("speech.ini")), contents);
     QCOMPARE(QFileInfo(QStringLiteral("speech.ini")).lastModified(), modified);
+    QVERIFY(!status(&page).contains(QLatin1String(apiKey)));
+    QVERIFY(log.contains(QStringLiteral("speech settings: ")));
+    for (const QString &line : log.lines())
+        QVERIFY2(!line.contains(QLatin1String(apiKey)), qPrintable(line));
 }
 
 void TestSpeechSettingsPage::modelPartsFoundByName_data()

@@ -2,6 +2,7 @@
 #include "ui_speechsettingspage.h"
 
 #include "recognition/modelfolder.h"
+#include "recognition/quilletiat.h"
 #include "recognition/speechinidocument.h"
 #include "recognition/speechinifile.h"
 
@@ -358,6 +359,8 @@ void SpeechSettingsPage::on_saveButton_clicked()
     qDebug().noquote()
         << QStringLiteral("speech settings: saved %1").arg(SpeechIniFile::path(m_dir));
     reload();
+    // The next utterance reads the file anew; a model it now names loads meanwhile.
+    QuilletIat::preloadSpeechModel();
     ui->speechIniStatusLabel->setText(
         QStringLiteral("已保存到 %1").arg(SpeechIniFile::path(m_dir)));
 }

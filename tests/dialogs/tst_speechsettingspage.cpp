@@ -87,6 +87,7 @@ private slots:
     void translationTestShowsOutcome();
     void saveKeepsOtherLinesAndHidesKey();
     void onePartOfAModelWritesAllThree();
+    void sampleFileTakesTheSettings_data();
     void sampleFileTakesTheSettings();
     void refusedEditsWriteNothing_data();
     void refusedEditsWriteNothing();
@@ -339,20 +340,30 @@ void TestSpeechSettingsPage::onePartOfAModelWritesAllThree()
     QVERIFY(QFile::permissions(QStringLiteral("speech.ini")) & QFile::ReadOther);
 }
 
+void TestSpeechSettingsPage::sampleFileTakesTheSettings_data()
+{
+    QTest::addColumn<QByteArray>("newline");
+    QTest::newRow("LF") << QByteArray("\n");
+    QTest::newRow("CR LF, as written on Windows") << QByteArray("\r\n");
+}
+
 void TestSpeechSettingsPage::sampleFileTakesTheSettings()
 {
+    QFETCH(QByteArray, newline);
     // The commented sample every user starts with: the engine goes under its example.
-    const QByteArray sample =
+    QByteArray sample =
         readAll(qEnvironmentVariable("FERRULE_SOURCE_DIR") + QStringLiteral("/data/speech.ini"));
     QVERIFY(sample.contains("\n#engine = embedded\n"));
+    sample.replace("\n", newline);
     writeAll(QStringLiteral("speech.ini"), sample);
     SpeechSettingsPage page;
     child<QRadioButton>(&page, "engineRemoteRadio")->setChecked(true);
     setText(&page, "remoteUrlEdit", QStringLiteral("https://api.example.org/v1"));
     save(&page);
     QByteArray expected = sample;
-    expected.replace("\n#engine = embedded\n", "\n#engine = embedded\nengine = remote\n");
-    expected += "\n[remote]\nurl = https://api.example.org/v1\n";
+    expected.replace("#engine = embedded" + newline,
+                     "#engine = embedded" + newline + "engine = remote" + newline);
+    expected += newline + "[remote]" + newline + "url = https://api.example.org/v1" + newline;
     QCOMPARE(readAll(QStringLiteral("speech.ini")), expected);
 }
 

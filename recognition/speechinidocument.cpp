@@ -98,42 +98,43 @@ void SpeechIniDocument::setValue(const QString &section, const QString &key, con
 int SpeechIniDocument::insertionPoint(const QString &section, const QString &key) const
 {
     const QVector<Entry> all = entries();
-    if (section.isEmpty()) {
-        // The top of the file ends at its first header. After the commented
-        // example of the key when there is one ("#engine = embedded"), else after
-        // the last setting, else before the comments that lead to the first header.
-        int end = 0;
-        while (end < m_lines.size() && !all.at(end).header)
-            ++end;
-        int lastSetting = -1;
-        int example = -1;
-        const QRegularExpression commented(
-            QStringLiteral("^[#;]\\s*%1\\s*=").arg(QRegularExpression::escape(key)));
-        for (int i = 0; i < end; ++i) {
-            if (!all.at(i).key.isEmpty())
-                lastSetting = i;
-            else if (commented.match(m_lines.at(i).trimmed()).hasMatch())
-                example = i;
-        }
-        if (lastSetting >= 0)
-            return lastSetting + 1;
-        if (example >= 0)
-            return example + 1;
-        int at = end;
-        while (at > 0 && (m_lines.at(at - 1).trimmed().isEmpty() ||
-                          (end < m_lines.size() && isComment(m_lines.at(at - 1).trimmed()))))
-            --at;
-        return at;
-    }
-    // After the last setting (or the header) of the section's last block: the
-    // comments that follow it belong to whatever comes next.
+    // After the last setting (or header) of the section: the comments that follow
+    // it belong to whatever comes next.
     int last = -1;
     for (int i = 0; i < m_lines.size(); ++i) {
         const Entry &e = all.at(i);
         if (e.section == section && (e.header || !e.key.isEmpty()))
             last = i;
     }
-    return last >= 0 ? last + 1 : -1;
+    if (last >= 0 || !section.isEmpty())
+        return last >= 0 ? last + 1 : -1;
+
+    // The top of the file without a setting yet, up to its first header: after the
+    // commented example of the key ("#engine = embedded"), else after what is there.
+    int end = 0;
+    while (end < m_lines.size() && !all.at(end).header)
+        ++end;
+    const QRegularExpression commented(
+        QStringLiteral("^[#;]\\s*%1\\s*=").arg(QRegularExpression::escape(key)));
+    for (int i = end - 1; i >= 0; --i)
+        if (commented.match(m_lines.at(i).trimmed()).hasMatch())
+            return i + 1;
+    const auto blank = [this](int i) { return m_lines.at(i).trimmed().isEmpty(); };
+    const auto comment = [this](int i) { return isComment(m_lines.at(i).trimmed()); };
+    int at = end;
+    while (at > 0 && blank(at - 1))
+        --at;
+    // A paragraph of comments right above the first header is about that section;
+    // the comment that opens the file is not.
+    int paragraph = at;
+    while (end < m_lines.size() && paragraph > 0 && comment(paragraph - 1))
+        --paragraph;
+    if (paragraph > 0 && paragraph < at && blank(paragraph - 1)) {
+        at = paragraph;
+        while (at > 0 && blank(at - 1))
+            --at;
+    }
+    return at;
 }
 
 void SpeechIniDocument::remove(const QString &section, const QString &key)

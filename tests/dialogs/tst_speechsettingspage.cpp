@@ -8,6 +8,7 @@
 #include "common/stubhttpserver.h"
 
 #include "recognition/modelfolder.h"
+#include "recognition/speechinidocument.h"
 #include "ui/softwaresettingsdialog.h"
 #include "ui/speechsettingspage.h"
 
@@ -87,6 +88,8 @@ private slots:
     void translationTestShowsOutcome();
     void saveKeepsOtherLinesAndHidesKey();
     void onePartOfAModelWritesAllThree();
+    void documentPlacesValues_data();
+    void documentPlacesValues();
     void sampleFileTakesTheSettings_data();
     void sampleFileTakesTheSettings();
     void refusedEditsWriteNothing_data();
@@ -338,6 +341,70 @@ void TestSpeechSettingsPage::onePartOfAModelWritesAllThree()
     QVERIFY(saved.contains("dictionary = " + dictionary.toUtf8() + "\n"));
     // No key: readable as the user's files are.
     QVERIFY(QFile::permissions(QStringLiteral("speech.ini")) & QFile::ReadOther);
+}
+
+void TestSpeechSettingsPage::documentPlacesValues_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value"); // null: the key is taken out
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("the comment that opens the file stays first")
+        << "# mine\n[remote]\nurl = x\n"
+        << QString() << "engine"
+        << "remote"
+        << "# mine\nengine = remote\n[remote]\nurl = x\n";
+    QTest::newRow("comments about a section stay above it")
+        << "# mine\n\n# the service\n[remote]\nurl = x\n"
+        << QString() << "engine"
+        << "remote"
+        << "# mine\nengine = remote\n\n# the service\n[remote]\nurl = x\n";
+    QTest::newRow("[general] is the top")
+        << "[General]\nresult_timeout = 3\n[remote]\nurl = x\n"
+        << QString() << "engine"
+        << "remote"
+        << "[General]\nresult_timeout = 3\nengine = remote\n[remote]\nurl = x\n";
+    QTest::newRow("a value keeps its key, blanks and comment")
+        << "[Remote]\n  URL =  http://a   # old\n"
+        << "remote"
+        << "url"
+        << "http://b"
+        << "[Remote]\n  URL =  http://b   # old\n";
+    QTest::newRow("the value read is the one set") << "[remote]\nmodel = a\nmodel = b\n"
+                                                   << "remote"
+                                                   << "model"
+                                                   << "c"
+                                                   << "[remote]\nmodel = a\nmodel = c\n";
+    QTest::newRow("a key out everywhere in its section")
+        << "[remote]\napi_key = a\nurl = x\n[translation]\napi_key = t\n[remote]\napi_key = b\n"
+        << "remote"
+        << "api_key" << QString() << "[remote]\nurl = x\n[translation]\napi_key = t\n[remote]\n";
+    QTest::newRow("an empty file") << QString() << "translation"
+                                   << "url"
+                                   << "http://t"
+                                   << "[translation]\nurl = http://t\n";
+}
+
+void TestSpeechSettingsPage::documentPlacesValues()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    SpeechIniDocument doc(text);
+    if (value.isNull())
+        doc.remove(section, key);
+    else
+        doc.setValue(section, key, value);
+    QCOMPARE(doc.text(), expected);
+    // What the file says afterwards is what was set.
+    SpeechConfig config;
+    QString error;
+    QVERIFY2(SpeechConfig::parse(doc.text(), QStringLiteral("."), &config, &error),
+             qPrintable(error));
 }
 
 void TestSpeechSettingsPage::sampleFileTakesTheSettings_data()

@@ -19,7 +19,6 @@ class SpeechSettingsPage;
 class QLabel;
 class QPushButton;
 class QThread;
-class SpeechIniDocument;
 
 // "语音服务": speech.ini edited through widgets. The recognition engine (on this
 // computer with a pocketsphinx model per language, or an online transcription

@@ -332,6 +332,10 @@ bool SpeechSettingsPage::shownConfig(SpeechConfig *config, QString *problem) con
 
 void SpeechSettingsPage::on_saveButton_clicked()
 {
+    if (!hasUnsavedChanges()) {
+        ui->speechIniStatusLabel->setText(QStringLiteral("没有需要保存的修改。"));
+        return;
+    }
     // The file as it is now: lines edited by hand since the page read it stay.
     const SpeechIniFile::Contents contents = SpeechIniFile::read(m_dir);
     if (!contents.ok) {

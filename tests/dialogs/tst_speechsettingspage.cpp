@@ -329,6 +329,8 @@ void TestSpeechSettingsPage::saveKeepsOtherLinesAndHidesKey()
 void TestSpeechSettingsPage::onePartOfAModelWritesAllThree()
 {
     SpeechSettingsPage page;
+    save(&page); // nothing changed: no file
+    QVERIFY(!QFileInfo::exists(QStringLiteral("speech.ini")));
     child<QComboBox>(&page, "modelLanguageComboBox")->setCurrentIndex(2); // 英语
     const QString dictionary = child<QLineEdit>(&page, "dictionaryEdit")->text();
     QVERIFY(dictionary.endsWith(QLatin1String(".dict"))); // the packaged model

@@ -59,12 +59,8 @@ Contents read(const QString &dir)
 bool write(const QString &dir, const QString &text, bool holdsKey, QString *error)
 {
     const QString file = path(dir);
-    QFileDevice::Permissions permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    if (!holdsKey) {
-        permissions |= QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        if (QFileInfo::exists(file))
-            permissions = QFile::permissions(file);
-    }
+    // Without a key the new file takes the old one's permissions (a new one the
+    // umask's), as QSaveFile gives them.
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly)) {
         *error = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
@@ -73,7 +69,8 @@ bool write(const QString &dir, const QString &text, bool holdsKey, QString *erro
     // Set on the new file before it takes the old one's place, so a key is never
     // readable by others, not even for a moment.
     const QByteArray bytes = text.toUtf8();
-    if (!out.setPermissions(permissions) || out.write(bytes) != bytes.size() || !out.commit()) {
+    if ((holdsKey && !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) ||
+        out.write(bytes) != bytes.size() || !out.commit()) {
         *error = QStringLiteral("cannot write %1: %2").arg(file, out.errorString());
         return false;
     }

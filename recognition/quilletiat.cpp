@@ -8,9 +8,11 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "recognition/recognizedtext.h"
+#include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
 #include "recognition/translator.h"
 #include "ui/promptbox.h"
+#include "ui/speechsetupdialog.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
@@ -130,6 +132,10 @@ QuilletIat::QuilletIat(QWidget *parent)
     // The user holding the button would otherwise get no sign at all.
     if (!failurePrompt.isEmpty())
         showPrompt(failurePrompt);
+    // Without a model and without an online service nothing the user says is
+    // recognized until something changes: say what and how, once in the run.
+    if (failureCode == SpeechError::NoModel || failureCode == SpeechError::ModelLoadFailed)
+        SpeechSetupDialog::offerOnce();
 }
 
 QuilletIat::~QuilletIat()
@@ -139,6 +145,8 @@ QuilletIat::~QuilletIat()
 
 void QuilletIat::noteFailure(int errorCode)
 {
+    if (failurePrompt.isEmpty())
+        failureCode = errorCode;
     if (const char *prompt = SpeechErrorPrompt(errorCode))
         notePrompt(QString::fromUtf8(prompt));
 }

@@ -5,7 +5,6 @@
 #include <QString>
 #include <QWidget>
 
-
 namespace Ui {
 class QuilletIat;
 }
@@ -67,4 +66,5 @@ private:
     const char *loginParams;
     const char *sessionParams;
     QString failurePrompt;
+    int failureCode = 0; // the SDK's code of the first failure, 0 when none or another kind
 };

@@ -2,6 +2,7 @@
 
 #include "recognition/speechenginefactory.h"
 #include "recognition/speecherror.h"
+#include "recognition/speechinifile.h"
 
 #include <QDebug>
 #include <QDir>
@@ -32,7 +33,7 @@ int SpeechService::configuredEngine(const QByteArray &loginParams)
         qWarning().noquote() << QStringLiteral(
                                     "speech: bad settings, speech recognition is off until "
                                     "this is fixed: %1")
-                                    .arg(error);
+                                    .arg(SpeechIniFile::withoutKeys(error));
         return SpeechError::BadSettings;
     }
     m_resultTimeoutMs = config.resultTimeoutMs;

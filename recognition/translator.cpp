@@ -2,6 +2,7 @@
 
 #include "app/logsafe.h"
 #include "recognition/serviceclient.h"
+#include "recognition/speechinifile.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -144,7 +145,8 @@ Translator::Result Translator::translateRecognized(const char *utf8, const QByte
     SpeechConfig config;
     QString error;
     if (!SpeechConfig::load(workDir, &config, &error)) {
-        qWarning().noquote() << QStringLiteral("translation: bad settings: %1").arg(error);
+        qWarning().noquote() << QStringLiteral("translation: bad settings: %1")
+                                    .arg(SpeechIniFile::withoutKeys(error));
         return {Outcome::BadSettings, QString()};
     }
     const QString path = config.path.isEmpty()

@@ -10,6 +10,7 @@
 #include "ui/promptbox.h"
 #include "ui/promptmessagedialog.h"
 #include "ui/softwaresettingsdialog.h"
+#include "ui/speechsetupdialog.h"
 #include "ui/systemtray.h"
 #include "ui/useintructionsdialog.h"
 #include "ui/userlogindialog.h"
@@ -86,6 +87,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(ui->quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
     connect(ui->introductionAction, &QAction::triggered, this, &MainWindow::showLeftMouseEvent);
     connect(ui->openLogAction, &QAction::triggered, this, &MainWindow::openLog);
+    connect(SpeechSettingsRequest::instance(), &SpeechSettingsRequest::requested, this,
+            &MainWindow::showSpeechSettings);
 
     statusTimer.setInterval(1000);
     connect(&statusTimer, &QTimer::timeout, this, &MainWindow::updateStatusBar);
@@ -176,6 +179,14 @@ void MainWindow::showSoftwareSettings()
         placeBesideOpener(settingsDialog);
     }
     settingsDialog->show();
+}
+
+void MainWindow::showSpeechSettings()
+{
+    showSoftwareSettings();
+    settingsDialog->showSpeechPage();
+    settingsDialog->raise();
+    settingsDialog->activateWindow();
 }
 
 void MainWindow::showLanguageSets()

@@ -49,6 +49,7 @@ private slots:
     void showWindow();
     void showLogIn();
     void showSoftwareSettings();
+    void showSpeechSettings();
     void showCustomFunc();
     void SystemTrayActivated(QSystemTrayIcon::ActivationReason reason);
     void showLeftMouseEvent();

@@ -4,6 +4,7 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "platform/platform.h"
+#include "ui/speechsettingspage.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -56,6 +57,11 @@ SoftwareSettingsDialog::SoftwareSettingsDialog(QWidget *parent)
     ui->groupBox->setStyleSheet(QStringLiteral("QGroupBox{border:none;}"));
     ui->groupBox_2->setStyleSheet(QStringLiteral("QGroupBox{border:none;}"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+
+    // The speech page lies over the controls of config.txt, below the title bar.
+    speechPage = new SpeechSettingsPage(this);
+    speechPage->setObjectName(QStringLiteral("speechSettingsPage"));
+    speechPage->hide();
 
     showSettings(Shown::All);
 
@@ -233,4 +239,29 @@ void SoftwareSettingsDialog::on_checkBox_stateChanged(int arg1)
 void SoftwareSettingsDialog::on_toolButton_2_clicked()
 {
     hide();
+}
+
+void SoftwareSettingsDialog::showSpeechPage()
+{
+    const int top = ui->label_7->geometry().bottom() + 1;
+    speechPage->setGeometry(0, top, width(), height() - top);
+    speechPage->show();
+    speechPage->raise();
+    ui->speechTabButton->setChecked(true);
+}
+
+void SoftwareSettingsDialog::showGeneralPage()
+{
+    speechPage->hide();
+    ui->generalTabButton->setChecked(true);
+}
+
+void SoftwareSettingsDialog::on_generalTabButton_clicked()
+{
+    showGeneralPage();
+}
+
+void SoftwareSettingsDialog::on_speechTabButton_clicked()
+{
+    showSpeechPage();
 }

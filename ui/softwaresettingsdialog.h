@@ -8,6 +8,8 @@ namespace Ui {
 class SoftwareSettingsDialog;
 }
 
+class SpeechSettingsPage;
+
 // Every user setting in one frameless window. Each control writes its key and
 // saves config.txt the moment it changes; "确定" and "取消" only hide the
 // window. A one-second refresh keeps the mode and language controls in step
@@ -19,6 +21,10 @@ class SoftwareSettingsDialog : public QDialog
 public:
     explicit SoftwareSettingsDialog(QWidget *parent = nullptr);
     ~SoftwareSettingsDialog() override;
+
+    // Turns to the "语音服务" page (speech.ini) or back to the settings of config.txt.
+    void showSpeechPage();
+    void showGeneralPage();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -42,6 +48,8 @@ private slots:
     void on_checkBox_2_stateChanged(int arg1);
     void on_checkBox_stateChanged(int arg1);
     void on_toolButton_2_clicked();
+    void on_generalTabButton_clicked();
+    void on_speechTabButton_clicked();
 
 private:
     void refreshModeAndLanguage();
@@ -55,4 +63,5 @@ private:
     Ui::SoftwareSettingsDialog *ui;
     QTimer refreshTimer;
     QPoint dragOffset;
+    SpeechSettingsPage *speechPage;
 };

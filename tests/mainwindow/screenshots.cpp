@@ -7,6 +7,7 @@
 #include "common/settingsenv.h"
 #include "ui/mainwindow.h"
 #include "ui/promptbox.h"
+#include "ui/speechsetupdialog.h"
 #include "ui/systemtray.h"
 
 #include <QAbstractButton>
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTimer>
 #include <functional>
 
@@ -195,6 +197,18 @@ int main(int argc, char *argv[])
 
     QWidget *settings = open(window, "showSoftwareSettings", "SoftwareSettingsDialog");
     shoot(QStringLiteral("settings"), settings);
+    click(settings, "speechTabButton");
+    shoot(QStringLiteral("settings-speech-embedded"), settings);
+    click(settings, "engineRemoteRadio");
+    shoot(QStringLiteral("settings-speech-remote"), settings);
+    if (auto *tabs = child<QTabWidget>(settings, nullptr, "speechTabs"))
+        tabs->setCurrentIndex(1);
+    shoot(QStringLiteral("settings-speech-translation"), settings);
+    click(settings, "generalTabButton");
+    {
+        SpeechSetupDialog setup;
+        shoot(QStringLiteral("speech-setup"), &setup);
+    }
 
     QWidget *intro = open(window, "showLeftMouseEvent", "PromptMessageDialog");
     shoot(QStringLiteral("introduction-page0"), intro);

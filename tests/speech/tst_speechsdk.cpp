@@ -132,6 +132,10 @@ private slots:
                           "speech.ini\ndictionary = speech.ini\n")
             << QByteArray(CAN) << SpeechError::ModelLoadFailed << "could not be loaded"
             << "未安装该语言的语音模型";
+        QTest::newRow("a key in the wrong section, not logged")
+            << QByteArray("[model.english]\napi_key = sk-misplaced-81f\n") << QByteArray(ENG)
+            << SpeechError::BadSettings << "line 2: unknown key or bad value: api_key = …"
+            << "语音设置文件有误";
         QTest::newRow("remote url is no URL")
             << QByteArray("engine = remote\n[remote]\nurl = ftp://x/\n") << QByteArray(ENG)
             << SpeechError::BadSettings << "not an http"
@@ -148,6 +152,7 @@ private slots:
         LogCapture log;
         QCOMPARE(beginWith(work.login, params.constData()), code);
         QVERIFY2(log.contains(logged), qPrintable(log.lines().join(QLatin1Char('\n'))));
+        QVERIFY(!log.contains(QStringLiteral("sk-misplaced")));
         QCOMPARE(QString::fromUtf8(SpeechErrorPrompt(code)), prompt);
     }
 

@@ -1,5 +1,6 @@
 #include "platform/linux/linuxplatform.h"
 
+#include "platform/linux/ibuscommit.h"
 #include "platform/linux/textinput.h"
 #include "platform/linux/udevusbdevices.h"
 #include "platform/linux/x11sidebuttons.h"
@@ -16,7 +17,7 @@ std::unique_ptr<Platform> systemPlatform()
     return std::make_unique<LinuxPlatform>();
 }
 
-LinuxPlatform::LinuxPlatform()
+LinuxPlatform::LinuxPlatform() : ibus(std::make_unique<IBusCommit>())
 {
     TextInput::restoreLentKeycodes();
 }
@@ -34,6 +35,14 @@ TypingTarget LinuxPlatform::typingTarget()
 int LinuxPlatform::type(const QString &text, const TypingTarget &target)
 {
     TextInput input;
+    // The text goes whole to the input method of the window that had the
+    // focus when the run began, or not at all.
+    const bool focusKept =
+        !input.isConnected() || input.focusWindow(input.foregroundWindow()) == target.focus;
+    if (focusKept && ibus->isAvailable() && ibus->commit(text) == ImeCommit::Outcome::Committed) {
+        qDebug() << "typing through IBus";
+        return text.size();
+    }
     return input.type(text, target.focus);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/linux/imecommit.h"
 #include "platform/platform.h"
+
+#include <memory>
 
 // The desktop of a Linux/X11 session: XTest typing past the input method,
 // xdg-open and the programs on PATH, sysfs and udev, XInput 2, XDG autostart.
@@ -19,4 +22,7 @@ public:
     std::unique_ptr<UsbDevices> usbDevices() override;
     std::unique_ptr<SideButtons> watchSideButtons(SideButtons::Handler handler) override;
     void setAutoStart(bool enable) override;
+
+private:
+    std::unique_ptr<ImeCommit> ibus;
 };

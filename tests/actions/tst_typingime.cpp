@@ -374,9 +374,16 @@ void TypingImeTest::focusMovedMidText()
         text += i % 3 ? QChar(0x4e00 + i * 7) : QChar('a' + i % 26);
     LogCapture log;
     typeText(text.toUtf8().constData());
-    QVERIFY(log.contains(QStringLiteral("focus changed, typing stopped !")));
-    QTRY_VERIFY(window.text().size() >= 20);
-    QVERIFY(text.startsWith(window.text()));
+    if (log.contains(QStringLiteral("typing through IBus"))) {
+        // Committed in one piece: no key press to move the focus at. The
+        // user moves it.
+        QTRY_COMPARE(window.text(), text);
+        QVERIFY(other.focus());
+    } else {
+        QVERIFY(log.contains(QStringLiteral("focus changed, typing stopped !")));
+        QTRY_VERIFY(window.text().size() >= 20);
+        QVERIFY(text.startsWith(window.text()));
+    }
     QCOMPARE(other.text(), QString());
     // What the user types in each is composed as its state says: the other
     // window was not switched on, the first was switched on again.
@@ -413,7 +420,8 @@ void TypingImeTest::ownWindow()
 
     const QString text = corpus().section(QLatin1Char('\n'), 2, 2);
     typeText(text.toUtf8().constData());
-    QCOMPARE(edit.text(), text);
+    // A commit reaches the window once its event loop runs again.
+    QTRY_COMPARE(edit.text(), text);
 }
 
 void TypingImeTest::inputMethodStopped()

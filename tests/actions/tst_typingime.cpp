@@ -4,6 +4,7 @@
 // input method must compose the user's keys as it did before.
 #include "actions/typabletext.h"
 #include "actions/typing.h"
+#include "common/ibusstate.h"
 #include "common/logcapture.h"
 #include "common/targetwindow.h"
 
@@ -45,21 +46,6 @@ QString fcitx5FocusedContext()
 {
     static const QRegularExpression focused(QStringLiteral("IC \\[([0-9a-f]+)\\][^\n]*focus:1"));
     return focused.match(fcitx5(QStringLiteral("DebugInfo")).toString()).captured(1);
-}
-
-// IBus's path of the focused input context; a stand-in one when no window has
-// the focus.
-QString ibusFocusedContext()
-{
-    static const QString address =
-        runTool(QStringLiteral("ibus"), {QStringLiteral("address")}).trimmed();
-    return runTool(QStringLiteral("gdbus"),
-                   {QStringLiteral("call"), QStringLiteral("--address"), address,
-                    QStringLiteral("--dest"), QStringLiteral("org.freedesktop.IBus"),
-                    QStringLiteral("--object-path"), QStringLiteral("/org/freedesktop/IBus"),
-                    QStringLiteral("--method"),
-                    QStringLiteral("org.freedesktop.IBus.CurrentInputContext")})
-        .trimmed();
 }
 
 // The root window, to move the focus away from a window.
@@ -121,11 +107,6 @@ bool setSwitchKeys(bool own)
     // The values come first, then a description that holds the defaults.
     const QString values = config.section(QStringLiteral("[('GlobalConfig'"), 0, 0);
     return code == 0 && values.contains(QLatin1String("Hangul_Hanja")) == own;
-}
-
-QString ibusEngine()
-{
-    return runTool(QStringLiteral("ibus"), {QStringLiteral("engine")}).trimmed();
 }
 
 QString corpus()

@@ -11,12 +11,16 @@
 //
 // Living apart from Ferrule, the engine answers IBus however busy Ferrule's
 // GUI thread is, and it outlives Ferrule: when Ferrule ends, killed or not,
-// its end of the pipe closes and the user's engine is switched back before
-// this process ends. Should this process die as well, IBus itself returns to
-// the previous engine once the component registered here goes; and where the
-// package installed the engine's description, IBus starts this program
-// (--ibus) for the engine left behind, and it switches back to the engine
-// noted in the runtime folder.
+// its end of the pipe closes, and the user's engine is set again before this
+// process ends. That is needed even when no commit was under way: once a
+// component registered at run time goes, IBus keeps a global engine only if
+// it too was registered at run time, and drops the user's (bus/ibusimpl.c,
+// bus_ibus_impl_check_global_engine). So the component lives on a connection
+// of its own, which is closed first; the user's engine is then set again over
+// the other. Should this process be killed as well, the user's engine, noted
+// in the runtime folder, is set again by the next start; where the package
+// installed the engine's description and something chooses the engine while
+// Ferrule is not running, IBus starts this program (--ibus) to do the same.
 #include "modes.h"
 
 #include <glib/gstdio.h>
@@ -43,6 +47,13 @@ std::string stateFile()
     return std::string(g_get_user_runtime_dir()) + "/ferrule-ibus-engine.state";
 }
 
+// The user's engine, noted whenever it changes.
+void noteEngine(const std::string &name)
+{
+    if (!name.empty() && name != kEngineName)
+        g_file_set_contents(stateFile().c_str(), name.c_str(), -1, nullptr);
+}
+
 std::string savedEngine()
 {
     gchar *contents = nullptr;
@@ -63,6 +74,15 @@ std::string engineName(IBusEngineDesc *desc)
 {
     const gchar *name = desc ? ibus_engine_desc_get_name(desc) : nullptr;
     return name ? name : "";
+}
+
+std::string globalEngine(IBusBus *bus)
+{
+    IBusEngineDesc *desc = ibus_bus_get_global_engine(bus);
+    const std::string name = engineName(desc);
+    if (desc)
+        g_object_unref(desc);
+    return name;
 }
 
 class Helper;
@@ -86,11 +106,55 @@ namespace {
 class Helper
 {
 public:
-    Helper(IBusBus *bus, GMainLoop *loop)
+    // bus switches engines; the engine itself lives on own, another
+    // connection to IBus.
+    Helper(IBusBus *bus, GDBusConnection *own, GMainLoop *loop)
         : bus(bus), loop(loop),
-          modes(ibus_bus_get_connection(bus),
-                g_dbus_connection_get_unique_name(ibus_bus_get_connection(bus)))
+          modes(ibus_bus_get_connection(bus), g_dbus_connection_get_unique_name(own))
     {
+        ibus_bus_set_watch_ibus_signal(bus, TRUE);
+        g_signal_connect(bus, "global-engine-changed", G_CALLBACK(&Helper::engineChanged), this);
+        IBusEngineDesc *desc = ibus_bus_get_global_engine(bus);
+        noted = engineName(desc);
+        if (desc)
+            g_object_unref(desc);
+        noteEngine(noted);
+    }
+
+    // Ends the engine's connection, own, waits until IBus has let the
+    // component go (and with it the global engine), and sets the user's
+    // engine again, in the modes it was in.
+    void leave(GDBusConnection *own)
+    {
+        const std::string user = userEngineNow();
+        const EngineModes::Snapshot before = modes.current();
+        g_dbus_connection_close_sync(own, nullptr, nullptr);
+        if (user.empty())
+            return;
+        for (int waited = 0; waited < 100 && globalEngine(bus) == user; ++waited)
+            g_usleep(10 * 1000);
+        if (globalEngine(bus) == user || !ibus_bus_set_global_engine(bus, user.c_str()) ||
+            before.looks.empty())
+            return;
+        const gint64 until = g_get_monotonic_time() + gint64(kModesWaitMs) * 1000;
+        auto waitFor = [&](auto done) {
+            while (!done() && g_get_monotonic_time() < until) {
+                if (!g_main_context_iteration(nullptr, FALSE))
+                    g_usleep(2 * 1000);
+            }
+            return done();
+        };
+        if (waitFor([&]() { return modes.hasNewEngine(before); }) && modes.restore(before) > 0)
+            waitFor([&]() { return modes.matches(before); });
+    }
+
+    // The engine to set again when Ferrule ends.
+    std::string userEngineNow() const
+    {
+        const std::string now = globalEngine(bus);
+        if (!now.empty() && now != kEngineName)
+            return now;
+        return noted.empty() || noted == kEngineName ? savedEngine() : noted;
     }
 
     void onLine(const std::string &line)
@@ -135,9 +199,20 @@ public:
         ibus_engine_commit_text(engine, ibus_text_new_from_string(pending.c_str()));
         committed = true;
         pending.clear();
+        if (switched)
+            switchBack();
     }
 
 private:
+    static void engineChanged(IBusBus *, const gchar *name, gpointer data)
+    {
+        auto *self = static_cast<Helper *>(data);
+        if (name && *name && g_strcmp0(name, kEngineName) != 0) {
+            self->noted = name;
+            noteEngine(name);
+        }
+    }
+
     static void gotEngine(GObject *, GAsyncResult *result, gpointer data)
     {
         auto *self = static_cast<Helper *>(data);
@@ -146,7 +221,7 @@ private:
         if (desc)
             g_object_unref(desc);
         // Left behind by a run that ended in the middle of a commit.
-        if (name == kEngineName)
+        if (name == kEngineName || name.empty())
             name = savedEngine();
         if (name.empty()) {
             self->finish("refused");
@@ -154,7 +229,6 @@ private:
         }
         self->userEngine = name;
         self->userModes = self->modes.current();
-        g_file_set_contents(stateFile().c_str(), name.c_str(), -1, nullptr);
         ibus_bus_current_input_context_async(self->bus, kSwitchTimeoutMs, nullptr,
                                              &Helper::gotContext, self);
     }
@@ -168,6 +242,12 @@ private:
         // IBus makes it first.
         self->focusIsFake = !path || g_str_has_suffix(path, "/InputContext_1");
         g_free(path);
+        if (self->focusIsFake) {
+            self->finish("nofocus");
+            return;
+        }
+        self->switched = false;
+        self->back = false;
         ibus_bus_set_global_engine_async(self->bus, kEngineName, kSwitchTimeoutMs, nullptr,
                                          &Helper::switchedAway, self);
     }
@@ -176,24 +256,45 @@ private:
     {
         auto *self = static_cast<Helper *>(data);
         ibus_bus_set_global_engine_async_finish(self->bus, result, nullptr);
-        // IBus calls FocusIn on the new engine before it answers the switch:
-        // a commit that has not happened by now has no window to go to.
+        self->switched = true;
+        // The engine lives on another connection than the one that switched:
+        // its focus-in may come before the answer or after it.
+        const gint64 left = self->deadline - g_get_monotonic_time();
+        if (self->committed || left <= 0) {
+            self->switchBack();
+            return;
+        }
+        self->focusWait = g_timeout_add(guint(left / 1000) + 1, &Helper::focusTimedOut, self);
+    }
+
+    static gboolean focusTimedOut(gpointer data)
+    {
+        auto *self = static_cast<Helper *>(data);
+        self->focusWait = 0;
         self->pending.clear();
-        ibus_bus_set_global_engine_async(self->bus, self->userEngine.c_str(), kSwitchTimeoutMs,
-                                         nullptr, &Helper::switchedBack, self);
+        self->switchBack();
+        return G_SOURCE_REMOVE;
+    }
+
+    void switchBack()
+    {
+        if (back)
+            return;
+        back = true;
+        if (focusWait) {
+            g_source_remove(focusWait);
+            focusWait = 0;
+        }
+        pending.clear();
+        ibus_bus_set_global_engine_async(bus, userEngine.c_str(), kSwitchTimeoutMs, nullptr,
+                                         &Helper::switchedBack, this);
     }
 
     static void switchedBack(GObject *, GAsyncResult *result, gpointer data)
     {
         auto *self = static_cast<Helper *>(data);
-        if (!ibus_bus_set_global_engine_async_finish(self->bus, result, nullptr)) {
-            // Still ours, or not known: the noted engine stays noted for the
-            // next start.
-            self->finish(self->committed ? "committed" : "nofocus");
-            return;
-        }
-        g_remove(stateFile().c_str());
-        if (self->userModes.looks.empty()) {
+        if (!ibus_bus_set_global_engine_async_finish(self->bus, result, nullptr) ||
+            self->userModes.looks.empty()) {
             self->finish(self->committed ? "committed" : "nofocus");
             return;
         }
@@ -238,7 +339,8 @@ private:
     GMainLoop *loop;
     EngineModes modes;
     EngineModes::Snapshot userModes;
-    std::string userEngine;
+    std::string userEngine; // of the commit under way
+    std::string noted;      // the user's, as last seen
     std::string request;
     std::string pending;
     gint64 deadline = 0;
@@ -246,6 +348,9 @@ private:
     bool busy = false;
     bool committed = false;
     bool focusIsFake = false;
+    bool switched = false; // the switch to this engine is done
+    bool back = false;     // the switch back has begun
+    guint focusWait = 0;
     bool modesAsked = false;
     bool quitting = false;
 };
@@ -280,22 +385,32 @@ IBusEngine *createEngine(IBusFactory *factory, const gchar *name, gpointer)
     return engine;
 }
 
-// A run that ended in the middle of a commit may have left this engine as
-// the global one: the user's, as noted then, comes back.
+// A run that was killed left this engine as the global one, or none at all
+// (its component went): the user's engine as noted then comes back. IBus
+// may still be busy with the switch the run asked for, which cancels this
+// one: asked again until it holds.
 void restoreLeftEngine(IBusBus *bus)
 {
-    IBusEngineDesc *desc = ibus_bus_get_global_engine(bus);
-    const std::string current = engineName(desc);
-    if (desc)
-        g_object_unref(desc);
     const std::string saved = savedEngine();
-    if (current == kEngineName && !saved.empty())
-        ibus_bus_set_global_engine(bus, saved.c_str());
-    if (current == kEngineName || current == saved)
-        g_remove(stateFile().c_str());
+    for (int tries = 0; tries < 20 && !saved.empty(); ++tries) {
+        const std::string current = globalEngine(bus);
+        if (current != kEngineName && !current.empty())
+            return;
+        if (!ibus_bus_set_global_engine(bus, saved.c_str()))
+            g_usleep(50 * 1000);
+    }
 }
 
-IBusComponent *component()
+GDBusConnection *connectOwn()
+{
+    return g_dbus_connection_new_for_address_sync(
+        ibus_get_address(),
+        GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                             G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+}
+
+bool registerComponent(GDBusConnection *own)
 {
     IBusComponent *component =
         ibus_component_new("org.freedesktop.IBus.Ferrule", "Ferrule voice typing", "1.0", "GPL",
@@ -303,7 +418,15 @@ IBusComponent *component()
     ibus_component_add_engine(component,
                               ibus_engine_desc_new(kEngineName, "Ferrule", "Text typed by Ferrule",
                                                    "other", "GPL", "Ferrule", "", "default"));
-    return component;
+    GVariant *result = g_dbus_connection_call_sync(
+        own, "org.freedesktop.IBus", "/org/freedesktop/IBus", "org.freedesktop.IBus",
+        "RegisterComponent",
+        g_variant_new("(v)", ibus_serializable_serialize(IBUS_SERIALIZABLE(component))), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    g_object_unref(component);
+    if (result)
+        g_variant_unref(result);
+    return result != nullptr;
 }
 
 } // namespace
@@ -339,7 +462,19 @@ int main(int argc, char **argv)
     ibus_init();
     IBusBus *bus = ibus_bus_new();
     if (!ibus_bus_is_connected(bus)) {
-        reply("error no IBus");
+        GError *error = nullptr;
+        const gchar *address = ibus_get_address();
+        GDBusConnection *probe =
+            address ? g_dbus_connection_new_for_address_sync(
+                          address,
+                          GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                               G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                          nullptr, nullptr, &error)
+                    : nullptr;
+        reply(std::string("error no IBus at ") + (address ? address : "(no address)") + ": " +
+              (error ? error->message : "connected now"));
+        if (probe)
+            g_object_unref(probe);
         return 1;
     }
     restoreLeftEngine(bus);
@@ -347,15 +482,20 @@ int main(int argc, char **argv)
     if (!forFerrule)
         return 0;
 
+    GDBusConnection *own = connectOwn();
+    if (!own) {
+        reply("error no second connection to IBus");
+        return 1;
+    }
     GMainLoop *loop = g_main_loop_new(nullptr, FALSE);
-    Helper instance(bus, loop);
+    Helper instance(bus, own, loop);
     helper = &instance;
-    IBusFactory *factory = ibus_factory_new(ibus_bus_get_connection(bus));
+    IBusFactory *factory = ibus_factory_new(own);
     ibus_factory_add_engine(factory, kEngineName, ferrule_engine_get_type());
     g_signal_connect(factory, "create-engine", G_CALLBACK(createEngine), nullptr);
-    IBusComponent *own = component();
-    if (!ibus_bus_register_component(bus, own)) {
+    if (!registerComponent(own)) {
         reply("error engine not registered");
+        instance.leave(own);
         return 1;
     }
     // IBus ends: so does this engine.
@@ -365,9 +505,12 @@ int main(int argc, char **argv)
     g_io_add_watch(input, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), readLine, nullptr);
     reply("ready");
     g_main_loop_run(loop);
+
+    if (ibus_bus_is_connected(bus))
+        instance.leave(own);
     g_io_channel_unref(input);
+    ibus_object_destroy(IBUS_OBJECT(factory));
     g_object_unref(own);
-    g_object_unref(factory);
     g_object_unref(bus);
     g_main_loop_unref(loop);
     return 0;

@@ -1,0 +1,190 @@
+// Ferrule's IBus engine when things go wrong, under an IBus daemon of the
+// test's own (scripts/testenv/with-ibus, libpinyin): Ferrule ending in the
+// middle of a commit, killed or not, and a daemon that stops answering.
+// Whatever happens, the user's engine comes back, and the text arrives at
+// most once.
+#include "buildconfig.h"
+#include "common/ibusstate.h"
+#include "common/targetwindow.h"
+#include "platform/linux/ibuscommit.h"
+
+#include <QThread>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+const QString kText = QStringLiteral("Hello 你好，世界。ABC 123");
+
+// The user types "nihao" and a space into window; returns what arrived.
+QString userTypes(TargetWindow &window)
+{
+    window.clear();
+    xdotool({QStringLiteral("type"), QStringLiteral("nihao")});
+    xdotool({QStringLiteral("key"), QStringLiteral("space")});
+    QString text;
+    (void)QTest::qWaitFor(
+        [&]() {
+            text = window.text();
+            return text == QStringLiteral("你好") || text == QStringLiteral("nihao ");
+        },
+        10000);
+    window.clear();
+    return text;
+}
+
+} // namespace
+
+class IBusCommitTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void endsMidCommit_data();
+    void endsMidCommit();
+    void daemonStopped();
+
+private:
+    QStringList seenContexts;
+    // Ferrule's engine, started before the window takes the focus, as it is
+    // at login: through IBusCommit, or on its own to be ended at will.
+    std::unique_ptr<IBusCommit> commit;
+    std::unique_ptr<QProcess> engine;
+    std::unique_ptr<TargetWindow> window;
+};
+
+void IBusCommitTest::initTestCase()
+{
+    QVERIFY2(qgetenv("FERRULE_IME") == "ibus", "runs under with-ibus");
+    // No window has the focus yet: IBus names its stand-in context.
+    seenContexts << ibusFocusedContext();
+}
+
+// A new Qt window whose IBus input context has the focus, libpinyin in its
+// English mode (not the one it starts in, so that a mode lost shows).
+void IBusCommitTest::init()
+{
+    if (QTest::currentTestFunction() == QLatin1String("daemonStopped")) {
+        commit = std::make_unique<IBusCommit>();
+        QVERIFY(commit->isAvailable());
+    } else {
+        engine = std::make_unique<QProcess>();
+        engine->start(QStringLiteral(FERRULE_IBUS_ENGINE_BUILT), {QStringLiteral("--ferrule")});
+        QVERIFY(engine->waitForReadyRead(5000));
+        QCOMPARE(engine->readLine().trimmed(), QByteArray("ready"));
+    }
+    window = std::make_unique<TargetWindow>(QStringLiteral(TYPING_TARGET), QStringList());
+    QVERIFY(window->isReady());
+    QString context;
+    auto isNew = [&]() {
+        context = ibusFocusedContext();
+        return !context.isEmpty() && !seenContexts.contains(context);
+    };
+    // The Qt module now and then misses a focus-in that came before its
+    // context was made: focus elsewhere and back.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QVERIFY(window->focus());
+        if (QTest::qWaitFor(isNew, 3000))
+            break;
+        const QString root =
+            runTool(QStringLiteral("xdotool"),
+                    {QStringLiteral("search"), QStringLiteral("--maxdepth"), QStringLiteral("0"),
+                     QStringLiteral("--name"), QStringLiteral(".*")})
+                .section(QLatin1Char('\n'), 0, 0);
+        xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), root});
+        QTest::qWait(500);
+    }
+    QVERIFY(isNew());
+    seenContexts << context;
+    if (userTypes(*window) == QStringLiteral("你好"))
+        QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("Shift_L")}));
+    QCOMPARE(userTypes(*window), QStringLiteral("nihao "));
+}
+
+void IBusCommitTest::cleanup()
+{
+    window.reset();
+    commit.reset();
+    if (engine) {
+        engine->closeWriteChannel();
+        engine->waitForFinished(5000);
+        engine.reset();
+    }
+}
+
+void IBusCommitTest::endsMidCommit_data()
+{
+    QTest::addColumn<bool>("killed");
+    QTest::addColumn<int>("afterMs");
+    // Ferrule ends, killed or not: the engine sees its pipe close.
+    for (int ms : {0, 2, 8})
+        QTest::addRow("Ferrule ends, %d ms into the commit", ms) << false << ms;
+    // Ferrule and its engine are both killed.
+    for (int ms : {0, 2, 8})
+        QTest::addRow("both killed, %d ms into the commit", ms) << true << ms;
+}
+
+void IBusCommitTest::endsMidCommit()
+{
+    QFETCH(bool, killed);
+    QFETCH(int, afterMs);
+    QProcess &engine = *this->engine;
+    engine.write("commit 1 " + kText.toUtf8().toBase64() + '\n');
+    QVERIFY(engine.waitForBytesWritten(1000));
+    QThread::msleep(afterMs);
+    if (killed) {
+        engine.kill();
+        QVERIFY(engine.waitForFinished(5000));
+        // Ferrule's next start, at the latest, puts the user's engine back.
+        IBusCommit next;
+        QVERIFY(next.isAvailable());
+        QTRY_COMPARE(ibusEngine(), QStringLiteral("libpinyin"));
+    } else {
+        engine.closeWriteChannel();
+        QVERIFY(engine.waitForFinished(5000));
+        QCOMPARE(engine.exitCode(), 0);
+        QCOMPARE(ibusEngine(), QStringLiteral("libpinyin"));
+    }
+    // The text came whole or not at all, and only once.
+    QTest::qWait(300);
+    const QString arrived = window->text();
+    QVERIFY2(arrived.isEmpty() || arrived == kText, qPrintable(arrived));
+    // libpinyin composes the user's keys again: in the mode they left it in
+    // where the engine could put it back, else in the mode it starts in.
+    const QString typed = userTypes(*window);
+    if (killed)
+        QVERIFY2(typed == QStringLiteral("nihao ") || typed == QStringLiteral("你好"),
+                 qPrintable(typed));
+    else
+        QCOMPARE(typed, QStringLiteral("nihao "));
+}
+
+void IBusCommitTest::daemonStopped()
+{
+    const pid_t daemon = pid_t(qEnvironmentVariableIntValue("FERRULE_IME_PID"));
+    QVERIFY(daemon > 0);
+    QCOMPARE(::kill(daemon, SIGSTOP), 0);
+    QElapsedTimer waited;
+    waited.start();
+    const ImeCommit::Outcome outcome = commit->commit(kText);
+    const qint64 waitedMs = waited.elapsed();
+    QCOMPARE(::kill(daemon, SIGCONT), 0);
+    QCOMPARE(outcome, ImeCommit::Outcome::NoAnswer);
+    QVERIFY2(waitedMs < 3000, qPrintable(QString::number(waitedMs)));
+    // The text given up on never arrives later (Ferrule types it another
+    // way), and the user's engine is back in the mode it was in.
+    QTest::qWait(1500);
+    QCOMPARE(window->text(), QString());
+    QTRY_COMPARE(ibusEngine(), QStringLiteral("libpinyin"));
+    QCOMPARE(userTypes(*window), QStringLiteral("nihao "));
+    // Once the daemon answers again, so do commits.
+    QCOMPARE(commit->commit(kText), ImeCommit::Outcome::Committed);
+    QTRY_COMPARE(window->text(), kText);
+}
+
+QTEST_GUILESS_MAIN(IBusCommitTest)
+#include "tst_ibuscommit.moc"

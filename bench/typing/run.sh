@@ -15,3 +15,6 @@ for ime in fcitx5 ibus; do
         "$env/with-xvfb" "$env/with-dbus" "$env/with-$ime" "$bin/typingimebench" ||
         echo "typingimebench with $ime failed" >&2
 done
+# The corpus committed whole through IBus's engine of Ferrule's own.
+"$env/with-xvfb" "$env/with-dbus" "$env/with-ibus" "$bin/typingcommitbench" ||
+    echo "typingcommitbench with ibus failed" >&2

@@ -300,7 +300,7 @@ private:
         }
         self->modesAsked = false;
         self->modesSince = g_get_monotonic_time();
-        g_timeout_add(5, &Helper::checkModes, self);
+        g_timeout_add(1, &Helper::checkModes, self);
     }
 
     // Waits for the engine that came back to show its modes, sets the user's

@@ -3,7 +3,8 @@
 // Commands on stdin, one per line:
 //   text   -> "text <base64 of the UTF-8 text>"
 //   clear  -> "ok"
-// At start it prints "ready <window id in hex>" once the window is on screen.
+// At start it prints "ready <window id in hex>" once the window is on screen
+// (on Wayland, where GDK_BACKEND=wayland puts it, "ready 1").
 // Options: --line (a one-line entry instead of a text view).
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
@@ -42,7 +43,9 @@ gboolean onMapped(GtkWidget *window, GdkEvent *, gpointer)
     if (!told) {
         told = true;
         char id[32];
-        std::snprintf(id, sizeof id, "%lx", gdk_x11_window_get_xid(gtk_widget_get_window(window)));
+        // On Wayland a window has no id others can use: any will do.
+        GdkWindow *own = gtk_widget_get_window(window);
+        std::snprintf(id, sizeof id, "%lx", GDK_IS_X11_WINDOW(own) ? gdk_x11_window_get_xid(own) : 1ul);
         reply(std::string("ready ") + id);
     }
     return FALSE;

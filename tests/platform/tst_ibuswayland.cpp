@@ -80,9 +80,9 @@ void IBusWaylandTest::arrivesExactly()
     QVERIFY(window.isReady());
     // mutter gives a new window the focus; its input context follows.
     QString context;
-    QTRY_VERIFY_WITH_TIMEOUT((context = ibusFocusedContext(), !context.isEmpty() &&
-                                                                  !seenContexts.contains(context)),
-                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (context = ibusFocusedContext(), !context.isEmpty() && !seenContexts.contains(context)),
+        10000);
     seenContexts << context;
     // libpinyin's mode is the one the last window left; Shift switches it.
     const QString first = userTypes(window);

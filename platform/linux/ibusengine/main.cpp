@@ -38,7 +38,7 @@ constexpr const char *kEngineName = "ferrule";
 // made at all: Ferrule waits a little longer, then types another way.
 constexpr gint64 kCommitDeadlineUs = 800 * 1000;
 // How long a switch of the global engine may take before it counts as failed.
-constexpr int kSwitchTimeoutMs = 10000;
+constexpr int kSwitchTimeoutMs = 3000;
 // How long the engine that comes back gets to show its modes.
 constexpr guint kModesWaitMs = 400;
 
@@ -83,6 +83,19 @@ std::string globalEngine(IBusBus *bus)
     if (desc)
         g_object_unref(desc);
     return name;
+}
+
+// Switches the global engine and waits for IBus to answer, at most
+// kSwitchTimeoutMs (libibus's own call waits 25 s).
+bool setGlobalEngine(IBusBus *bus, const std::string &name)
+{
+    GVariant *result = g_dbus_connection_call_sync(
+        ibus_bus_get_connection(bus), "org.freedesktop.IBus", "/org/freedesktop/IBus",
+        "org.freedesktop.IBus", "SetGlobalEngine", g_variant_new("(s)", name.c_str()), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, kSwitchTimeoutMs, nullptr, nullptr);
+    if (result)
+        g_variant_unref(result);
+    return result != nullptr;
 }
 
 class Helper;
@@ -133,8 +146,7 @@ public:
             return;
         for (int waited = 0; waited < 100 && globalEngine(bus) == user; ++waited)
             g_usleep(10 * 1000);
-        if (globalEngine(bus) == user || !ibus_bus_set_global_engine(bus, user.c_str()) ||
-            before.looks.empty())
+        if (globalEngine(bus) == user || !setGlobalEngine(bus, user) || before.looks.empty())
             return;
         const gint64 until = g_get_monotonic_time() + gint64(kModesWaitMs) * 1000;
         auto waitFor = [&](auto done) {
@@ -396,7 +408,7 @@ void restoreLeftEngine(IBusBus *bus)
         const std::string current = globalEngine(bus);
         if (current != kEngineName && !current.empty())
             return;
-        if (!ibus_bus_set_global_engine(bus, saved.c_str()))
+        if (!setGlobalEngine(bus, saved))
             g_usleep(50 * 1000);
     }
 }

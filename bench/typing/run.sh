@@ -15,6 +15,9 @@ for ime in fcitx5 ibus; do
         "$env/with-xvfb" "$env/with-dbus" "$env/with-$ime" "$bin/typingimebench" ||
         echo "typingimebench with $ime failed" >&2
 done
-# The corpus committed whole through IBus's engine of Ferrule's own.
+# The corpus committed whole through IBus's engine of Ferrule's own, into an
+# X11 window and into a Wayland one (headless mutter).
 "$env/with-xvfb" "$env/with-dbus" "$env/with-ibus" "$bin/typingcommitbench" ||
-    echo "typingcommitbench with ibus failed" >&2
+    echo "typingcommitbench with ibus on X11 failed" >&2
+"$env/with-dbus" "$env/with-mutter" "$env/with-ibus" "$bin/typingcommitbench" ||
+    echo "typingcommitbench with ibus on Wayland failed" >&2

@@ -68,13 +68,16 @@ bool IBusCommit::start()
 
 QByteArray IBusCommit::readLine(qint64 deadline)
 {
-    while (!engine.canReadLine()) {
-        const qint64 left = deadline - now();
-        if (left <= 0 || engine.state() != QProcess::Running)
+    // What the engine wrote while nobody read is taken even past the deadline.
+    for (;;) {
+        if (engine.canReadLine())
+            return engine.readLine().trimmed();
+        if (engine.state() != QProcess::Running)
             return QByteArray();
-        engine.waitForReadyRead(int(left));
+        const qint64 left = deadline - now();
+        if (!engine.waitForReadyRead(int(qMax<qint64>(left, 0))) && left <= 0)
+            return QByteArray();
     }
-    return engine.readLine().trimmed();
 }
 
 bool IBusCommit::isAvailable()

@@ -76,12 +76,29 @@ std::string engineName(IBusEngineDesc *desc)
     return name ? name : "";
 }
 
+// The global engine's name, empty when there is none (asked without
+// libibus's warning for that case).
 std::string globalEngine(IBusBus *bus)
 {
-    IBusEngineDesc *desc = ibus_bus_get_global_engine(bus);
-    const std::string name = engineName(desc);
-    if (desc)
+    GVariant *result = g_dbus_connection_call_sync(
+        ibus_bus_get_connection(bus), "org.freedesktop.IBus", "/org/freedesktop/IBus",
+        "org.freedesktop.DBus.Properties", "Get",
+        g_variant_new("(ss)", "org.freedesktop.IBus", "GlobalEngine"), G_VARIANT_TYPE("(v)"),
+        G_DBUS_CALL_FLAGS_NONE, 3000, nullptr, nullptr);
+    if (!result)
+        return std::string();
+    GVariant *value = nullptr;
+    g_variant_get(result, "(v)", &value);
+    g_variant_unref(result);
+    IBusSerializable *desc = ibus_serializable_deserialize(value);
+    g_variant_unref(value);
+    std::string name;
+    if (desc) {
+        g_object_ref_sink(desc);
+        if (IBUS_IS_ENGINE_DESC(desc))
+            name = engineName(IBUS_ENGINE_DESC(desc));
         g_object_unref(desc);
+    }
     return name;
 }
 
@@ -127,10 +144,7 @@ public:
     {
         ibus_bus_set_watch_ibus_signal(bus, TRUE);
         g_signal_connect(bus, "global-engine-changed", G_CALLBACK(&Helper::engineChanged), this);
-        IBusEngineDesc *desc = ibus_bus_get_global_engine(bus);
-        noted = engineName(desc);
-        if (desc)
-            g_object_unref(desc);
+        noted = globalEngine(bus);
         noteEngine(noted);
     }
 
@@ -472,6 +486,8 @@ int main(int argc, char **argv)
 {
     const bool forFerrule = argc > 1 && std::strcmp(argv[1], "--ferrule") == 0;
     ibus_init();
+    // Deserializing finds the types by name: they must exist first.
+    g_type_ensure(IBUS_TYPE_ENGINE_DESC);
     IBusBus *bus = ibus_bus_new();
     if (!ibus_bus_is_connected(bus)) {
         GError *error = nullptr;

@@ -154,7 +154,8 @@ public:
     void leave(GDBusConnection *own)
     {
         const std::string user = userEngineNow();
-        const EngineModes::Snapshot before = modes.current();
+        const EngineModes::Snapshot before =
+            g_str_has_prefix(user.c_str(), "xkb:") ? EngineModes::Snapshot() : modes.current();
         g_dbus_connection_close_sync(own, nullptr, nullptr);
         if (user.empty())
             return;
@@ -254,7 +255,10 @@ private:
             return;
         }
         self->userEngine = name;
-        self->userModes = self->modes.current();
+        // IBus's keyboard layouts (xkb:…) have no modes; the properties seen
+        // last are then another engine's.
+        self->userModes = g_str_has_prefix(name.c_str(), "xkb:") ? EngineModes::Snapshot()
+                                                                 : self->modes.current();
         ibus_bus_current_input_context_async(self->bus, kSwitchTimeoutMs, nullptr,
                                              &Helper::gotContext, self);
     }

@@ -23,6 +23,7 @@
 // Ferrule is not running, IBus starts this program (--ibus) to do the same.
 #include "modes.h"
 
+#include <glib-unix.h>
 #include <glib/gstdio.h>
 #include <ibus.h>
 
@@ -533,6 +534,18 @@ int main(int argc, char **argv)
     // IBus ends: so does this engine.
     g_signal_connect(bus, "disconnected", G_CALLBACK(+[](IBusBus *, gpointer) { helper->onEnd(); }),
                      nullptr);
+    // Asked to end (the session ends, a signal to Ferrule's process group):
+    // as when Ferrule ends, after the commit under way. Only SIGKILL cuts a
+    // switch short, and ibus-daemon 1.5.27 can crash when the engine it is
+    // switching to goes that way.
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        g_unix_signal_add(
+            signal,
+            +[](gpointer) {
+                helper->onEnd();
+                return gboolean(G_SOURCE_CONTINUE);
+            },
+            nullptr);
     GIOChannel *input = g_io_channel_unix_new(0);
     g_io_add_watch(input, GIOCondition(G_IO_IN | G_IO_HUP | G_IO_ERR), readLine, nullptr);
     reply("ready");

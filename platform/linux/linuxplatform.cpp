@@ -1,6 +1,7 @@
 #include "platform/linux/linuxplatform.h"
 
 #include "platform/linux/ibuscommit.h"
+#include "platform/linux/ownwindow.h"
 #include "platform/linux/textinput.h"
 #include "platform/linux/udevusbdevices.h"
 #include "platform/linux/x11sidebuttons.h"
@@ -34,6 +35,10 @@ TypingTarget LinuxPlatform::typingTarget()
 
 int LinuxPlatform::type(const QString &text, const TypingTarget &target)
 {
+    // Our own windows take the text directly, at once.
+    const int own = typeIntoOwnWindow(text, target.focus);
+    if (own >= 0)
+        return own;
     TextInput input;
     // The text goes whole to the input method of the window that had the
     // focus when the run began, or not at all.
@@ -41,7 +46,7 @@ int LinuxPlatform::type(const QString &text, const TypingTarget &target)
         !input.isConnected() || input.focusWindow(input.foregroundWindow()) == target.focus;
     if (focusKept && ibus->isAvailable() && ibus->commit(text) == ImeCommit::Outcome::Committed) {
         qDebug() << "typing through IBus";
-        return text.size();
+        return text.toUcs4().size();
     }
     return input.type(text, target.focus);
 }

@@ -18,9 +18,15 @@ for ime in fcitx5 ibus; do
         echo "typingimebench with $ime failed" >&2
 done
 export FERRULE_FCITX5_ADDON=$FERRULE_BENCH_BIN/../addons/fcitx5
-line=$("$env/with-xvfb" "$env/with-dbus" "$env/with-fcitx5" "$bin/typingcommitbench") ||
-    echo "typingcommitbench on X11 failed" >&2
+line=$("$env/with-xvfb" "$env/with-dbus" "$env/with-fcitx5" "$bin/fcitx5commitbench") ||
+    echo "fcitx5commitbench on X11 failed" >&2
 echo "$line"
 xdotool_rate=$(echo "$line" | sed -n 's/.* xdotool_chars_per_s=\([0-9.]*\).*/\1/p')
-FERRULE_XDOTOOL_CHARS_PER_S=$xdotool_rate "$env/with-dbus" "$env/with-kwin" "$bin/typingcommitbench" ||
-    echo "typingcommitbench on Wayland failed" >&2
+FERRULE_XDOTOOL_CHARS_PER_S=$xdotool_rate "$env/with-dbus" "$env/with-kwin" "$bin/fcitx5commitbench" ||
+    echo "fcitx5commitbench on Wayland failed" >&2
+# The corpus committed whole through IBus's engine of Ferrule's own, into an
+# X11 window and into a Wayland one (headless mutter).
+"$env/with-xvfb" "$env/with-dbus" "$env/with-ibus" "$bin/ibuscommitbench" ||
+    echo "ibuscommitbench with ibus on X11 failed" >&2
+"$env/with-dbus" "$env/with-mutter" "$env/with-ibus" "$bin/ibuscommitbench" ||
+    echo "ibuscommitbench with ibus on Wayland failed" >&2

@@ -20,16 +20,27 @@ constexpr int kCallTimeoutMs = 1000;
 
 const QString kConnectionName = QStringLiteral("ferrule-ibus");
 
-// The file ibus-daemon writes: ~/.config/ibus/bus/<machine id>-<host>-<display>,
-// the host being "unix" for a local display.
+// The file ibus-daemon writes, found as libibus finds it: IBUS_ADDRESS_FILE,
+// else ~/.config/ibus/bus/<machine id>-unix-<Wayland display> in a Wayland
+// session (also where DISPLAY names XWayland), else
+// ~/.config/ibus/bus/<machine id>-<host>-<display number>, the host being
+// "unix" for a local display.
 QString addressFile()
 {
-    const QString display = qEnvironmentVariable("DISPLAY");
-    const int colon = display.lastIndexOf(QLatin1Char(':'));
-    if (colon < 0)
-        return QString();
-    const QString host = colon > 0 ? display.left(colon) : QStringLiteral("unix");
-    const QString number = display.mid(colon + 1).section(QLatin1Char('.'), 0, 0);
+    const QString given = qEnvironmentVariable("IBUS_ADDRESS_FILE");
+    if (!given.isEmpty())
+        return given;
+    QString host = QStringLiteral("unix");
+    QString number = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (number.isEmpty()) {
+        const QString display = qEnvironmentVariable("DISPLAY");
+        const int colon = display.lastIndexOf(QLatin1Char(':'));
+        if (colon < 0)
+            return QString();
+        if (colon > 0)
+            host = display.left(colon);
+        number = display.mid(colon + 1).section(QLatin1Char('.'), 0, 0);
+    }
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
            QStringLiteral("/ibus/bus/") + QString::fromLatin1(QDBusConnection::localMachineId()) +
            QLatin1Char('-') + host + QLatin1Char('-') + number;

@@ -1,6 +1,7 @@
 #include "platform/linux/linuxplatform.h"
 
 #include "platform/linux/fcitx5commit.h"
+#include "platform/linux/ibuscommit.h"
 #include "platform/linux/ownwindow.h"
 #include "platform/linux/textinput.h"
 #include "platform/linux/udevusbdevices.h"
@@ -23,6 +24,7 @@ LinuxPlatform::LinuxPlatform()
 {
     TextInput::restoreLentKeycodes();
     inputMethods.push_back(std::make_unique<Fcitx5Commit>());
+    inputMethods.push_back(std::make_unique<IBusCommit>());
 }
 
 TypingTarget LinuxPlatform::typingTarget()

@@ -71,7 +71,9 @@ bool hasKeyBit(const char *capabilities, unsigned bit)
 
 struct Mouse
 {
-    Mouse(const QByteArray &node, const QByteArray &name, int fd) : node(node), name(name), fd(fd) {}
+    Mouse(const QByteArray &node, const QByteArray &name, int fd) : node(node), name(name), fd(fd)
+    {
+    }
 
     QByteArray node;
     QByteArray name;
@@ -93,9 +95,9 @@ public:
         // Subscribed before the first enumeration, so a mouse plugged in
         // between the two is not missed.
         monitor.reset(udev_monitor_new_from_netlink(this->context.get(), "udev"));
-        if (monitor && (udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "input",
-                                                                        nullptr) < 0 ||
-                        udev_monitor_enable_receiving(monitor.get()) < 0))
+        if (monitor &&
+            (udev_monitor_filter_add_match_subsystem_devtype(monitor.get(), "input", nullptr) < 0 ||
+             udev_monitor_enable_receiving(monitor.get()) < 0))
             monitor.reset();
         if (!monitor)
             qWarning() << "Side buttons: udev cannot report mice plugged in later !";
@@ -154,8 +156,10 @@ private:
         // device that is a mouse as well.
         if (!isTrue(device, "ID_INPUT_MOUSE") || isTrue(device, "ID_INPUT_KEYBOARD"))
             return;
-        udev_device *parent = udev_device_get_parent_with_subsystem_devtype(device, "input", nullptr);
-        const char *keys = parent ? udev_device_get_sysattr_value(parent, "capabilities/key") : nullptr;
+        udev_device *parent =
+            udev_device_get_parent_with_subsystem_devtype(device, "input", nullptr);
+        const char *keys =
+            parent ? udev_device_get_sysattr_value(parent, "capabilities/key") : nullptr;
         if (keys && !hasKeyBit(keys, BTN_SIDE) && !hasKeyBit(keys, BTN_EXTRA))
             return;
         const char *parentName = parent ? udev_device_get_sysattr_value(parent, "name") : nullptr;
@@ -176,17 +180,19 @@ private:
             if (error == EACCES || error == EPERM)
                 reportNoAccess(node, name);
             else
-                qWarning().noquote() << QStringLiteral("Side buttons: %1 (\"%2\") cannot be opened: %3 !")
-                                            .arg(QString::fromLocal8Bit(node), QString::fromUtf8(name),
-                                                 QString::fromLocal8Bit(std::strerror(error)));
+                qWarning().noquote()
+                    << QStringLiteral("Side buttons: %1 (\"%2\") cannot be opened: %3 !")
+                           .arg(QString::fromLocal8Bit(node), QString::fromUtf8(name),
+                                QString::fromLocal8Bit(std::strerror(error)));
             return;
         }
         libevdev *device = nullptr;
         const int rc = libevdev_new_from_fd(mouse->fd.get(), &device);
         if (rc < 0) {
-            qWarning().noquote() << QStringLiteral("Side buttons: %1 is no input device libevdev can read: %2 !")
-                                        .arg(QString::fromLocal8Bit(node),
-                                             QString::fromLocal8Bit(std::strerror(-rc)));
+            qWarning().noquote()
+                << QStringLiteral("Side buttons: %1 is no input device libevdev can read: %2 !")
+                       .arg(QString::fromLocal8Bit(node),
+                            QString::fromLocal8Bit(std::strerror(-rc)));
             return;
         }
         mouse->device.reset(device);
@@ -195,7 +201,8 @@ private:
             return;
         mouse->name = libevdev_get_name(device);
         qDebug().noquote() << QStringLiteral("Side buttons: watching %1 (\"%2\") !")
-                                  .arg(QString::fromLocal8Bit(node), QString::fromUtf8(mouse->name));
+                                  .arg(QString::fromLocal8Bit(node),
+                                       QString::fromUtf8(mouse->name));
         mice.push_back(std::move(mouse));
     }
 
@@ -205,9 +212,10 @@ private:
             return;
         noAccessLogged.insert(node);
         qWarning().noquote()
-            << QStringLiteral("Side buttons: no permission to read %1 (\"%2\"): install Ferrule's udev "
-                              "rule 70-ferrule-mouse.rules (the ferrule package does) and log in "
-                              "again, see README \"Push-to-talk\" !")
+            << QStringLiteral(
+                   "Side buttons: no permission to read %1 (\"%2\"): install Ferrule's udev "
+                   "rule 70-ferrule-mouse.rules (the ferrule package does) and log in "
+                   "again, see README \"Push-to-talk\" !")
                    .arg(QString::fromLocal8Bit(node), QString::fromUtf8(name));
         if (noAccessReported)
             return;
@@ -258,8 +266,9 @@ private:
                 if (flag == LIBEVDEV_READ_FLAG_NORMAL) {
                     // The kernel's buffer overflowed: libevdev asks the device
                     // for its present state and hands on what changed meanwhile.
-                    qDebug().noquote() << QStringLiteral("Side buttons: %1 dropped events, resynchronising !")
-                                              .arg(QString::fromLocal8Bit(mouse->node));
+                    qDebug().noquote()
+                        << QStringLiteral("Side buttons: %1 dropped events, resynchronising !")
+                               .arg(QString::fromLocal8Bit(mouse->node));
                     flag = LIBEVDEV_READ_FLAG_SYNC;
                     continue;
                 }
@@ -329,7 +338,8 @@ private:
                 deliver(click);
             }
             qDebug().noquote() << QStringLiteral("Side buttons: %1 (\"%2\") is gone !")
-                                      .arg(QString::fromLocal8Bit(node), QString::fromUtf8(mouse->name));
+                                      .arg(QString::fromLocal8Bit(node),
+                                           QString::fromUtf8(mouse->name));
             mice.erase(it);
             return;
         }

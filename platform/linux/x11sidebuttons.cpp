@@ -107,7 +107,8 @@ public:
             return false;
         }
         grabRefused = false;
-        qDebug() << "Side buttons: held back from the window under the pointer, a tap is passed on !";
+        qDebug()
+            << "Side buttons: held back from the window under the pointer, a tap is passed on !";
         return true;
     }
 

@@ -4,8 +4,8 @@
 #include "common/stubhttpserver.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>

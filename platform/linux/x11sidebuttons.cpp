@@ -148,9 +148,23 @@ private:
 
     void takeSideButton(XEvent *event)
     {
+        if (event->type == ButtonPress || event->type == ButtonRelease) {
+            // While our grab is active the server sends us no raw events, only
+            // the grab's core events: a release, or the other button's press.
+            const unsigned button = event->xbutton.button;
+            if (button == firstSideButton || button == secondSideButton) {
+                Click click;
+                click.event = event->type == ButtonPress ? Event::Press : Event::Release;
+                click.button = int(button);
+                click.timeMs = qint64(event->xbutton.time);
+                click.heldBack = true;
+                dispatcher.add(click);
+            }
+            return;
+        }
         XGenericEventCookie *cookie = &event->xcookie;
         if (cookie->type != GenericEvent || cookie->extension != xiOpcode)
-            return; // core events of the grab are taken with their raw event
+            return;
         if (!XGetEventData(display.get(), cookie))
             return;
         if (cookie->evtype == XI_RawButtonPress || cookie->evtype == XI_RawButtonRelease) {
@@ -173,8 +187,9 @@ private:
 
     // The raw event and the grab's core event of one click come from the same
     // input event, with its time. Once the server has answered a round trip,
-    // the core event is in the queue if the grab took the click; when another
-    // client's grab was active, the window saw the click and there is none.
+    // the core event is in the queue if our grab took the click (it is taken
+    // out, the raw event stands for both); when another client's grab was
+    // active, that client saw the click and there is none.
     bool takeGrabbedEvent(const Click &click)
     {
         XSync(display.get(), False);

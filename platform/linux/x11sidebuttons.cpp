@@ -152,6 +152,10 @@ private:
             // While our grab is active the server sends us no raw events, only
             // the grab's core events: a release, or the other button's press.
             const unsigned button = event->xbutton.button;
+            if (echoes > 0 && int(button) == echoButton) {
+                --echoes; // a replay made while the other button kept the grab active
+                return;
+            }
             if (button == firstSideButton || button == secondSideButton) {
                 Click click;
                 click.event = event->type == ButtonPress ? Event::Press : Event::Release;

@@ -271,9 +271,9 @@ bool TestMouseHook::setExclusive(bool exclusive, const QString &expectedLine)
 void TestMouseHook::exclusiveSideButtons_data()
 {
     QTest::addColumn<bool>("exclusive");
-    QTest::addColumn<int>("holdMs");        // 0: a click as quick as xdotool makes it
-    QTest::addColumn<int>("windowClicks");  // how often the window under the pointer sees it
-    QTest::addColumn<int>("recognitions");  // -1: a quick click may hold no audio
+    QTest::addColumn<int>("holdMs");       // 0: a click as quick as xdotool makes it
+    QTest::addColumn<int>("windowClicks"); // how often the window under the pointer sees it
+    QTest::addColumn<int>("recognitions"); // -1: a quick click may hold no audio
     QTest::addColumn<bool>("promptShown");
 
     QTest::newRow("held, exclusive") << true << 1500 << 0 << 1 << true;

@@ -102,7 +102,7 @@ public:
         if (!monitor)
             qWarning() << "Side buttons: udev cannot report mice plugged in later !";
         openPresentMice();
-        if (mice.empty())
+        if (mice.empty() && noAccessLogged.isEmpty())
             qDebug() << "Side buttons: no mouse with side buttons yet, one plugged in later is "
                         "watched !";
         // What the enumeration found (a mouse that may not be read) reaches the
@@ -116,6 +116,17 @@ public:
         if (write(stop.get(), &one, sizeof one) != sizeof one)
             qWarning() << "Side buttons: the reader could not be told to stop !";
         reader.join();
+    }
+
+    // Keeping a click from the desktop would take a virtual input device
+    // (uinput) that sends on all the rest: the buttons stay passive here.
+    bool setExclusive(bool exclusive) override
+    {
+        if (exclusive && !passiveSaid)
+            qDebug() << "Side buttons: on Wayland they stay passive, a held button also reaches "
+                        "the window under the pointer !";
+        passiveSaid = passiveSaid || exclusive;
+        return false;
     }
 
 private:
@@ -376,6 +387,7 @@ private:
     std::vector<std::unique_ptr<Mouse>> mice;
     QSet<QByteArray> noAccessLogged;
     bool noAccessReported = false;
+    bool passiveSaid = false; // GUI thread
 
     std::mutex mailboxGuard;
     std::vector<Click> mailbox;

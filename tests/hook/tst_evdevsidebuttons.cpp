@@ -92,6 +92,8 @@ void TestEvdevSideButtons::initTestCase()
     QVERIFY(
         log->contains(QStringLiteral("Wayland session, reading the mice's kernel input devices")));
     QVERIFY(log->contains(QStringLiteral("no mouse with side buttons yet")));
+    // ExclusiveSideButtons is on by default, and cannot be followed here.
+    QVERIFY(log->contains(QStringLiteral("on Wayland they stay passive")));
 }
 
 void TestEvdevSideButtons::cleanupTestCase()
@@ -190,12 +192,11 @@ void TestEvdevSideButtons::clicksReachTheHookInOrder_data()
     // The kernel's buffer overflowed: the release was lost in it, and the
     // device's state (EVIOCGKEY: nothing held) brings it back.
     QTest::newRow("events dropped while held")
-        << button(0.1, false, true) + motion(0.1, 100) + "E: 1.000000 0000 0003 0\n" +
-               motion(1.001, 10)
+        << button(0.1, false, true) + motion(0.1, 100) + "E: 2.000000 0000 0003 0\n" +
+               motion(2.001, 10)
         << 0 << false << pressRelease << 1 << QStringLiteral("dropped events, resynchronising !");
-    QTest::newRow("unplugged while held")
-        << button(0.1, true, true) + motion(0.1, 1000) << 0 << true << pressRelease << 1
-        << QStringLiteral("is gone !");
+    QTest::newRow("unplugged while held") << button(0.1, true, true) + motion(0.1, 200) << 0 << true
+                                          << pressRelease << 1 << QStringLiteral("is gone !");
 }
 
 void TestEvdevSideButtons::clicksReachTheHookInOrder()
@@ -233,7 +234,9 @@ void TestEvdevSideButtons::clicksReachTheHookInOrder()
         QThread::msleep(blockMs); // as a recognition does: no event loop at all
     if (unplug) {
         QTRY_COMPARE_WITH_TIMEOUT(hookLines(), QStringList{"down"}, 5000);
-        QTest::qWait(1500); // the motion has played
+        // The motion has played: umockdev writes on into a node nobody reads
+        // any more only until the pty is full, and then waits for ever.
+        QTest::qWait(1500);
         this->unplug(mouse);
         plugged.removeOne(mouse);
         QTRY_VERIFY_WITH_TIMEOUT(

@@ -293,6 +293,9 @@ void TestMouseHook::exclusiveSideButtons()
     QVERIFY(setExclusive(exclusive));
     logCapture->clear();
     PromptWatcher prompts;
+    // The last utterance's file, which a tap must leave as it is.
+    QFile::remove(QStringLiteral("record.wav"));
+    QVERIFY(QFile(QStringLiteral("record.wav")).open(QIODevice::WriteOnly));
 
     if (holdMs == 0) {
         QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("8")}));
@@ -319,7 +322,10 @@ void TestMouseHook::exclusiveSideButtons()
     QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
     QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
     QCOMPARE(prompts.texts.contains(pressPrompt), promptShown);
-    QCOMPARE(logCapture->contains(QStringLiteral("side button tapped")), exclusive && holdMs == 0);
+    const bool tap = exclusive && holdMs == 0;
+    QCOMPARE(logCapture->contains(QStringLiteral("side button tapped")), tap);
+    if (tap)
+        QCOMPARE(QFileInfo(QStringLiteral("record.wav")).size(), 0);
 }
 
 void TestMouseHook::grabHeldByAnotherProgram()

@@ -4,6 +4,7 @@
 #include "app/qsingleapplication.h"
 #include "app/settings.h"
 #include "capture/mousehook.h"
+#include "capture/sessioncheck.h"
 #include "device/devicemanagement.h"
 #include "platform/platform.h"
 #include "recognition/quilletiat.h"
@@ -52,8 +53,9 @@ int main(int argc, char *argv[])
     // The speech model loads in the background while the rest starts.
     QuilletIat::preloadSpeechModel();
 
-    // Push-to-talk; without it (no X display) the program still runs, and says why in the log.
-    installMouseHook();
+    // Push-to-talk; without it (no display, no input devices) the program still
+    // runs, and says why in the log and in one prompt.
+    reportSessionLimits(installMouseHook());
 
     int code = 0;
     {

@@ -16,6 +16,8 @@ constexpr char BootUp[] = "BootUp";
 constexpr char ClosePrompt[] = "ClosePrompt";
 constexpr char RemovePunctuation[] = "RemovePunctuation";
 constexpr char MonitorTalvoxMouseConnect[] = "MonitorTalvoxMouseConnect";
+// 1: a held side button is Ferrule's alone and a tap still reaches the window (X11).
+constexpr char ExclusiveSideButtons[] = "ExclusiveSideButtons";
 } // namespace SettingKey
 
 // Language indices shared by TypingLanguage, IntelligenceLanguage and TranslationLanguage.

@@ -27,6 +27,7 @@ const std::pair<const char *, int> defaults[] = {
     {SettingKey::ClosePrompt, 0},
     {SettingKey::RemovePunctuation, 0},
     {SettingKey::MonitorTalvoxMouseConnect, 0},
+    {SettingKey::ExclusiveSideButtons, 1},
 };
 
 // A full disk or a file-size limit fails the write, and the old file stays whole.
@@ -128,6 +129,18 @@ void createDefaultConfig()
     // in memory, and the first save that succeeds writes them.
     reportWriteFailure(file);
     insertDefaults(settingsMap());
+}
+
+int settingOrDefault(const char *key)
+{
+    const SettingsMap &map = *settingsMap();
+    const auto found = map.constFind(QLatin1String(key));
+    if (found != map.cend())
+        return found.value();
+    for (const auto &[name, value] : defaults)
+        if (qstrcmp(name, key) == 0)
+            return value;
+    return 0;
 }
 
 void setWorkMode(SettingsMap *map, int typing, int intelligence, int translation)

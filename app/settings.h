@@ -24,5 +24,9 @@ bool saveSettingsMap(SettingsMap *map);
 // the map holds them all the same.
 void createDefaultConfig();
 
+// The value of key, or its default when config.txt does not name it (a file
+// written before the key existed); the map is left as it is.
+int settingOrDefault(const char *key);
+
 // Sets the three work-mode keys together: exactly one of them 1.
 void setWorkMode(SettingsMap *map, int typing, int intelligence, int translation);

@@ -174,10 +174,10 @@ bool isRecording()
     return state == State::Capturing;
 }
 
-void startRecording()
+bool startRecording()
 {
     if (state != State::Idle)
-        return;
+        return false;
     // Until the capture runs, this press has failed: its stop must not pass an
     // older record.wav off as this utterance.
     state = State::Failed;
@@ -187,7 +187,7 @@ void startRecording()
     if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         qWarning().noquote() << QStringLiteral("%1 could not be opened: %2 !")
                                     .arg(QLatin1String(rawPath), recordFile.errorString());
-        return;
+        return true;
     }
 
     writeFailed = false;
@@ -200,7 +200,7 @@ void startRecording()
     if (device.isNull()) {
         qWarning() << "No audio input device !";
         recordFile.close();
-        return;
+        return true;
     }
 
     QAudioFormat format = wavFormat();
@@ -219,9 +219,23 @@ void startRecording()
         delete audioInput;
         audioInput = nullptr;
         recordFile.close();
-        return;
+        return true;
     }
     state = State::Capturing;
+    return true;
+}
+
+void discardRecording()
+{
+    const State was = state;
+    state = State::Idle;
+    if (was != State::Capturing)
+        return;
+    audioInput->stop();
+    recordFile.close();
+    delete audioInput;
+    audioInput = nullptr;
+    captured = nullptr;
 }
 
 RecordingResult stopRecording()

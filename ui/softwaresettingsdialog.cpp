@@ -116,6 +116,9 @@ void SoftwareSettingsDialog::showSettings(Shown shown)
         ui->checkBox_2->setChecked(true);
     if (map[SettingKey::RemovePunctuation] == 1)
         ui->checkBox->setChecked(true);
+    // A config.txt from before this setting holds no key for it: its default.
+    ui->exclusiveSideButtonsCheckBox->setChecked(
+        settingOrDefault(SettingKey::ExclusiveSideButtons) == 1);
 }
 
 void SoftwareSettingsDialog::mousePressEvent(QMouseEvent *event)
@@ -234,6 +237,11 @@ void SoftwareSettingsDialog::on_checkBox_2_stateChanged(int arg1)
 void SoftwareSettingsDialog::on_checkBox_stateChanged(int arg1)
 {
     writeCheckState(SettingKey::RemovePunctuation, arg1);
+}
+
+void SoftwareSettingsDialog::on_exclusiveSideButtonsCheckBox_stateChanged(int arg1)
+{
+    writeCheckState(SettingKey::ExclusiveSideButtons, arg1);
 }
 
 void SoftwareSettingsDialog::on_toolButton_2_clicked()

@@ -47,6 +47,7 @@ private slots:
     void on_checkBox_3_stateChanged(int arg1);
     void on_checkBox_2_stateChanged(int arg1);
     void on_checkBox_stateChanged(int arg1);
+    void on_exclusiveSideButtonsCheckBox_stateChanged(int arg1);
     void on_toolButton_2_clicked();
     void on_generalTabButton_clicked();
     void on_speechTabButton_clicked();

@@ -1,11 +1,12 @@
 #include "platform/linux/linuxplatform.h"
 
+#include "platform/linux/evdevsidebuttons.h"
 #include "platform/linux/fcitx5commit.h"
 #include "platform/linux/ibuscommit.h"
 #include "platform/linux/ownwindow.h"
+#include "platform/linux/sessiontype.h"
 #include "platform/linux/textinput.h"
 #include "platform/linux/udevusbdevices.h"
-#include "platform/linux/waylandsession.h"
 #include "platform/linux/x11sidebuttons.h"
 #include "platform/linux/xdgautostart.h"
 
@@ -130,6 +131,13 @@ std::unique_ptr<UsbDevices> LinuxPlatform::usbDevices()
 
 std::unique_ptr<SideButtons> LinuxPlatform::watchSideButtons(SideButtons::Handler handler)
 {
+    // On Wayland the X server (XWayland) sees the mouse only over X11 windows,
+    // so the buttons are read where every session gets them: the kernel.
+    if (isWaylandSession()) {
+        qDebug() << "Side buttons: Wayland session, reading the mice's kernel input devices !";
+        return watchEvdevSideButtons(std::move(handler));
+    }
+    qDebug() << "Side buttons: X11 session, XInput2 raw events of the X server !";
     return watchX11SideButtons(std::move(handler));
 }
 

@@ -18,7 +18,7 @@ const QByteArray defaultFile = "TypingModel=0\nIntelligenceModel=1\nTranslationM
                                "TypingLanguage=0\nIntelligenceLanguage=0\nTranslationLanguage=0\n"
                                "TranslationResultLanguage=0\nAutomaticUpdate=1\nReminderUpdate=0\n"
                                "NotUpdate=0\nBootUp=1\nClosePrompt=0\nRemovePunctuation=0\n"
-                               "MonitorTalvoxMouseConnect=0\n";
+                               "MonitorTalvoxMouseConnect=0\nExclusiveSideButtons=1\n";
 
 } // namespace
 
@@ -91,7 +91,7 @@ void TestSettings::defaultFileByteForByte()
 
     SettingsMap map;
     loadSettingsMap(&map);
-    QCOMPARE(map.size(), 14);
+    QCOMPARE(map.size(), 15);
     QCOMPARE(map.value(SettingKey::IntelligenceModel), 1);
     QCOMPARE(map.value(SettingKey::BootUp), 1);
     QCOMPARE(map.value(SettingKey::AutomaticUpdate), 1);
@@ -114,6 +114,7 @@ void TestSettings::saveSortsKeysAndKeepsOddKeys()
     QVERIFY(saveSettingsMap(&map));
 
     const QByteArray expected = " BootUp=4\nAutomaticUpdate=1\nBootUp=1\nClosePrompt=0\n"
+                                "ExclusiveSideButtons=1\n"
                                 "IntelligenceLanguage=0\nIntelligenceModel=1\n"
                                 "MonitorTalvoxMouseConnect=0\nNotUpdate=0\nReminderUpdate=0\n"
                                 "RemovePunctuation=0\nTranslationLanguage=0\nTranslationModel=0\n"
@@ -165,7 +166,7 @@ void TestSettings::unwritableConfigKeepsOldFile()
 
 void TestSettings::killedSaveLeavesWholeFile()
 {
-    // A process that saves the 14-key map as fast as it can is killed at random
+    // A process that saves the 15-key map as fast as it can is killed at random
     // moments; every time, config.txt must still load as a whole map.
     createDefaultConfig();
     auto *random = QRandomGenerator::global();
@@ -181,7 +182,7 @@ void TestSettings::killedSaveLeavesWholeFile()
 
         SettingsMap map;
         loadSettingsMap(&map);
-        QCOMPARE(map.size(), 14);
+        QCOMPARE(map.size(), 15);
         QVERIFY(map.value(SettingKey::TypingLanguage) >= 0);
     }
 }

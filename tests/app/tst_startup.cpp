@@ -58,7 +58,7 @@ void TestStartup::firstStartCreatesConfigAndSecondStartEnds()
     QFile file(runDir.filePath("config.txt"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.size(), 15); // 14 lines and the final line end
+    QCOMPARE(lines.size(), 16); // 15 lines and the final line end
     QCOMPARE(lines.first(), QByteArray("TypingModel=0"));
     QVERIFY(lines.contains("IntelligenceModel=1"));
 

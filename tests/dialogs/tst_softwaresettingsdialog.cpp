@@ -271,29 +271,38 @@ void TestSoftwareSettingsDialog::checkBoxesStoreOneOrZero_data()
 {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("initially"); // with the key absent from config.txt, or 0
 
-    QTest::newRow("start with the session") << "checkBox_3" << BootUp;
-    QTest::newRow("close prompt") << "checkBox_2" << ClosePrompt;
-    QTest::newRow("remove punctuation") << "checkBox" << RemovePunctuation;
+    QTest::newRow("start with the session") << "checkBox_3" << BootUp << "设置开机自启动" << false;
+    QTest::newRow("close prompt") << "checkBox_2" << ClosePrompt << "关闭提示" << false;
+    QTest::newRow("remove punctuation") << "checkBox" << RemovePunctuation << "去除标点" << false;
+    // A config.txt from before the setting: its default, on.
+    QTest::newRow("side buttons for speech only")
+        << "exclusiveSideButtonsCheckBox" << ExclusiveSideButtons
+        << "侧键仅用于语音（短按仍为前进/后退）" << true;
 }
 
 void TestSoftwareSettingsDialog::checkBoxesStoreOneOrZero()
 {
     QFETCH(QString, box);
     QFETCH(QString, key);
+    QFETCH(QString, text);
+    QFETCH(bool, initially);
 
     SoftwareSettingsDialog dialog;
     dialog.show();
     auto *check = child<QCheckBox>(&dialog, box.toLatin1().constData());
-    QVERIFY(!check->isChecked());
+    QCOMPARE(check->text(), text);
+    QCOMPARE(check->isChecked(), initially);
 
     click(check);
-    QVERIFY(check->isChecked());
-    QCOMPARE(SettingsEnv::configFile().value(key), 1);
+    QCOMPARE(check->isChecked(), !initially);
+    QCOMPARE(SettingsEnv::configFile().value(key), initially ? 0 : 1);
     click(check);
-    QVERIFY(!check->isChecked());
-    QCOMPARE(SettingsEnv::configFile().value(key), 0);
-    QCOMPARE((*settingsMap())[key], 0);
+    QCOMPARE(check->isChecked(), initially);
+    QCOMPARE(SettingsEnv::configFile().value(key), initially ? 1 : 0);
+    QCOMPARE((*settingsMap())[key], initially ? 1 : 0);
 }
 
 void TestSoftwareSettingsDialog::autoStartBoxWritesAndRemovesEntry()

@@ -5,6 +5,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -52,6 +53,13 @@ QByteArray remoteSettings(quint16 port)
 
 bool xdotool(const char *action)
 {
+    // A press let go within 0.3 s is a tap, the window's click, and records
+    // nothing: a user dictating holds the button longer.
+    static QElapsedTimer sincePress;
+    if (qstrcmp(action, "mouseup") == 0 && sincePress.isValid() && !sincePress.hasExpired(400))
+        QTest::qWait(int(400 - sincePress.elapsed()));
+    if (qstrcmp(action, "mousedown") == 0)
+        sincePress.start();
     return QProcess::execute(QStringLiteral("xdotool"),
                              {QLatin1String(action), QStringLiteral("8")}) == 0;
 }

@@ -1,10 +1,13 @@
 // The push-to-talk hook on a real X server: side-button presses and releases
 // made with xdotool reach mouseHookProc on the GUI thread, start and end a
-// capture with one recognition, and still reach the window under the pointer.
+// capture with one recognition, and still reach the window under the pointer
+// (ExclusiveSideButtons=0). With ExclusiveSideButtons=1 a held button is kept
+// from that window and a tap reaches it once.
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "capture/mousehook.h"
 #include "common/logcapture.h"
+#include "common/prompts.h"
 #include "common/recordingplatform.h"
 #include "common/scriptedengine.h"
 #include "common/settingsenv.h"
@@ -76,6 +79,9 @@ private slots:
     void quickClicksWithoutThePressPrompt();
     void otherButtonsAreIgnored();
     void bothSideButtonsOverlapping();
+    void exclusiveSideButtons_data();
+    void exclusiveSideButtons();
+    void grabHeldByAnotherProgram();
 
 private:
     int logouts() const { return engine->callsOf(ScriptedEngine::Logout).size(); }
@@ -86,7 +92,11 @@ private:
                countLines(QStringLiteral("recording has no audio, nothing recognized !"));
     }
 
+    // Sets ExclusiveSideButtons and waits until the hook has looked at it.
+    bool setExclusive(bool exclusive, const QString &expectedLine = QString());
+
     SettingsEnv env;
+    bool exclusiveNow = false;
     std::shared_ptr<ScriptedEngine> engine;
     ClickTarget target;
     RecordingPlatform *desktop = nullptr;
@@ -101,9 +111,12 @@ void TestMouseHook::initTestCase()
     SettingsMap &settings = *settingsMap();
     setWorkMode(&settings, 1, 0, 0);
     settings[SettingKey::TypingLanguage] = English;
+    // Passive, as the hook always was, until a test says otherwise.
+    settings[SettingKey::ExclusiveSideButtons] = 0;
 
     logCapture = std::make_unique<LogCapture>();
     QVERIFY(installMouseHook());
+    QVERIFY(logCapture->contains(QStringLiteral("X11 session, XInput2")));
 
     target.setGeometry(100, 100, 300, 200);
     target.show();
@@ -241,6 +254,105 @@ void TestMouseHook::bothSideButtonsOverlapping()
     QCOMPARE(logouts(), 1);
     QCOMPARE(engine->callsOf(ScriptedEngine::Begin).size(), 1);
     QVERIFY(engine->callsOf(ScriptedEngine::Write).first().data.startsWith("RIFF"));
+}
+
+bool TestMouseHook::setExclusive(bool exclusive, const QString &expectedLine)
+{
+    (*settingsMap())[SettingKey::ExclusiveSideButtons] = exclusive ? 1 : 0;
+    const QString line = !expectedLine.isEmpty() ? expectedLine
+                         : exclusive ? QStringLiteral("held back from the window under the pointer")
+                                     : QStringLiteral("passive again");
+    if (exclusive == exclusiveNow && expectedLine.isEmpty())
+        return true;
+    exclusiveNow = exclusive;
+    QDeadlineTimer deadline(5000);
+    while (!logCapture->contains(line) && !deadline.hasExpired())
+        QTest::qWait(20);
+    return logCapture->contains(line);
+}
+
+void TestMouseHook::exclusiveSideButtons_data()
+{
+    QTest::addColumn<bool>("exclusive");
+    QTest::addColumn<int>("holdMs");       // 0: a click as quick as xdotool makes it
+    QTest::addColumn<int>("windowClicks"); // how often the window under the pointer sees it
+    QTest::addColumn<int>("recognitions"); // -1: a quick click may hold no audio
+    QTest::addColumn<bool>("promptShown");
+
+    QTest::newRow("held, exclusive") << true << 1500 << 0 << 1 << true;
+    QTest::newRow("tap, exclusive") << true << 0 << 1 << 0 << false;
+    QTest::newRow("held, passive") << false << 1500 << 1 << 1 << true;
+    QTest::newRow("tap, passive") << false << 0 << 1 << -1 << true;
+}
+
+void TestMouseHook::exclusiveSideButtons()
+{
+    QFETCH(bool, exclusive);
+    QFETCH(int, holdMs);
+    QFETCH(int, windowClicks);
+    QFETCH(int, recognitions);
+    QFETCH(bool, promptShown);
+    engine->resultReplies = {ScriptedEngine::ResultReply{0, SPEECH_REC_COMPLETE, "go back"}};
+    QVERIFY(setExclusive(exclusive));
+    logCapture->clear();
+    PromptWatcher prompts;
+    // The last utterance's file, which a tap must leave as it is.
+    QFile::remove(QStringLiteral("record.wav"));
+    QVERIFY(QFile(QStringLiteral("record.wav")).open(QIODevice::WriteOnly));
+
+    if (holdMs == 0) {
+        QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("8")}));
+    } else {
+        QVERIFY(xdotool({QStringLiteral("mousedown"), QStringLiteral("8")}));
+        QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button down !")), 5000);
+        QTest::qWait(holdMs);
+        QVERIFY(xdotool({QStringLiteral("mouseup"), QStringLiteral("8")}));
+    }
+    QTRY_VERIFY2_WITH_TIMEOUT(findLine(QStringLiteral("Forward button up !")),
+                              qPrintable(logCapture->lines().join(QLatin1Char('\n'))), 5000);
+    if (recognitions >= 0)
+        QTRY_COMPARE_WITH_TIMEOUT(logouts(), recognitions, 5000);
+    else
+        QTRY_COMPARE_WITH_TIMEOUT(releasesHandled(), 1, 5000);
+    const QList<Qt::MouseButton> seen =
+        windowClicks ? QList<Qt::MouseButton>{Qt::BackButton} : QList<Qt::MouseButton>{};
+    QTRY_COMPARE_WITH_TIMEOUT(target.released, seen, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
+    // Time for a click passed on to come back as a press of its own: it must not.
+    QTest::qWait(500);
+    QCOMPARE(target.pressed, seen);
+    QCOMPARE(target.released, seen);
+    QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
+    QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
+    QCOMPARE(prompts.texts.contains(pressPrompt), promptShown);
+    const bool tap = exclusive && holdMs == 0;
+    QCOMPARE(logCapture->contains(QStringLiteral("side button tapped")), tap);
+    if (tap)
+        QCOMPARE(QFileInfo(QStringLiteral("record.wav")).size(), 0);
+}
+
+void TestMouseHook::grabHeldByAnotherProgram()
+{
+    QVERIFY(setExclusive(false));
+    QProcess grabber;
+    grabber.start(QStringLiteral(BUTTON_GRABBER), QStringList());
+    QVERIFY(grabber.waitForReadyRead(5000));
+    QCOMPARE(grabber.readAllStandardOutput().trimmed(), QByteArray("grabbed"));
+
+    // The side buttons stay passive, and say so once.
+    QVERIFY(setExclusive(true, QStringLiteral("another program holds buttons 8 and 9")));
+    QTest::qWait(2500); // the setting is looked at again, and again refused
+    QCOMPARE(logCapture->count(QStringLiteral("another program holds buttons 8 and 9")), 1);
+    QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("8")}));
+    QTRY_COMPARE_WITH_TIMEOUT(releasesHandled(), 1, 5000);
+    QVERIFY(!logCapture->contains(QStringLiteral("side button tapped")));
+
+    // Once it lets go, the buttons are Ferrule's at the next look.
+    grabber.kill();
+    grabber.waitForFinished();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        logCapture->contains(QStringLiteral("held back from the window under the pointer")), 5000);
+    QVERIFY(setExclusive(false));
 }
 
 QTEST_MAIN(TestMouseHook)

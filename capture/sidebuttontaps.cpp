@@ -1,0 +1,36 @@
+#include "capture/sidebuttontaps.h"
+
+SideButtonTaps::Press *SideButtonTaps::slot(int button)
+{
+    if (button == 8)
+        return &pressed[0];
+    if (button == 9)
+        return &pressed[1];
+    return nullptr;
+}
+
+void SideButtonTaps::press(int button, qint64 timeMs, bool heldBack, bool startedRecording)
+{
+    if (Press *p = slot(button))
+        *p = Press{true, heldBack, startedRecording, false, timeMs};
+}
+
+SideButtonTaps::Release SideButtonTaps::release(int button, qint64 timeMs, bool heldBack)
+{
+    Press *p = slot(button);
+    if (!p || !p->down)
+        return {};
+    p->down = false;
+    // Both halves must have been kept from the window: a click it saw half of
+    // would arrive there twice, or as a lone release.
+    if (!p->heldBack || !heldBack || timeMs - p->timeMs >= tapMs || timeMs < p->timeMs)
+        return {};
+    p->tapped = true;
+    return {true, p->startedRecording};
+}
+
+bool SideButtonTaps::tapped(int button) const
+{
+    const Press *p = button == 8 ? &pressed[0] : button == 9 ? &pressed[1] : nullptr;
+    return p && p->tapped;
+}

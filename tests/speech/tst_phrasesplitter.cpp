@@ -1,0 +1,106 @@
+// Where an utterance splits into phrases, on made-up signals: bursts of a tone stand for
+// speech, silence for the pauses between them. And how the phrases' texts are joined.
+
+#include "recognition/phrasesplitter.h"
+#include "recognition/phrasetexts.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+constexpr int bytesPerMs = 32;
+
+// Stretches of {milliseconds, amplitude}: a 200 Hz tone (two whole periods per 10 ms
+// frame, so every frame of a stretch has the same energy), or silence for amplitude 0.
+QByteArray signal(const QList<QPair<int, int>> &stretches)
+{
+    QByteArray pcm;
+    for (const auto &stretch : stretches) {
+        const int samples = stretch.first * 16;
+        for (int i = 0; i < samples; ++i) {
+            const auto sample = qint16(std::lround(stretch.second * std::sin(2 * M_PI * i / 80)));
+            pcm.append(reinterpret_cast<const char *>(&sample), 2);
+        }
+    }
+    return pcm;
+}
+} // namespace
+
+class PhraseSplitterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cuts_data()
+    {
+        QTest::addColumn<QByteArray>("pcm");
+        QTest::addColumn<QVector<qsizetype>>("cutsMs");
+        const int loud = 3000;
+        QTest::newRow("one burst") << signal({{200, 0}, {2000, loud}, {500, 0}})
+                                   << QVector<qsizetype>{2200 + 150};
+        QTest::newRow("a pause shorter than a phrase's end")
+            << signal({{200, 0}, {1000, loud}, {290, 0}, {1000, loud}}) << QVector<qsizetype>{};
+        QTest::newRow("a pause just long enough")
+            << signal({{200, 0}, {1000, loud}, {300, 0}, {1000, loud}})
+            << QVector<qsizetype>{1200 + 150};
+        QTest::newRow("pauses of several lengths")
+            << signal({{200, 0}, {1000, loud}, {800, 0}, {600, loud}, {200, 0}, {600, loud},
+                       {1500, 0}, {400, loud}})
+            << QVector<qsizetype>{1200 + 150, 2000 + 1400 + 150};
+        QTest::newRow("a click is not a phrase")
+            << signal({{200, 0}, {100, loud}, {600, 0}, {1000, loud}}) << QVector<qsizetype>{};
+        QTest::newRow("speech from the first sample")
+            << signal({{700, loud}, {400, 0}, {500, loud}}) << QVector<qsizetype>{700 + 150};
+        // No pause in 20 s: cut at the quiet 100 ms in the last 2 s before 15 s.
+        QTest::newRow("a long burst with a dip")
+            << signal({{200, 0}, {13500, loud}, {100, 1000}, {6200, loud}})
+            << QVector<qsizetype>{13750};
+        // All equally loud: the earliest stretch of the window.
+        QTest::newRow("a long even burst")
+            << signal({{200, 0}, {31000, loud}}) << QVector<qsizetype>{13050, 26100};
+    }
+
+    void cuts()
+    {
+        QFETCH(QByteArray, pcm);
+        QFETCH(QVector<qsizetype>, cutsMs);
+        QVector<qsizetype> expected;
+        for (const qsizetype ms : cutsMs)
+            expected.append(ms * bytesPerMs);
+        QCOMPARE(PhraseSplitter::cuts(pcm), expected);
+
+        // Fed as a microphone delivers it, in pieces that split frames and samples.
+        PhraseSplitter splitter;
+        QVector<qsizetype> fed;
+        for (int at = 0; at < pcm.size(); at += 3333)
+            fed += splitter.feed(pcm.mid(at, 3333));
+        QCOMPARE(fed, expected);
+    }
+
+    void join_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("texts");
+        QTest::addColumn<QString>("joined");
+        QTest::newRow("english") << QList<QByteArray>{"ten of clubs", "four of hearts"}
+                                 << "ten of clubs four of hearts";
+        QTest::newRow("chinese") << QList<QByteArray>{"今天 天气", "很好"} << "今天 天气很好";
+        QTest::newRow("chinese after punctuation")
+            << QList<QByteArray>{"今天，", "很好"} << "今天，很好";
+        QTest::newRow("chinese and latin") << QList<QByteArray>{"我用", "linux", "系统"}
+                                           << "我用 linux 系统";
+        QTest::newRow("phrases without text")
+            << QList<QByteArray>{"", "go forward", "", "ten meters", ""} << "go forward ten meters";
+        QTest::newRow("none") << QList<QByteArray>{""} << "";
+    }
+
+    void join()
+    {
+        QFETCH(QList<QByteArray>, texts);
+        QFETCH(QString, joined);
+        QCOMPARE(QString::fromUtf8(joinPhraseTexts(texts)), joined);
+    }
+};
+
+QTEST_GUILESS_MAIN(PhraseSplitterTest)
+#include "tst_phrasesplitter.moc"

@@ -21,6 +21,9 @@ LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam)
     Q_UNUSED(lParam)
     if (wParam == WM_XBUTTONDOWN) {
         qDebug() << "Forward button down !";
+        // The speech engine recognizes what it can while the button is held, in the
+        // language the settings choose now; a model not loaded yet starts loading.
+        QuilletIat::preloadSpeechModel();
         startRecording();
         // A release inside this second is handled at once, nested in the
         // prompt's event loop. Without the prompt the release comes through

@@ -1,6 +1,7 @@
 #include "capture/recorder.h"
 
 #include "capture/pcmconvert.h"
+#include "recognition/speechsdk.h"
 
 #include <QAudioDeviceInfo>
 #include <QAudioInput>
@@ -24,6 +25,10 @@ QAudioInput *audioInput = nullptr;
 QIODevice *captured = nullptr; // the audio input's samples, read as they come
 QFile recordFile;
 bool writeFailed = false;
+// The speech engine hears the samples as they come when they are what record.wav will
+// hold (see SpeechListen); FIRST until the first block has gone.
+bool listening = false;
+int listenStatus = SPEECH_AUDIO_FIRST;
 
 const char rawPath[] = "./record.raw";
 const char wavPath[] = "./record.wav";
@@ -53,6 +58,10 @@ QByteArray wavHeader(quint32 dataBytes)
 void saveCaptured()
 {
     const QByteArray block = captured->readAll();
+    if (listening && !writeFailed && !block.isEmpty()) {
+        SpeechListen(block.constData(), unsigned(block.size()), listenStatus);
+        listenStatus = SPEECH_AUDIO_CONTINUE;
+    }
     for (qint64 done = 0; !writeFailed && done < block.size();) {
         // A short write leaves the reason to the next one.
         const qint64 n = recordFile.write(block.constData() + done, block.size() - done);
@@ -146,6 +155,8 @@ void startRecording()
 
     audioInput = new QAudioInput(device, format);
     writeFailed = false;
+    listening = format == wavFormat();
+    listenStatus = SPEECH_AUDIO_FIRST;
     captured = audioInput->start();
     if (captured)
         QObject::connect(captured, &QIODevice::readyRead, audioInput, &saveCaptured);

@@ -17,20 +17,33 @@ constexpr int quietStretchFrames = 10;
 // long utterances (librivox 21.1 % against 25.4 % whole); at 500 ms and more the long
 // librivox utterance is cut once only, and loses (26.8 %). The shorter the pause, the
 // sooner a phrase is decoded after its speech ends, but pauses of 200 ms fall between
-// words of one breath; 300 ms cut where a reader takes breath. The bound keeps the
+// words of one breath; 300 ms cut where a reader takes breath. The last phrase may end
+// sooner: nothing follows it that a cut could take context from. The bound keeps the
 // decoding of any one phrase short and its memory small.
-const PhraseSplitter::Rules PhraseSplitter::defaultRules{300, 15000, 2000};
+const PhraseSplitter::Rules PhraseSplitter::defaultRules{300, 200, 15000, 2000};
 
 PhraseSplitter::PhraseSplitter(const Rules &rules)
-    : m_pauseFrames(qMax(2, rules.pauseMs / 10)), m_longestFrames(qMax(2, rules.longestPhraseMs / 10)),
+    : m_pauseFrames(qMax(2, rules.pauseMs / 10)),
+      m_endPauseFrames(qBound(2, rules.endPauseMs / 10, m_pauseFrames)),
+      m_longestFrames(qMax(2, rules.longestPhraseMs / 10)),
       m_searchFrames(qBound(1, rules.quietSearchMs / 10, m_longestFrames - 1))
 {
+}
+
+qsizetype PhraseSplitter::endCut() const
+{
+    if (m_voicedFrames < speechFrames || m_quietFrames < m_endPauseFrames)
+        return -1;
+    return qsizetype(m_frames - m_quietFrames + m_endPauseFrames / 2) * VoiceActivity::frameBytes;
 }
 
 QVector<qsizetype> PhraseSplitter::cuts(const QByteArray &pcm, const Rules &rules)
 {
     PhraseSplitter splitter(rules);
-    return splitter.feed(pcm);
+    QVector<qsizetype> cuts = splitter.feed(pcm);
+    if (splitter.endCut() >= 0)
+        cuts.append(splitter.endCut());
+    return cuts;
 }
 
 QVector<qsizetype> PhraseSplitter::feed(const QByteArray &pcm)
@@ -61,7 +74,7 @@ void PhraseSplitter::frame(const VoiceActivity::Frame &frame, QVector<qsizetype>
 
     qint64 cut = -1;
     if (m_voicedFrames >= speechFrames && m_quietFrames >= m_pauseFrames) {
-        cut = m_frames - m_quietFrames + m_pauseFrames / 2;
+        cut = m_frames - m_quietFrames + m_endPauseFrames / 2;
     } else if (m_phrase.size() >= m_longestFrames) {
         // The quietest stretch in the search window; the earliest of equals.
         const int from = m_longestFrames - m_searchFrames;

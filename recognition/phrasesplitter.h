@@ -7,10 +7,12 @@
 
 // Where an utterance of 16 kHz, 16-bit mono PCM splits into phrases that can each be
 // decoded on their own: in the pauses between them, as VoiceActivity hears speech and
-// quiet. A phrase ends once speech has been followed by pauseMs of quiet; the cut lies
-// halfway into that quiet, so both phrases keep some of it. A phrase that reaches
-// longestPhraseMs without such a pause is cut at its quietest 100 ms within the last
-// quietSearchMs before that bound.
+// quiet. A phrase ends once speech has been followed by pauseMs of quiet, and the last
+// phrase of an utterance once its speech has been followed by endPauseMs (shorter); either
+// cut lies endPauseMs / 2 into the quiet, so a phrase that may be the last can be decoded
+// as soon as its speech has been followed by endPauseMs, and is the same phrase whether
+// the utterance goes on or not. A phrase that reaches longestPhraseMs without a pause is
+// cut at its quietest 100 ms within the last quietSearchMs before that bound.
 //
 // Each cut depends only on the audio up to it, so audio fed in pieces, at any pace,
 // splits exactly as the same audio fed whole.
@@ -20,6 +22,7 @@ public:
     struct Rules
     {
         int pauseMs;
+        int endPauseMs;
         int longestPhraseMs;
         int quietSearchMs;
     };
@@ -32,6 +35,10 @@ public:
     // all audio fed, in order.
     QVector<qsizetype> feed(const QByteArray &pcm);
 
+    // Where the open phrase ends if the utterance ends with the audio fed so far, or -1
+    // when it would not be cut (no speech yet, or not yet endPauseMs of quiet after it).
+    qsizetype endCut() const;
+
     // The cuts of a whole utterance.
     static QVector<qsizetype> cuts(const QByteArray &pcm, const Rules &rules = defaultRules);
 
@@ -40,6 +47,7 @@ private:
     void startPhraseAt(qint64 frame);
 
     const int m_pauseFrames;
+    const int m_endPauseFrames;
     const int m_longestFrames;
     const int m_searchFrames;
     VoiceActivity m_voice;

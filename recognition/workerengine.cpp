@@ -47,6 +47,7 @@ struct WorkerEngine::Listening
     qsizetype heard = 0;     // bytes so far
     qsizetype openStart = 0; // where the open phrase starts
     QByteArray open;         // its audio
+    qsizetype endCut = -1;   // where it ends if the utterance does, when it would be cut
 };
 
 struct WorkerEngine::HeardPhrase
@@ -334,15 +335,26 @@ void WorkerEngine::listen(const QByteArray &samples, int audioStatus)
     }
     l.heard += samples.size();
     l.open.append(samples);
-    for (const qsizetype cut : l.splitter.feed(samples)) {
-        const QByteArray phrase = l.open.left(int(cut - l.openStart));
-        l.open.remove(0, phrase.size());
-        post([this, utterance = l.utterance, language = l.language, start = l.openStart, phrase,
-              words = m_userWords] {
+    const auto transcribeOpen = [this, &l](qsizetype end) {
+        post([this, utterance = l.utterance, language = l.language, start = l.openStart,
+              phrase = l.open.left(int(end - l.openStart)), words = m_userWords] {
             transcribeHeardPhrase(utterance, language, start, phrase, words);
         });
+    };
+    for (const qsizetype cut : l.splitter.feed(samples)) {
+        if (cut != l.endCut)
+            transcribeOpen(cut);
+        l.open.remove(0, int(cut - l.openStart));
         l.openStart = cut;
+        l.endCut = -1;
     }
+    // The open phrase as it would end if the button were let go now: decoded already, it
+    // leaves nothing but the quiet after it to decode after the release. When the speech
+    // goes on instead, this was wasted.
+    const qsizetype endCut = l.splitter.endCut();
+    if (endCut >= 0 && endCut != l.endCut)
+        transcribeOpen(endCut);
+    l.endCut = endCut;
 }
 
 void WorkerEngine::transcribeHeardPhrase(quint64 utterance, const QString &language,
@@ -353,10 +365,15 @@ void WorkerEngine::transcribeHeardPhrase(quint64 utterance, const QString &langu
         QMutexLocker lock(&m_mutex);
         if (utterance != m_utterance)
             return; // a newer utterance is being heard, or the engine goes
+        // An open phrase whose speech went on after it was sent: a longer one follows.
+        if (m_listening && start == m_listening->openStart &&
+            start + pcm.size() != m_listening->endCut)
+            return;
     }
+    // Older utterances are done with; a phrase that went on is replaced by its longer self.
     m_heard.erase(std::remove_if(m_heard.begin(), m_heard.end(),
-                                 [utterance](const HeardPhrase &heard) {
-                                     return heard.utterance != utterance;
+                                 [utterance, start](const HeardPhrase &heard) {
+                                     return heard.utterance != utterance || heard.start == start;
                                  }),
                   m_heard.end());
     const double cpuStart = threadCpuSeconds();
@@ -473,7 +490,9 @@ int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &bloc
     const QString language = s.language;
     QByteArray pcm = std::move(s.pcm);
     s.pcm = QByteArray();
-    const QVector<qsizetype> cuts = s.cuts;
+    QVector<qsizetype> cuts = s.cuts;
+    if (m_phrases && s.phrases.endCut() >= 0)
+        cuts.append(s.phrases.endCut());
     const QStringList words = m_userWords;
     const std::shared_ptr<std::atomic_bool> cancelled = s.cancelled;
     post([this, serial, language, pcm, cuts, words, cancelled] {

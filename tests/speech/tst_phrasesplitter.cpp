@@ -38,20 +38,24 @@ private slots:
         QTest::addColumn<QVector<qsizetype>>("cutsMs");
         const int loud = 3000;
         QTest::newRow("one burst") << signal({{200, 0}, {2000, loud}, {500, 0}})
-                                   << QVector<qsizetype>{2200 + 150};
+                                   << QVector<qsizetype>{2200 + 100};
         QTest::newRow("a pause shorter than a phrase's end")
             << signal({{200, 0}, {1000, loud}, {290, 0}, {1000, loud}}) << QVector<qsizetype>{};
         QTest::newRow("a pause just long enough")
             << signal({{200, 0}, {1000, loud}, {300, 0}, {1000, loud}})
-            << QVector<qsizetype>{1200 + 150};
+            << QVector<qsizetype>{1200 + 100};
         QTest::newRow("pauses of several lengths")
             << signal({{200, 0}, {1000, loud}, {800, 0}, {600, loud}, {200, 0}, {600, loud},
                        {1500, 0}, {400, loud}})
-            << QVector<qsizetype>{1200 + 150, 2000 + 1400 + 150};
+            << QVector<qsizetype>{1200 + 100, 2000 + 1400 + 100};
+        QTest::newRow("the end after a short pause")
+            << signal({{200, 0}, {1000, loud}, {200, 0}}) << QVector<qsizetype>{1200 + 100};
+        QTest::newRow("the end too soon after speech")
+            << signal({{200, 0}, {1000, loud}, {190, 0}}) << QVector<qsizetype>{};
         QTest::newRow("a click is not a phrase")
             << signal({{200, 0}, {100, loud}, {600, 0}, {1000, loud}}) << QVector<qsizetype>{};
         QTest::newRow("speech from the first sample")
-            << signal({{700, loud}, {400, 0}, {500, loud}}) << QVector<qsizetype>{700 + 150};
+            << signal({{700, loud}, {400, 0}, {500, loud}}) << QVector<qsizetype>{700 + 100};
         // No pause in 20 s: cut at the quiet 100 ms in the last 2 s before 15 s.
         QTest::newRow("a long burst with a dip")
             << signal({{200, 0}, {13500, loud}, {100, 1000}, {6200, loud}})
@@ -75,6 +79,8 @@ private slots:
         QVector<qsizetype> fed;
         for (int at = 0; at < pcm.size(); at += 3333)
             fed += splitter.feed(pcm.mid(at, 3333));
+        if (splitter.endCut() >= 0)
+            fed.append(splitter.endCut());
         QCOMPARE(fed, expected);
     }
 

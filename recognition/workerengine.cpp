@@ -58,7 +58,6 @@ struct WorkerEngine::HeardPhrase
     QString language;
     QStringList words;
     QByteArray text;
-    double cpuSeconds;
 };
 
 namespace {
@@ -271,7 +270,6 @@ QByteArray WorkerEngine::beginSession(const QByteArray &, const QByteArray &para
     QMutexLocker lock(&m_mutex);
     if (m_session)
         *m_session->cancelled = true; // an earlier session nobody ended
-    m_listening.reset();              // the button has been let go
     m_listenLanguage = language;
     m_session = std::make_unique<Session>(m_settings.endSilenceMs);
     m_session->id = QByteArray("ferrule-") + QByteArray::number(++m_serial);
@@ -370,6 +368,10 @@ void WorkerEngine::transcribeHeardPhrase(quint64 utterance, const QString &langu
             start + pcm.size() != m_listening->endCut)
             return;
     }
+    if (utterance != m_heardUtterance) {
+        m_heardUtterance = utterance;
+        m_heardCpuSeconds = 0;
+    }
     // Older utterances are done with; a phrase that went on is replaced by its longer self.
     m_heard.erase(std::remove_if(m_heard.begin(), m_heard.end(),
                                  [utterance, start](const HeardPhrase &heard) {
@@ -381,7 +383,8 @@ void WorkerEngine::transcribeHeardPhrase(quint64 utterance, const QString &langu
     QByteArray text;
     if (m_transcriber->transcribe(language, pcm, words, goOn, &text) != 0)
         return; // transcribed again after the release, where the failure counts
-    m_heard.append({utterance, start, pcm, language, words, text, threadCpuSeconds() - cpuStart});
+    m_heardCpuSeconds += threadCpuSeconds() - cpuStart;
+    m_heard.append({utterance, start, pcm, language, words, text});
 }
 
 int WorkerEngine::transcribePhrases(const QString &language, const QByteArray &pcm,
@@ -395,7 +398,6 @@ int WorkerEngine::transcribePhrases(const QString &language, const QByteArray &p
     QList<QByteArray> texts;
     int phrases = 0;
     int heard = 0;
-    double heardCpu = 0;
     qsizetype start = 0;
     int code = 0;
     for (const qsizetype end : qAsConst(ends)) {
@@ -412,7 +414,6 @@ int WorkerEngine::transcribePhrases(const QString &language, const QByteArray &p
         if (found != m_heard.cend()) {
             phraseText = found->text;
             ++heard;
-            heardCpu += found->cpuSeconds;
         } else {
             code = m_transcriber->transcribe(language, phrase, words, cancelled, &phraseText);
             if (code != 0)
@@ -422,12 +423,14 @@ int WorkerEngine::transcribePhrases(const QString &language, const QByteArray &p
         start = end;
     }
     m_heard.clear();
+    const double heardCpu = m_heardCpuSeconds;
+    m_heardCpuSeconds = 0;
     if (code != 0)
         return code;
     *text = joinPhraseTexts(texts);
     qDebug().noquote() << QStringLiteral("speech: %1 s of audio recognized in %2 s: %3 phrases, "
-                                         "%4 of them while the button was held (%5 s of "
-                                         "processor time)")
+                                         "%4 of them while the button was held, with %5 s of "
+                                         "processor time")
                               .arg(pcm.size() / 32000.0, 0, 'f', 2)
                               .arg(timer.elapsed() / 1000.0, 0, 'f', 2)
                               .arg(phrases)

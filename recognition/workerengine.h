@@ -101,5 +101,9 @@ private:
     quint64 m_utterance = 0;                // utterances heard so far
     std::unique_ptr<Listening> m_listening; // the one being heard, while the button is held
 
-    QList<HeardPhrase> m_heard; // transcribed while held; worker thread only
+    // Worker thread only: what was transcribed while the button was held, of which
+    // utterance, and the processor time it took (wasted guesses at the last phrase too).
+    QList<HeardPhrase> m_heard;
+    quint64 m_heardUtterance = 0;
+    double m_heardCpuSeconds = 0;
 };

@@ -81,8 +81,8 @@ double cpuSeconds(qint64 pid)
 struct Phrases
 {
     int count = -1;
-    int held = -1;        // decoded while the button was held
-    double cpuSeconds = -1; // processor time those took
+    int held = -1;          // decoded while the button was held
+    double cpuSeconds = -1; // processor time the decoding took while held
 };
 
 class Bench
@@ -236,12 +236,12 @@ double Bench::speak(const QString &rawPath, double *holdSeconds, double *holdCpu
         QString::fromUtf8(output.mid(textLine, output.indexOf('\n', textLine) - textLine));
     const QRegularExpressionMatch phrases =
         QRegularExpression(QStringLiteral("(\\d+) phrases, (\\d+) of them while the button was "
-                                          "held \\(([0-9.]+) s of processor time\\)"))
+                                          "held, with ([0-9.]+) s of processor time"))
             .match(QString::fromUtf8(output.mid(logFrom)));
-    lastPhrases = phrases.hasMatch() ? Phrases{phrases.captured(1).toInt(),
-                                               phrases.captured(2).toInt(),
-                                               phrases.captured(3).toDouble()}
-                                     : Phrases();
+    lastPhrases = phrases.hasMatch()
+                      ? Phrases{phrases.captured(1).toInt(), phrases.captured(2).toInt(),
+                                phrases.captured(3).toDouble()}
+                      : Phrases();
     std::fprintf(stderr, "recognized: \"%s\"\n", recognized.toUtf8().constData());
     if (recognized.isEmpty())
         return (clock.elapsed() - released) / 1000.0;

@@ -124,15 +124,15 @@ void pauseStudy(const Sets &sets, ps_decoder_t *ps)
             for (const Recording &recording : set.second) {
                 const QByteArray pcm = samplesOf(recording.wav);
                 int n = 0;
-                single.errors += TestRecordings::wordErrors(recording.words,
-                                                            decodePhrases(ps, pcm, rules, &n));
+                single.errors +=
+                    TestRecordings::wordErrors(recording.words, decodePhrases(ps, pcm, rules, &n));
                 single.words += TestRecordings::words(recording.words).size();
                 phrases += n;
                 all += pcm;
                 said += recording.words + QLatin1Char(' ');
             }
-            joined.errors = TestRecordings::wordErrors(said, decodePhrases(ps, all, rules,
-                                                                           &joinedPhrases));
+            joined.errors =
+                TestRecordings::wordErrors(said, decodePhrases(ps, all, rules, &joinedPhrases));
             joined.words = whole.words = TestRecordings::words(said).size();
             whole.errors = TestRecordings::wordErrors(said, decodeWhole(ps, all));
             line += QStringLiteral(" %1 %2 (%3 phrases), as one utterance %4 (%5 phrases) "

@@ -4,27 +4,13 @@
 #include "recognition/phrasesplitter.h"
 #include "recognition/phrasetexts.h"
 
-#include <QtTest>
+#include "common/tonesignal.h"
 
-#include <cmath>
+#include <QtTest>
 
 namespace {
 constexpr int bytesPerMs = 32;
-
-// Stretches of {milliseconds, amplitude}: a 200 Hz tone (two whole periods per 10 ms
-// frame, so every frame of a stretch has the same energy), or silence for amplitude 0.
-QByteArray signal(const QList<QPair<int, int>> &stretches)
-{
-    QByteArray pcm;
-    for (const auto &stretch : stretches) {
-        const int samples = stretch.first * 16;
-        for (int i = 0; i < samples; ++i) {
-            const auto sample = qint16(std::lround(stretch.second * std::sin(2 * M_PI * i / 80)));
-            pcm.append(reinterpret_cast<const char *>(&sample), 2);
-        }
-    }
-    return pcm;
-}
+const auto signal = toneSignal;
 } // namespace
 
 class PhraseSplitterTest : public QObject
@@ -37,16 +23,22 @@ private slots:
         QTest::addColumn<QByteArray>("pcm");
         QTest::addColumn<QVector<qsizetype>>("cutsMs");
         const int loud = 3000;
-        QTest::newRow("one burst") << signal({{200, 0}, {2000, loud}, {500, 0}})
-                                   << QVector<qsizetype>{2200 + 100};
+        QTest::newRow("one burst")
+            << signal({{200, 0}, {2000, loud}, {500, 0}}) << QVector<qsizetype>{2200 + 100};
         QTest::newRow("a pause shorter than a phrase's end")
             << signal({{200, 0}, {1000, loud}, {290, 0}, {1000, loud}}) << QVector<qsizetype>{};
         QTest::newRow("a pause just long enough")
             << signal({{200, 0}, {1000, loud}, {300, 0}, {1000, loud}})
             << QVector<qsizetype>{1200 + 100};
         QTest::newRow("pauses of several lengths")
-            << signal({{200, 0}, {1000, loud}, {800, 0}, {600, loud}, {200, 0}, {600, loud},
-                       {1500, 0}, {400, loud}})
+            << signal({{200, 0},
+                       {1000, loud},
+                       {800, 0},
+                       {600, loud},
+                       {200, 0},
+                       {600, loud},
+                       {1500, 0},
+                       {400, loud}})
             << QVector<qsizetype>{1200 + 100, 2000 + 1400 + 100};
         QTest::newRow("the end after a short pause")
             << signal({{200, 0}, {1000, loud}, {200, 0}}) << QVector<qsizetype>{1200 + 100};
@@ -93,8 +85,8 @@ private slots:
         QTest::newRow("chinese") << QList<QByteArray>{"今天 天气", "很好"} << "今天 天气很好";
         QTest::newRow("chinese after punctuation")
             << QList<QByteArray>{"今天，", "很好"} << "今天，很好";
-        QTest::newRow("chinese and latin") << QList<QByteArray>{"我用", "linux", "系统"}
-                                           << "我用 linux 系统";
+        QTest::newRow("chinese and latin")
+            << QList<QByteArray>{"我用", "linux", "系统"} << "我用 linux 系统";
         QTest::newRow("phrases without text")
             << QList<QByteArray>{"", "go forward", "", "ten meters", ""} << "go forward ten meters";
         QTest::newRow("none") << QList<QByteArray>{""} << "";

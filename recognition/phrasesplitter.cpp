@@ -26,7 +26,7 @@ PhraseSplitter::PhraseSplitter(const Rules &rules)
     : m_pauseFrames(qMax(2, rules.pauseMs / 10)),
       m_endPauseFrames(qBound(2, rules.endPauseMs / 10, m_pauseFrames)),
       m_longestFrames(qMax(2, rules.longestPhraseMs / 10)),
-      m_searchFrames(qBound(1, rules.quietSearchMs / 10, m_longestFrames - 1))
+      m_searchFrames(qBound(1, rules.quietSearchMs / 10, m_longestFrames - 1)), m_voice(true)
 {
 }
 

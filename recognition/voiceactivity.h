@@ -11,6 +11,12 @@ public:
     static constexpr int frameSamples = 160; // 10 ms at 16 kHz
     static constexpr int frameBytes = frameSamples * 2;
 
+    // With quietFloor, frames of digital silence (samples within a few steps of zero,
+    // which no microphone delivers but an idle or muted source does) leave the estimate of
+    // the quiet alone: otherwise the room's own noise, once the microphone delivers it,
+    // sounds like speech against them for a long time.
+    explicit VoiceActivity(bool quietFloor = false) : m_quietFloor(quietFloor) {}
+
     struct Frame
     {
         double db; // energy of the frame
@@ -24,4 +30,5 @@ private:
     static constexpr double quietestSpeechDb = 40;
     // Start from a quiet room, so speech from the very first frame is heard as speech.
     double m_noiseDb = quietestSpeechDb;
+    bool m_quietFloor;
 };

@@ -44,17 +44,23 @@ private slots:
             << signal({{200, 0}, {1000, loud}, {200, 0}}) << QVector<qsizetype>{1200 + 100};
         QTest::newRow("the end too soon after speech")
             << signal({{200, 0}, {1000, loud}, {190, 0}}) << QVector<qsizetype>{};
+        // Room noise of 45 dB after a muted start is quiet still.
+        QTest::newRow("room noise after digital silence")
+            << signal({{500, 0}, {300, 250}, {1000, loud}, {400, 250}, {1000, loud}})
+            << QVector<qsizetype>{1800 + 100};
         QTest::newRow("a click is not a phrase")
             << signal({{200, 0}, {100, loud}, {600, 0}, {1000, loud}}) << QVector<qsizetype>{};
         QTest::newRow("speech from the first sample")
             << signal({{700, loud}, {400, 0}, {500, loud}}) << QVector<qsizetype>{700 + 100};
-        // No pause in 20 s: cut at the quiet 100 ms in the last 2 s before 15 s.
+        // No pause in 20 s: cut at the quiet 100 ms in the last 2 s before 15 s. (The
+        // estimate of the quiet creeps up through a steady tone: keep it well above.)
+        const int louder = 20000;
         QTest::newRow("a long burst with a dip")
-            << signal({{200, 0}, {13500, loud}, {100, 1000}, {6200, loud}})
+            << signal({{200, 100}, {13500, louder}, {100, 6000}, {6200, louder}})
             << QVector<qsizetype>{13750};
         // All equally loud: the earliest stretch of the window.
         QTest::newRow("a long even burst")
-            << signal({{200, 0}, {31000, loud}}) << QVector<qsizetype>{13050, 26100};
+            << signal({{200, 100}, {29000, louder}}) << QVector<qsizetype>{13050, 26100};
     }
 
     void cuts()

@@ -388,13 +388,14 @@ void WorkerEngine::transcribeHeardPhrase(quint64 utterance, const QString &langu
 }
 
 int WorkerEngine::transcribePhrases(const QString &language, const QByteArray &pcm,
-                                    const QVector<qsizetype> &cuts, const QStringList &words,
-                                    const std::atomic_bool &cancelled, QByteArray *text)
+                                    const QVector<qsizetype> &cuts, qsizetype speechEnd,
+                                    const QStringList &words, const std::atomic_bool &cancelled,
+                                    QByteArray *text)
 {
     QElapsedTimer timer;
     timer.start();
     QVector<qsizetype> ends = cuts;
-    ends.append(pcm.size());
+    ends.append(speechEnd);
     QList<QByteArray> texts;
     int phrases = 0;
     int heard = 0;
@@ -493,16 +494,16 @@ int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &bloc
     const QString language = s.language;
     QByteArray pcm = std::move(s.pcm);
     s.pcm = QByteArray();
-    QVector<qsizetype> cuts = s.cuts;
-    if (m_phrases && s.phrases.endCut() >= 0)
-        cuts.append(s.phrases.endCut());
+    const QVector<qsizetype> cuts = s.cuts;
+    // After the end of the last phrase there is nothing but quiet: nothing to decode.
+    const qsizetype speechEnd = s.phrases.endCut() >= 0 ? s.phrases.endCut() : pcm.size();
     const QStringList words = m_userWords;
     const std::shared_ptr<std::atomic_bool> cancelled = s.cancelled;
-    post([this, serial, language, pcm, cuts, words, cancelled] {
+    post([this, serial, language, pcm, cuts, speechEnd, words, cancelled] {
         QByteArray text;
         int code = 0;
         if (m_phrases && !*cancelled) {
-            code = transcribePhrases(language, pcm, cuts, words, *cancelled, &text);
+            code = transcribePhrases(language, pcm, cuts, speechEnd, words, *cancelled, &text);
         } else if (!*cancelled) {
             QElapsedTimer timer;
             timer.start();

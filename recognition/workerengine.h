@@ -82,9 +82,11 @@ private:
     // In the worker thread.
     void transcribeHeardPhrase(quint64 utterance, const QString &language, qsizetype start,
                                const QByteArray &pcm, const QStringList &words);
+    // The phrases of pcm up to speechEnd, which end at cuts.
     int transcribePhrases(const QString &language, const QByteArray &pcm,
-                          const QVector<qsizetype> &cuts, const QStringList &words,
-                          const std::atomic_bool &cancelled, QByteArray *text);
+                          const QVector<qsizetype> &cuts, qsizetype speechEnd,
+                          const QStringList &words, const std::atomic_bool &cancelled,
+                          QByteArray *text);
 
     std::unique_ptr<Transcriber> m_transcriber; // used and destroyed in the worker thread only
     const Settings m_settings;

@@ -299,13 +299,13 @@ QByteArray WorkerEngine::beginSession(const QByteArray &, const QByteArray &para
 void WorkerEngine::preload(const QByteArray &params)
 {
     const QString language = speechLanguageName(params);
-    if (m_transcriber->checkLanguage(language) != 0)
-        return;
+    const bool known = m_transcriber->checkLanguage(language) == 0;
     {
         QMutexLocker lock(&m_mutex);
-        m_listenLanguage = language;
+        m_listenLanguage = known ? language : QString(); // nothing to recognize it with
     }
-    post([this, language] { m_transcriber->prepare(language); });
+    if (known)
+        post([this, language] { m_transcriber->prepare(language); });
 }
 
 void WorkerEngine::listen(const QByteArray &samples, int audioStatus)

@@ -17,9 +17,10 @@ constexpr int quietStretchFrames = 10;
 // long utterances (librivox 21.1 % against 25.4 % whole); at 500 ms and more the long
 // librivox utterance is cut once only, and loses (26.8 %). The shorter the pause, the
 // sooner a phrase is decoded after its speech ends, but pauses of 200 ms fall between
-// words of one breath; 300 ms cut where a reader takes breath. The last phrase may end
-// sooner: nothing follows it that a cut could take context from. The bound keeps the
-// decoding of any one phrase short and its memory small.
+// words of one breath; 300 ms cut where a reader takes breath. A phrase is taken as the
+// utterance's last after 200 ms, and decoded then, before the release; every cut lies
+// 100 ms after the speech, so that phrase is the same whether more speech follows or
+// not. The bound keeps the decoding of any one phrase short and its memory small.
 const PhraseSplitter::Rules PhraseSplitter::defaultRules{300, 200, 15000, 2000};
 
 PhraseSplitter::PhraseSplitter(const Rules &rules)

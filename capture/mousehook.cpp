@@ -66,6 +66,9 @@ LRESULT mouseHookProc(int nCode, WPARAM wParam, LPARAM lParam)
     const SideButtons::Click *click = clickOf(lParam);
     if (wParam == WM_XBUTTONDOWN) {
         qDebug() << "Forward button down !";
+        // The speech engine recognizes what it can while the button is held, in the
+        // language the settings choose now; a model not loaded yet starts loading.
+        QuilletIat::preloadSpeechModel();
         const bool started = startRecording();
         if (click) {
             taps.press(click->button, click->timeMs, click->heldBack, started);

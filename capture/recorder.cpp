@@ -2,6 +2,7 @@
 
 #include "capture/pcmconvert.h"
 #include "capture/pulsemicrophone.h"
+#include "recognition/speechsdk.h"
 
 #include <QAudioDeviceInfo>
 #include <QAudioInput>
@@ -33,6 +34,11 @@ QAudioInput *audioInput = nullptr;
 QPointer<QIODevice> captured;
 QFile recordFile;
 bool writeFailed = false; // written by the capture's thread, read after it ended
+// The speech engine hears the samples as they come when they are what record.wav will
+// hold (see SpeechListen); FIRST until the first block has gone. Written before the
+// capture starts, then only on the thread that delivers the samples.
+bool listening = false;
+int listenStatus = SPEECH_AUDIO_FIRST;
 
 const char rawPath[] = "./record.raw";
 const char wavPath[] = "./record.wav";
@@ -61,6 +67,10 @@ QByteArray wavHeader(quint32 dataBytes)
 // utterance any more, so the rest is dropped and the stop reports the failure.
 void appendSamples(const char *data, qint64 size)
 {
+    if (listening && !writeFailed && size > 0) {
+        SpeechListen(data, unsigned(size), listenStatus);
+        listenStatus = SPEECH_AUDIO_CONTINUE;
+    }
     for (qint64 done = 0; !writeFailed && done < size;) {
         // A short write leaves the reason to the next one.
         const qint64 n = recordFile.write(data + done, size - done);
@@ -191,9 +201,12 @@ bool startRecording()
     }
 
     writeFailed = false;
+    // PulseAudio records in the WAV file's own format.
+    listening = true;
+    listenStatus = SPEECH_AUDIO_FIRST;
     if (startPulseCapture()) {
         state = State::Capturing;
-        return;
+        return true;
     }
 
     const QAudioDeviceInfo device = QAudioDeviceInfo::defaultInputDevice();
@@ -210,6 +223,7 @@ bool startRecording()
     }
 
     audioInput = new QAudioInput(device, format);
+    listening = format == wavFormat();
     captured = audioInput->start();
     if (captured)
         QObject::connect(captured, &QIODevice::readyRead, audioInput, &saveCaptured);
@@ -231,11 +245,8 @@ void discardRecording()
     state = State::Idle;
     if (was != State::Capturing)
         return;
-    audioInput->stop();
-    recordFile.close();
-    delete audioInput;
-    audioInput = nullptr;
-    captured = nullptr;
+    QAudioFormat format;
+    stopCapture(&format);
 }
 
 RecordingResult stopRecording()

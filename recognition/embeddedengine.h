@@ -28,6 +28,7 @@ public:
     int prepare(const QString &language) override;
     int transcribe(const QString &language, const QByteArray &pcm, const QStringList &userWords,
                    const std::atomic_bool &cancelled, QByteArray *text) override;
+    bool transcribesPhrases() const override { return true; }
 
 private:
     struct Decoder;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "recognition/voiceactivity.h"
+
 #include <QByteArray>
 
-// Hears where speech starts and ends in 16 kHz, 16-bit mono PCM, from the energy of
-// 10 ms frames against the quietest frames so far. It decides on the audio alone, so a
+// Hears where speech starts and ends in 16 kHz, 16-bit mono PCM, from the voiced and
+// quiet 10 ms frames that VoiceActivity tells apart. It decides on the audio alone, so a
 // recording always ends at the same place however fast it is fed.
 class EndpointDetector
 {
@@ -16,11 +18,11 @@ public:
     int status() const { return m_status; }
 
 private:
-    void frame(const qint16 *samples, int count);
+    void frame(bool voiced);
 
     int m_endSilenceFrames;
     int m_status;
-    double m_noiseDb;
+    VoiceActivity m_voice;
     int m_speechFrames = 0;
     int m_quietFrames = 0;
     QByteArray m_pending; // bytes of a frame not yet complete

@@ -41,8 +41,19 @@ public:
         QThread::msleep(ulong(qMax(0, pauseMs)));
     }
 
-    // Starts loading what a session with these parameters needs, without waiting.
+    // Starts loading what a session with these parameters needs, without waiting. The
+    // audio heard next (listen) is in the language these parameters name.
     virtual void preload(const QByteArray &params) { Q_UNUSED(params) }
+
+    // Audio of the utterance being recorded, as the microphone delivers it (samples
+    // without a header), while the button is still held; SPEECH_AUDIO_FIRST starts a new
+    // utterance. An engine may start on it, ahead of the session that is given the same
+    // audio after the release; one that cannot, ignores it.
+    virtual void listen(const QByteArray &samples, int audioStatus)
+    {
+        Q_UNUSED(samples)
+        Q_UNUSED(audioStatus)
+    }
 
     // Pause the caller should leave between audio blocks (0: the engine takes the whole
     // utterance at once) and how long it should poll for the final result.

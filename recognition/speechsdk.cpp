@@ -192,6 +192,15 @@ void SpeechPreload(const char *loginParams, const char *recognitionParams)
     sdk.service.preload(bytes(loginParams), bytes(recognitionParams));
 }
 
+void SpeechListen(const void *samples, unsigned int length, int audioStatus)
+{
+    if ((!samples && length > 0) || length > maxBytes)
+        return;
+    SdkState &sdk = state();
+    QMutexLocker lock(&sdk.mutex);
+    sdk.service.listen(QByteArray(static_cast<const char *>(samples), int(length)), audioStatus);
+}
+
 int SpeechBlockPauseMs()
 {
     SdkState &sdk = state();

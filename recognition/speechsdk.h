@@ -47,3 +47,11 @@ const char *SpeechErrorPrompt(int errorCode);
 // language's model), so the first utterance does not wait for it. Returns at once;
 // a failure is logged and met again at the session begin.
 void SpeechPreload(const char *loginParams, const char *recognitionParams);
+
+// The utterance being recorded, while the button is still held: 16 kHz 16-bit mono
+// samples (no header) as the microphone delivers them, SPEECH_AUDIO_FIRST with the first
+// block of an utterance, SPEECH_AUDIO_CONTINUE after it; in the language of the last
+// SpeechPreload. The engine may recognize what it can of it ahead of the recognition
+// session that is given the same audio after the release, so that the session ends
+// sooner; its text is the same either way. Returns at once.
+void SpeechListen(const void *samples, unsigned int length, int audioStatus);

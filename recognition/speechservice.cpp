@@ -57,6 +57,12 @@ void SpeechService::preload(const QByteArray &loginParams, const QByteArray &par
         m_kept->preload(params);
 }
 
+void SpeechService::listen(const QByteArray &samples, int audioStatus)
+{
+    if (m_kept)
+        m_kept->listen(samples, audioStatus);
+}
+
 int SpeechService::logout()
 {
     if (!m_active) {

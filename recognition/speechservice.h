@@ -18,6 +18,8 @@ public:
     void setFactory(SpeechEngineFactory factory);
     // Makes the configured engine (not logging in) and has it preload for params.
     void preload(const QByteArray &loginParams, const QByteArray &params);
+    // Hands audio still being recorded to the configured engine (see SpeechListen).
+    void listen(const QByteArray &samples, int audioStatus);
 
     // Runs call on the logged-in engine; without one, returns why there is none.
     template <typename Call> int engineCall(Call call)

@@ -24,4 +24,10 @@ public:
     virtual int transcribe(const QString &language, const QByteArray &pcm,
                            const QStringList &userWords, const std::atomic_bool &cancelled,
                            QByteArray *text) = 0;
+
+    // Whether an utterance may be transcribed phrase by phrase, cut in its pauses (see
+    // PhraseSplitter), with the texts joined: then the phrases that end while the user
+    // is still speaking are transcribed meanwhile. A service that is paid or waited on
+    // per request takes the utterance whole.
+    virtual bool transcribesPhrases() const { return false; }
 };

@@ -1,5 +1,6 @@
 #include "recognition/workerengine.h"
 
+#include "recognition/phrasetexts.h"
 #include "recognition/speechconfig.h"
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
@@ -14,6 +15,9 @@
 #include <QRegularExpression>
 #include <QtEndian>
 
+#include <algorithm>
+#include <ctime>
+
 struct WorkerEngine::Session
 {
     QByteArray id;
@@ -22,6 +26,8 @@ struct WorkerEngine::Session
     bool headerDone = false;
     QByteArray pcm;
     EndpointDetector endpoint;
+    PhraseSplitter phrases;
+    QVector<qsizetype> cuts; // where the phrases of pcm end
     bool lastWritten = false;
     bool done = false;
     bool delivered = false;
@@ -30,6 +36,28 @@ struct WorkerEngine::Session
     std::shared_ptr<std::atomic_bool> cancelled = std::make_shared<std::atomic_bool>(false);
 
     explicit Session(int endSilenceMs) : endpoint(endSilenceMs) {}
+};
+
+// The utterance being recorded: its open phrase, until the splitter ends it.
+struct WorkerEngine::Listening
+{
+    quint64 utterance = 0;
+    QString language;
+    PhraseSplitter splitter;
+    qsizetype heard = 0;     // bytes so far
+    qsizetype openStart = 0; // where the open phrase starts
+    QByteArray open;         // its audio
+    qsizetype endCut = -1;   // where it ends if the utterance does, when it would be cut
+};
+
+struct WorkerEngine::HeardPhrase
+{
+    quint64 utterance;
+    qsizetype start;
+    QByteArray pcm;
+    QString language;
+    QStringList words;
+    QByteArray text;
 };
 
 namespace {
@@ -52,10 +80,18 @@ int pcmOffset(const QByteArray &start)
     }
     return -1;
 }
+
+double threadCpuSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
+}
 } // namespace
 
 WorkerEngine::WorkerEngine(std::unique_ptr<Transcriber> transcriber, const Settings &settings)
-    : m_transcriber(std::move(transcriber)), m_settings(settings)
+    : m_transcriber(std::move(transcriber)), m_settings(settings),
+      m_phrases(m_transcriber->transcribesPhrases())
 {
     m_thread.setObjectName(QStringLiteral("speech engine"));
     m_context = new QObject;
@@ -70,6 +106,7 @@ WorkerEngine::~WorkerEngine()
         QMutexLocker lock(&m_mutex);
         if (m_session)
             *m_session->cancelled = true;
+        ++m_utterance; // phrases still queued are not transcribed
     }
     // The transcriber's objects belong to the worker thread: free them there, then stop it.
     post([this] {
@@ -233,6 +270,7 @@ QByteArray WorkerEngine::beginSession(const QByteArray &, const QByteArray &para
     QMutexLocker lock(&m_mutex);
     if (m_session)
         *m_session->cancelled = true; // an earlier session nobody ended
+    m_listenLanguage = language;
     m_session = std::make_unique<Session>(m_settings.endSilenceMs);
     m_session->id = QByteArray("ferrule-") + QByteArray::number(++m_serial);
     m_session->language = language;
@@ -261,8 +299,145 @@ QByteArray WorkerEngine::beginSession(const QByteArray &, const QByteArray &para
 void WorkerEngine::preload(const QByteArray &params)
 {
     const QString language = speechLanguageName(params);
-    if (m_transcriber->checkLanguage(language) == 0)
+    const bool known = m_transcriber->checkLanguage(language) == 0;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_listenLanguage = known ? language : QString(); // nothing to recognize it with
+    }
+    if (known)
         post([this, language] { m_transcriber->prepare(language); });
+}
+
+void WorkerEngine::listen(const QByteArray &samples, int audioStatus)
+{
+    if (!m_phrases)
+        return;
+    QMutexLocker lock(&m_mutex);
+    if (audioStatus == SPEECH_AUDIO_FIRST) {
+        ++m_utterance;
+        m_listening.reset();
+        if (m_listenLanguage.isEmpty())
+            return;
+        m_listening = std::make_unique<Listening>();
+        m_listening->utterance = m_utterance;
+        m_listening->language = m_listenLanguage;
+    } else if (audioStatus != SPEECH_AUDIO_CONTINUE) {
+        return;
+    }
+    if (!m_listening)
+        return;
+    Listening &l = *m_listening;
+    if (l.heard + samples.size() > m_settings.maxAudioBytes) {
+        m_listening.reset(); // the session will refuse it too
+        return;
+    }
+    l.heard += samples.size();
+    l.open.append(samples);
+    const auto transcribeOpen = [this, &l](qsizetype end) {
+        post([this, utterance = l.utterance, language = l.language, start = l.openStart,
+              phrase = l.open.left(int(end - l.openStart)), words = m_userWords] {
+            transcribeHeardPhrase(utterance, language, start, phrase, words);
+        });
+    };
+    for (const qsizetype cut : l.splitter.feed(samples)) {
+        if (cut != l.endCut)
+            transcribeOpen(cut);
+        l.open.remove(0, int(cut - l.openStart));
+        l.openStart = cut;
+        l.endCut = -1;
+    }
+    // The open phrase as it would end if the button were let go now: decoded already, it
+    // leaves nothing but the quiet after it to decode after the release. When the speech
+    // goes on instead, this was wasted.
+    const qsizetype endCut = l.splitter.endCut();
+    if (endCut >= 0 && endCut != l.endCut)
+        transcribeOpen(endCut);
+    l.endCut = endCut;
+}
+
+void WorkerEngine::transcribeHeardPhrase(quint64 utterance, const QString &language,
+                                         qsizetype start, const QByteArray &pcm,
+                                         const QStringList &words)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        if (utterance != m_utterance)
+            return; // a newer utterance is being heard, or the engine goes
+        // An open phrase whose speech went on after it was sent: a longer one follows.
+        if (m_listening && start == m_listening->openStart &&
+            start + pcm.size() != m_listening->endCut)
+            return;
+    }
+    if (utterance != m_heardUtterance) {
+        m_heardUtterance = utterance;
+        m_heardCpuSeconds = 0;
+    }
+    // Older utterances are done with; a phrase that went on is replaced by its longer self.
+    m_heard.erase(std::remove_if(m_heard.begin(), m_heard.end(),
+                                 [utterance, start](const HeardPhrase &heard) {
+                                     return heard.utterance != utterance || heard.start == start;
+                                 }),
+                  m_heard.end());
+    const double cpuStart = threadCpuSeconds();
+    const std::atomic_bool goOn(false);
+    QByteArray text;
+    if (m_transcriber->transcribe(language, pcm, words, goOn, &text) != 0)
+        return; // transcribed again after the release, where the failure counts
+    m_heardCpuSeconds += threadCpuSeconds() - cpuStart;
+    m_heard.append({utterance, start, pcm, language, words, text});
+}
+
+int WorkerEngine::transcribePhrases(const QString &language, const QByteArray &pcm,
+                                    const QVector<qsizetype> &cuts, qsizetype speechEnd,
+                                    const QStringList &words, const std::atomic_bool &cancelled,
+                                    QByteArray *text)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QVector<qsizetype> ends = cuts;
+    ends.append(speechEnd);
+    QList<QByteArray> texts;
+    int phrases = 0;
+    int heard = 0;
+    qsizetype start = 0;
+    int code = 0;
+    for (const qsizetype end : qAsConst(ends)) {
+        if (end <= start)
+            continue;
+        const QByteArray phrase = pcm.mid(int(start), int(end - start));
+        ++phrases;
+        const auto found =
+            std::find_if(m_heard.cbegin(), m_heard.cend(), [&](const HeardPhrase &h) {
+                return h.start == start && h.language == language && h.words == words &&
+                       h.pcm == phrase;
+            });
+        QByteArray phraseText;
+        if (found != m_heard.cend()) {
+            phraseText = found->text;
+            ++heard;
+        } else {
+            code = m_transcriber->transcribe(language, phrase, words, cancelled, &phraseText);
+            if (code != 0)
+                break;
+        }
+        texts.append(phraseText);
+        start = end;
+    }
+    m_heard.clear();
+    const double heardCpu = m_heardCpuSeconds;
+    m_heardCpuSeconds = 0;
+    if (code != 0)
+        return code;
+    *text = joinPhraseTexts(texts);
+    qDebug().noquote() << QStringLiteral("speech: %1 s of audio recognized in %2 s: %3 phrases, "
+                                         "%4 of them while the button was held, with %5 s of "
+                                         "processor time")
+                              .arg(pcm.size() / 32000.0, 0, 'f', 2)
+                              .arg(timer.elapsed() / 1000.0, 0, 'f', 2)
+                              .arg(phrases)
+                              .arg(heard)
+                              .arg(heardCpu, 0, 'f', 2);
+    return 0;
 }
 
 void WorkerEngine::appendAudio(const QByteArray &block)
@@ -282,6 +457,8 @@ void WorkerEngine::appendAudio(const QByteArray &block)
     }
     s.pcm.append(pcm);
     s.endpoint.feed(pcm);
+    if (m_phrases)
+        s.cuts += s.phrases.feed(pcm);
 }
 
 int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,
@@ -317,12 +494,17 @@ int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &bloc
     const QString language = s.language;
     QByteArray pcm = std::move(s.pcm);
     s.pcm = QByteArray();
+    const QVector<qsizetype> cuts = s.cuts;
+    // After the end of the last phrase there is nothing but quiet: nothing to decode.
+    const qsizetype speechEnd = s.phrases.endCut() >= 0 ? s.phrases.endCut() : pcm.size();
     const QStringList words = m_userWords;
     const std::shared_ptr<std::atomic_bool> cancelled = s.cancelled;
-    post([this, serial, language, pcm, words, cancelled] {
+    post([this, serial, language, pcm, cuts, speechEnd, words, cancelled] {
         QByteArray text;
         int code = 0;
-        if (!*cancelled) {
+        if (m_phrases && !*cancelled) {
+            code = transcribePhrases(language, pcm, cuts, speechEnd, words, *cancelled, &text);
+        } else if (!*cancelled) {
             QElapsedTimer timer;
             timer.start();
             code = m_transcriber->transcribe(language, pcm, words, *cancelled, &text);

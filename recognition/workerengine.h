@@ -1,10 +1,12 @@
 #pragma once
 
 #include "recognition/endpointdetector.h"
+#include "recognition/phrasesplitter.h"
 #include "recognition/speechengine.h"
 #include "recognition/transcriber.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QMutex>
 #include <QStringList>
 #include <QThread>
@@ -18,6 +20,12 @@
 // blocks (and listen for the end of speech), the last write hands the utterance to
 // the transcriber in the engine's own worker thread, and result queries return the
 // text once it is there. One session at a time; a new session ends the old one.
+//
+// A transcriber that takes phrases is given the utterance cut in its pauses
+// (PhraseSplitter), phrase by phrase, and the texts are joined. The phrases of the
+// audio heard while the button is held (listen) are transcribed as soon as they end;
+// after the release the session finds them among its own phrases, by their audio, and
+// transcribes only the rest. The text is the same as without listening, only sooner.
 class WorkerEngine : public SpeechEngine
 {
 public:
@@ -44,6 +52,7 @@ public:
     void awaitResult(const QByteArray &sessionId, int pauseMs) override;
     int logout() override;
     void preload(const QByteArray &params) override;
+    void listen(const QByteArray &samples, int audioStatus) override;
     int blockPauseMs() const override { return 0; }
     int resultTimeoutMs() const override { return m_settings.resultTimeoutMs; }
 
@@ -65,12 +74,23 @@ public:
 
 private:
     struct Session;
+    struct Listening;
+    struct HeardPhrase;
     void post(std::function<void()> job);
     bool isOpen(const QByteArray &sessionId) const;
     void appendAudio(const QByteArray &block);
+    // In the worker thread.
+    void transcribeHeardPhrase(quint64 utterance, const QString &language, qsizetype start,
+                               const QByteArray &pcm, const QStringList &words);
+    // The phrases of pcm up to speechEnd, which end at cuts.
+    int transcribePhrases(const QString &language, const QByteArray &pcm,
+                          const QVector<qsizetype> &cuts, qsizetype speechEnd,
+                          const QStringList &words, const std::atomic_bool &cancelled,
+                          QByteArray *text);
 
     std::unique_ptr<Transcriber> m_transcriber; // used and destroyed in the worker thread only
     const Settings m_settings;
+    const bool m_phrases; // the transcriber takes phrases
     QThread m_thread;
     QObject *m_context = nullptr; // lives in m_thread; jobs run as its queued calls
 
@@ -79,4 +99,13 @@ private:
     QStringList m_userWords;
     quint64 m_serial = 0;
     std::unique_ptr<Session> m_session;
+    QString m_listenLanguage;               // of the audio heard next
+    quint64 m_utterance = 0;                // utterances heard so far
+    std::unique_ptr<Listening> m_listening; // the one being heard, while the button is held
+
+    // Worker thread only: what was transcribed while the button was held, of which
+    // utterance, and the processor time it took (wasted guesses at the last phrase too).
+    QList<HeardPhrase> m_heard;
+    quint64 m_heardUtterance = 0;
+    double m_heardCpuSeconds = 0;
 };

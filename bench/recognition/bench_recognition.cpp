@@ -1,10 +1,12 @@
 // How long the user waits: from letting go of the side button to the last
 // character typed, for utterances of about 1, 3, 10 and 30 s on the embedded
 // engine, with the real program; the CPU time the program used while the button
-// was held; and its resident memory idle and at peak.
+// was held, and the part of it that decoded phrases; how many phrases the engine
+// cut the utterance into; and its resident memory idle and at peak.
 // Runs under Xvfb and PulseAudio (see run.sh). Prints figures, never fails on time.
 //
 //   SUMMARY recognition utterance_s=D release_to_typed_s=T ratio=R hold_s=H hold_cpu_s=C
+//           phrases=N held_phrases=M hold_decode_cpu_s=P
 //   (one per length)
 //   SUMMARY memory rss_idle_mb=I rss_peak_mb=P
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -74,6 +77,14 @@ double cpuSeconds(qint64 pid)
     return (fields[11].toLongLong() + fields[12].toLongLong()) / double(sysconf(_SC_CLK_TCK));
 }
 
+// What the engine logged of the last utterance's phrases.
+struct Phrases
+{
+    int count = -1;
+    int held = -1;          // decoded while the button was held
+    double cpuSeconds = -1; // processor time the decoding took while held
+};
+
 class Bench
 {
 public:
@@ -83,6 +94,7 @@ public:
     // program's CPU time meanwhile.
     double speak(const QString &rawPath, double *holdSeconds, double *holdCpuSeconds);
     qint64 ferrulePid() const { return ferrule.processId(); }
+    Phrases phrases() const { return lastPhrases; }
     void tearDown();
 
 private:
@@ -98,6 +110,7 @@ private:
     QString text;
     qint64 textChangedAt = 0;  // ms on clock
     qint64 firstChangeAt = -1; // the first change after the release
+    Phrases lastPhrases;
 };
 
 bool Bench::waitFor(const std::function<bool()> &condition, int timeoutMs)
@@ -221,6 +234,14 @@ double Bench::speak(const QString &rawPath, double *holdSeconds, double *holdCpu
     }
     const QString recognized =
         QString::fromUtf8(output.mid(textLine, output.indexOf('\n', textLine) - textLine));
+    const QRegularExpressionMatch phrases =
+        QRegularExpression(QStringLiteral("(\\d+) phrases, (\\d+) of them while the button was "
+                                          "held, with ([0-9.]+) s of processor time"))
+            .match(QString::fromUtf8(output.mid(logFrom)));
+    lastPhrases = phrases.hasMatch()
+                      ? Phrases{phrases.captured(1).toInt(), phrases.captured(2).toInt(),
+                                phrases.captured(3).toDouble()}
+                      : Phrases();
     std::fprintf(stderr, "recognized: \"%s\"\n", recognized.toUtf8().constData());
     if (recognized.isEmpty())
         return (clock.elapsed() - released) / 1000.0;
@@ -296,9 +317,12 @@ int main(int argc, char **argv)
                         length, seconds);
             continue;
         }
+        const Phrases phrases = bench.phrases();
         std::printf("SUMMARY recognition utterance_s=%.2f release_to_typed_s=%.3f ratio=%.3f "
-                    "hold_s=%.2f hold_cpu_s=%.2f\n",
-                    length, seconds, seconds / length, hold, holdCpu);
+                    "hold_s=%.2f hold_cpu_s=%.2f phrases=%d held_phrases=%d "
+                    "hold_decode_cpu_s=%.2f\n",
+                    length, seconds, seconds / length, hold, holdCpu, phrases.count, phrases.held,
+                    phrases.cpuSeconds);
         std::fflush(stdout);
     }
 

@@ -1,22 +1,30 @@
-// Word error rate of the packaged recordings (pocketsphinx-testdata) decoded two ways in
-// one run: as the embedded engine does it, the whole utterance in one piece after the
-// release (through the speech SDK, as a recognition session feeds it), and decoded live,
-// block by block as the microphone would deliver it while the user speaks. Both sets are
-// spoken in sequence, cards then librivox, to one decoder that stays loaded, so the live
-// decoder carries its estimate of the cepstral mean from one utterance to the next, as it
-// would in use; the first utterance starts from the acoustic model's initial mean.
+// Word error rate of the packaged recordings (pocketsphinx-testdata) decoded three ways in
+// one run: as the embedded engine does it, through the speech SDK as a recognition session
+// feeds it (each recording cut into phrases at its pauses, each phrase decoded whole, the
+// texts joined); each recording decoded whole in one piece; and decoded live, block by
+// block as the microphone would deliver it while the user speaks. Both sets are spoken in
+// sequence, cards then librivox, to decoders that stay loaded, so the live decoder carries
+// its estimate of the cepstral mean from one utterance to the next, as it would in use;
+// the first utterance starts from the acoustic model's initial mean.
 //
 // The live decoder's figures depend on what it heard before; lines without SUMMARY give
 // them for the sets in other orders, and with the first utterance of each set decoded
 // whole (so the estimate starts from that speaker's own mean).
 //
-//   SUMMARY wer cards=C librivox=L        whole-utterance decoding (the engine's)
+// Lines without SUMMARY also compare phrases and whole decoding for pauses of several
+// lengths, on each recording and on each set spoken as one long utterance (its recordings
+// back to back), which is where the pause length chosen for the engine comes from.
+//
+//   SUMMARY wer cards=C librivox=L        the engine's decoding (phrases)
+//   SUMMARY wer_whole cards=C librivox=L  whole-utterance decoding
 //   SUMMARY wer_live cards=C librivox=L   live decoding with the engine's decoder settings
 #include "speech/sdkfeeder.h"
 #include "speech/testrecordings.h"
 
 #include "common/speechparams.h"
 #include "recognition/modeldictionary.h"
+#include "recognition/phrasesplitter.h"
+#include "recognition/phrasetexts.h"
 #include "recognition/speechconfig.h"
 #include "recognition/sphinxdecoder.h"
 
@@ -78,7 +86,68 @@ QByteArray decodeWhole(ps_decoder_t *ps, const QByteArray &pcm)
     return hyp ? QByteArray(hyp) : QByteArray();
 }
 
+// Cut at the pauses the rules find, each phrase decoded whole, the texts joined.
+QByteArray decodePhrases(ps_decoder_t *ps, const QByteArray &pcm,
+                         const PhraseSplitter::Rules &rules, int *phrases)
+{
+    QVector<qsizetype> ends = PhraseSplitter::cuts(pcm, rules);
+    ends.append(pcm.size());
+    QList<QByteArray> texts;
+    qsizetype start = 0;
+    for (const qsizetype end : qAsConst(ends)) {
+        if (end > start)
+            texts.append(decodeWhole(ps, pcm.mid(int(start), int(end - start))));
+        start = end;
+    }
+    *phrases = texts.size();
+    return joinPhraseTexts(texts);
+}
+
 using Sets = QList<QPair<const char *, QList<Recording>>>;
+
+// Whole against phrases for pauses of several lengths, on single recordings and on each
+// set as one utterance.
+void pauseStudy(const Sets &sets, ps_decoder_t *ps)
+{
+    for (const int pauseMs : {200, 300, 400, 500, 700, 1000}) {
+        PhraseSplitter::Rules rules = PhraseSplitter::defaultRules;
+        rules.pauseMs = pauseMs;
+        QString line = QStringLiteral("phrases at pauses of %1 ms:").arg(pauseMs);
+        for (const auto &set : sets) {
+            Score single;
+            Score joined;
+            Score whole;
+            int phrases = 0;
+            int joinedPhrases = 0;
+            QByteArray all;
+            QString said;
+            for (const Recording &recording : set.second) {
+                const QByteArray pcm = samplesOf(recording.wav);
+                int n = 0;
+                single.errors +=
+                    TestRecordings::wordErrors(recording.words, decodePhrases(ps, pcm, rules, &n));
+                single.words += TestRecordings::words(recording.words).size();
+                phrases += n;
+                all += pcm;
+                said += recording.words + QLatin1Char(' ');
+            }
+            joined.errors =
+                TestRecordings::wordErrors(said, decodePhrases(ps, all, rules, &joinedPhrases));
+            joined.words = whole.words = TestRecordings::words(said).size();
+            whole.errors = TestRecordings::wordErrors(said, decodeWhole(ps, all));
+            line += QStringLiteral(" %1 %2 (%3 phrases), as one utterance %4 (%5 phrases) "
+                                   "against %6 whole;")
+                        .arg(QLatin1String(set.first))
+                        .arg(single.rate(), 0, 'f', 3)
+                        .arg(phrases)
+                        .arg(joined.rate(), 0, 'f', 3)
+                        .arg(joinedPhrases)
+                        .arg(whole.rate(), 0, 'f', 3);
+        }
+        std::printf("%s\n", qPrintable(line));
+        std::fflush(stdout);
+    }
+}
 
 // Live decoding of the sets in the order given by a fresh decoder; with warmStart the
 // first utterance of each set is decoded whole.
@@ -128,11 +197,13 @@ int main(int argc, char **argv)
     const SpeechModelPaths english = config.models.value(QStringLiteral("english"));
     const ModelDictionary dictionary(english.dictionary, english.languageModel);
     ps_decoder_t *live = openSphinxDecoder(english, dictionary);
-    if (!live) {
+    ps_decoder_t *wholeDecoder = openSphinxDecoder(english, dictionary);
+    if (!live || !wholeDecoder) {
         std::fprintf(stderr, "the English model does not load (package pocketsphinx-en-us)\n");
         return 1;
     }
 
+    QMap<QString, Score> engine;
     QMap<QString, Score> whole;
     QMap<QString, Score> liveScore;
     double slowestFinish = 0;
@@ -145,19 +216,31 @@ int main(int argc, char **argv)
             slowestFinish = qMax(slowestFinish, finish);
             audioSeconds += samplesOf(recording.wav).size() / 32000.0;
             const int words = TestRecordings::words(recording.words).size();
-            const int wholeErrors =
+            const int engineErrors =
                 run.error == 0 ? TestRecordings::wordErrors(recording.words, run.text) : words;
+            const QByteArray heardWhole = decodeWhole(wholeDecoder, samplesOf(recording.wav));
+            const int wholeErrors = TestRecordings::wordErrors(recording.words, heardWhole);
             const int liveErrors = TestRecordings::wordErrors(recording.words, heardLive);
+            engine[set.first].errors += engineErrors;
+            engine[set.first].words += words;
             whole[set.first].errors += wholeErrors;
             whole[set.first].words += words;
             liveScore[set.first].errors += liveErrors;
             liveScore[set.first].words += words;
-            std::printf("%s %s: whole %d errors \"%s\", live %d errors \"%s\"\n", set.first,
-                        qPrintable(recording.id), wholeErrors, run.text.constData(), liveErrors,
-                        heardLive.constData());
+            std::printf("%s %s: engine %d errors \"%s\", whole %d errors \"%s\", live %d "
+                        "errors \"%s\"\n",
+                        set.first, qPrintable(recording.id), engineErrors, run.text.constData(),
+                        wholeErrors, heardWhole.constData(), liveErrors, heardLive.constData());
         }
     }
     ps_free(live);
+    std::printf("SUMMARY wer cards=%.3f librivox=%.3f\n", engine["cards"].rate(),
+                engine["librivox"].rate());
+    std::printf("SUMMARY wer_whole cards=%.3f librivox=%.3f\n", whole["cards"].rate(),
+                whole["librivox"].rate());
+    std::fflush(stdout);
+    pauseStudy(sets, wholeDecoder);
+    ps_free(wholeDecoder);
 
     Sets reversed = sets;
     for (auto &set : reversed)
@@ -180,8 +263,6 @@ int main(int argc, char **argv)
 
     std::printf("%.1f s of speech; live decoding took at most %.3f s after the last block\n",
                 audioSeconds, slowestFinish);
-    std::printf("SUMMARY wer cards=%.3f librivox=%.3f\n", whole["cards"].rate(),
-                whole["librivox"].rate());
     std::printf("SUMMARY wer_live cards=%.3f librivox=%.3f\n", liveScore["cards"].rate(),
                 liveScore["librivox"].rate());
     return 0;

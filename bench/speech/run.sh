@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Speech model figures: one utterance through the speech SDK with the model kept
-# loaded, and with the model loaded for every utterance; then the word error rate of
-# whole-utterance and live decoding on the packaged recordings.
+# loaded, and with the model loaded for every utterance; then the word error rate of the
+# engine (phrases), of whole-utterance and of live decoding on the packaged recordings.
 set -uo pipefail
 bin=${FERRULE_BENCH_BIN:?}
 QT_QPA_PLATFORM=offscreen "$bin/speech/bench_speechmodel"

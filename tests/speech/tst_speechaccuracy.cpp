@@ -4,11 +4,21 @@
 #include "speech/sdkfeeder.h"
 #include "speech/testrecordings.h"
 
+#include "common/logcapture.h"
 #include "common/settingsenv.h"
 #include "common/speechparams.h"
+#include "recognition/modeldictionary.h"
+#include "recognition/phrasetexts.h"
+#include "recognition/speechconfig.h"
+#include "recognition/sphinxdecoder.h"
+
+#include <pocketsphinx.h>
+#include <sphinxbase/err.h>
 
 #include <QDir>
 #include <QtTest>
+
+#include <memory>
 
 class SpeechAccuracyTest : public QObject
 {
@@ -63,6 +73,59 @@ private slots:
         m_wer.insert(set, wer);
         QVERIFY2(wer <= limit,
                  qPrintable(QStringLiteral("word error rate %1 above %2").arg(wer).arg(limit)));
+    }
+
+    // Recordings spoken back to back in one hold, fed at the pace of speech: the phrases
+    // that end meanwhile are decoded then, only the last one after the release, and the
+    // text is what decoding each recording whole gives.
+    void phrasesWhileHeld()
+    {
+        const QString dir = TestRecordings::dataDir + QStringLiteral("/librivox/");
+        QList<QByteArray> recordings;
+        for (const char *id : {"0880", "0890", "0930"}) {
+            QFile wav(dir + QStringLiteral("sense_and_sensibility_01_austen_64kb-%1.wav").arg(id));
+            QVERIFY(wav.open(QIODevice::ReadOnly));
+            recordings << wav.readAll().mid(44);
+        }
+
+        err_set_logfp(nullptr);
+        SpeechConfig config;
+        QString error;
+        QVERIFY(SpeechConfig::load(QDir::currentPath(), &config, &error));
+        const SpeechModelPaths english = config.models.value(QStringLiteral("english"));
+        const ModelDictionary dictionary(english.dictionary, english.languageModel);
+        const std::unique_ptr<ps_decoder_t, int (*)(ps_decoder_t *)> ps(
+            openSphinxDecoder(english, dictionary), ps_free);
+        QVERIFY(ps);
+        QList<QByteArray> wholeTexts;
+        QByteArray utterance;
+        for (const QByteArray &pcm : qAsConst(recordings)) {
+            ps_start_utt(ps.get());
+            ps_process_raw(ps.get(), reinterpret_cast<const int16 *>(pcm.constData()),
+                           size_t(pcm.size() / 2), FALSE, TRUE);
+            ps_end_utt(ps.get());
+            int32 score = 0;
+            wholeTexts << QByteArray(ps_get_hyp(ps.get(), &score));
+            utterance += pcm;
+        }
+
+        LogCapture log;
+        SpeechPreload("appid = 4d7c2a19, work_dir = .", SpeechParams::ENG);
+        // 100 ms blocks, each when the microphone would have it.
+        const int block = 3200;
+        QElapsedTimer pace;
+        pace.start();
+        for (int at = 0; at < utterance.size(); at += block) {
+            while (pace.elapsed() < qint64(at) / 32)
+                QThread::msleep(5);
+            SpeechListen(utterance.constData() + at, unsigned(qMin(block, utterance.size() - at)),
+                         at == 0 ? SPEECH_AUDIO_FIRST : SPEECH_AUDIO_CONTINUE);
+        }
+        const SdkRun run = recognizeThroughSdk(utterance, SpeechParams::ENG, 20);
+        QCOMPARE(run.error, 0);
+        QCOMPARE(QString::fromUtf8(run.text), QString::fromUtf8(joinPhraseTexts(wholeTexts)));
+        QVERIFY2(log.contains(QStringLiteral("3 phrases, 2 of them while the button was held")),
+                 qPrintable(log.lines().filter(QStringLiteral("recognized in")).join('\n')));
     }
 
     void cleanupTestCase()

@@ -6,6 +6,8 @@
 #include "recognition/speechsdk.h"
 #include "recognition/workerengine.h"
 
+#include "common/tonesignal.h"
+
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QtEndian>
@@ -31,7 +33,8 @@ struct FakeState
     QString language;
     QStringList words;
     int transcriptions = 0;
-    bool hold = false; // transcribe waits for release (at most 10 s)
+    bool hold = false;    // transcribe waits for release (at most 10 s)
+    bool phrases = false; // takes phrases, and answers each with its length in ms
     QSemaphore release;
     QSemaphore started;
 };
@@ -68,9 +71,10 @@ public:
         s->pcm = pcm;
         s->language = language;
         s->words = userWords;
-        *text = s->text;
+        *text = s->phrases ? QByteArray::number(pcm.size() / 32) : s->text;
         return s->transcribeError;
     }
+    bool transcribesPhrases() const override { return s->phrases; }
     std::shared_ptr<FakeState> s;
 };
 
@@ -112,8 +116,9 @@ struct Fixture
 {
     std::shared_ptr<FakeState> state = std::make_shared<FakeState>();
     std::unique_ptr<WorkerEngine> engine;
-    explicit Fixture(WorkerEngine::Settings settings = {})
+    explicit Fixture(WorkerEngine::Settings settings = {}, bool phrases = false)
     {
+        state->phrases = phrases;
         engine = std::make_unique<WorkerEngine>(std::make_unique<FakeTranscriber>(state), settings);
     }
     // Writes audio in blocks of blockSize, the last write with status 4, and waits for the result.
@@ -358,6 +363,52 @@ private slots:
         QMutexLocker lock(&f.state->mutex);
         QCOMPARE(f.state->words,
                  (QStringList{QStringLiteral("Ferrule"), QStringLiteral("塔沃鼠标")}));
+    }
+
+    // Phrases transcribed while the button was held serve the session when it is given
+    // the same audio, with the same words; the text is the same either way.
+    void heardPhrasesServeTheSession_data()
+    {
+        QTest::addColumn<QByteArray>("heard");
+        QTest::addColumn<QByteArray>("wordsAfter");
+        QTest::addColumn<int>("whileHeld");
+        QTest::addColumn<int>("afterRelease");
+        const int loud = 3000;
+        const QByteArray words = "gravel";
+        // Phrases of 1300 and 1500 ms, and 150 ms of quiet after them, not transcribed.
+        const QByteArray said =
+            toneSignal({{200, 0}, {1000, loud}, {500, 0}, {1000, loud}, {250, 0}});
+        QTest::newRow("heard while held") << said << words << 2 << 0;
+        QTest::newRow("nothing heard") << QByteArray() << words << 0 << 2;
+        QTest::newRow("other audio heard")
+            << toneSignal({{200, 0}, {1000, loud / 2}, {250, 0}}) << words << 1 << 2;
+        QTest::newRow("user words changed since") << said << QByteArray("granite") << 2 << 2;
+        QTest::newRow("let go while speaking") << said.left(2200 * 32) << words << 1 << 1;
+    }
+    void heardPhrasesServeTheSession()
+    {
+        QFETCH(QByteArray, heard);
+        QFETCH(QByteArray, wordsAfter);
+        QFETCH(int, whileHeld);
+        QFETCH(int, afterRelease);
+        Fixture f({}, true);
+        QCOMPARE(f.engine->uploadData("userwords", "gravel", {}), 0);
+        f.engine->preload(ENG);
+        for (int at = 0; at < heard.size(); at += 3200)
+            f.engine->listen(heard.mid(at, 3200),
+                             at == 0 ? SPEECH_AUDIO_FIRST : SPEECH_AUDIO_CONTINUE);
+        const auto transcriptions = [&f] {
+            QMutexLocker lock(&f.state->mutex);
+            return f.state->transcriptions;
+        };
+        QTRY_COMPARE(transcriptions(), whileHeld);
+        QCOMPARE(f.engine->uploadData("userwords", wordsAfter, {}), 0);
+        int error = -1;
+        const QByteArray said =
+            toneSignal({{200, 0}, {1000, 3000}, {500, 0}, {1000, 3000}, {250, 0}});
+        QCOMPARE(f.run(said, 6400, &error), QByteArray("1300 1500"));
+        QCOMPARE(error, 0);
+        QCOMPARE(transcriptions() - whileHeld, afterRelease);
     }
 
     void tooMuchAudioIsRefused()

@@ -198,7 +198,7 @@ void TestSettings::fullDiskAtFirstStart()
     QVERIFY(log.contains("./config.txt could not be written"));
     QVERIFY(!QFile::exists("config.txt")); // neither a 0-byte nor a half file
     // The run goes on with the defaults, and the first save that fits writes them.
-    QCOMPARE(settingsMap()->size(), 14);
+    QCOMPARE(settingsMap()->size(), 15);
     QCOMPARE(settingsMap()->value(SettingKey::BootUp), 1);
     QVERIFY(!saveSettingsMap(settingsMap()));
     QVERIFY(!QFile::exists("config.txt"));

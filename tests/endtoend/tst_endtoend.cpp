@@ -1,6 +1,7 @@
 // The whole road with the real program: a side button held with xdotool,
 // speech played into the microphone, the text arriving in another program's
 // window, and in intelligent mode the page the command names being opened.
+#include "common/ferruleprogram.h"
 #include "common/stubhttpserver.h"
 
 #include <QDeadlineTimer>
@@ -64,25 +65,6 @@ bool xdotool(const char *action)
                              {QLatin1String(action), QStringLiteral("8")}) == 0;
 }
 
-QByteArray config(int typing, int typingLanguage, int intelligence, int intelligenceLanguage,
-                  int translation = 0, int translationLanguage = 0, int resultLanguage = 0)
-{
-    // Autostart off: the test's XDG_CONFIG_HOME is private anyway.
-    return QStringLiteral("AutomaticUpdate=0\nBootUp=0\nClosePrompt=0\nIntelligenceLanguage=%4\n"
-                          "IntelligenceModel=%3\nMonitorTalvoxMouseConnect=0\nNotUpdate=1\n"
-                          "ReminderUpdate=0\nRemovePunctuation=0\nTranslationLanguage=%6\n"
-                          "TranslationModel=%5\nTranslationResultLanguage=%7\nTypingLanguage=%2\n"
-                          "TypingModel=%1\n")
-        .arg(typing)
-        .arg(typingLanguage)
-        .arg(intelligence)
-        .arg(intelligenceLanguage)
-        .arg(translation)
-        .arg(translationLanguage)
-        .arg(resultLanguage)
-        .toUtf8();
-}
-
 // The answers of an OpenAI-style service: a transcription, and a chat completion
 // with the translation (at /v1/chat/completions).
 QByteArray transcription(const QString &text)
@@ -144,18 +126,13 @@ void TestEndToEnd::init()
     runDir = std::make_unique<QTemporaryDir>();
     homeDir = std::make_unique<QTemporaryDir>();
     QVERIFY(runDir->isValid() && homeDir->isValid());
-    const QString source = qEnvironmentVariable("FERRULE_SOURCE_DIR");
-    for (const char *name : {"websearch.txt", "userwords.txt"})
-        QVERIFY(QFile::copy(source + QStringLiteral("/data/") + QLatin1String(name),
-                            runDir->filePath(QLatin1String(name))));
+    QVERIFY(copyFerruleData(runDir->path()));
 
     // The desktop's URL opener, replaced by one that writes down what it was given.
     QVERIFY(QDir(homeDir->path()).mkpath(QStringLiteral("bin")));
     const QString opener = homeDir->filePath(QStringLiteral("bin/xdg-open"));
     QVERIFY(writeFile(opener, "#!/bin/sh\nprintf '%s\\n' \"$@\" >> \"$FERRULE_TEST_OPENED\"\n"));
     QVERIFY(QFile::setPermissions(opener, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QVERIFY(QDir(homeDir->path()).mkpath(QStringLiteral("tmp")));
-    QVERIFY(QDir(homeDir->path()).mkpath(QStringLiteral("config")));
     targetText.clear();
     ferruleOutput.clear();
 }
@@ -213,14 +190,11 @@ void TestEndToEnd::startFerrule(qint64 fileSizeLimit)
     ferrule = std::make_unique<QProcess>();
     ferrule->setProcessChannelMode(QProcess::MergedChannels);
     ferrule->setWorkingDirectory(runDir->path());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = ferruleEnvironment(homeDir->path());
     env.insert(QStringLiteral("PATH"), homeDir->filePath(QStringLiteral("bin")) + QLatin1Char(':') +
                                            env.value(QStringLiteral("PATH")));
     env.insert(QStringLiteral("FERRULE_TEST_OPENED"),
                homeDir->filePath(QStringLiteral("opened.txt")));
-    // A single-instance socket and an autostart folder of its own, away from other runs.
-    env.insert(QStringLiteral("TMPDIR"), homeDir->filePath(QStringLiteral("tmp")));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), homeDir->filePath(QStringLiteral("config")));
     ferrule->setProcessEnvironment(env);
     connect(ferrule.get(), &QProcess::readyRead, this,
             [this] { ferruleOutput += ferrule->readAll(); });
@@ -266,7 +240,7 @@ void TestEndToEnd::pressSpeakRelease(const QString &path)
 
 void TestEndToEnd::typingModeEnglish()
 {
-    startWith(config(1, 1, 0, 0));
+    startWith(ferruleConfig(1, 1, 0, 0));
 
     pressSpeakRelease(QString::fromLatin1(goForward));
 
@@ -279,7 +253,7 @@ void TestEndToEnd::intelligentModeWithRemoteEngine()
     const QString sentence = QStringLiteral("在京东搜索耳机");
     StubHttpServer stub(StubHttpServer::Answer, 200, transcription(sentence));
     QVERIFY(stub.isListening());
-    startWith(config(0, 0, 1, 0), remoteSettings(stub.port()));
+    startWith(ferruleConfig(0, 0, 1, 0), remoteSettings(stub.port()));
 
     pressSpeakRelease(QString::fromLatin1(goForward));
 
@@ -310,7 +284,7 @@ void TestEndToEnd::translationModeWithRemoteServices()
     stub.setAnswer("/v1/chat/completions",
                    chatCompletion("<think>明天 is tomorrow.</think>\n\"" + translation + "\""));
     QVERIFY(stub.isListening());
-    startWith(config(0, 0, 0, 0, 1, 0, 0),
+    startWith(ferruleConfig(0, 0, 0, 0, 1, 0, 0),
               remoteSettings(stub.port()) +
                   "[translation]\nurl = http://127.0.0.1:" + QByteArray::number(stub.port()) +
                   "/v1\nmodel = qwen2.5\napi_key = e2e-translate\n");
@@ -335,7 +309,7 @@ void TestEndToEnd::staleRecordingsRecognizeNothing()
     const QString sentence = QStringLiteral("你好");
     StubHttpServer stub(StubHttpServer::Answer, 200, transcription(sentence));
     QVERIFY(stub.isListening());
-    startWith(config(1, 0, 0, 0), remoteSettings(stub.port()));
+    startWith(ferruleConfig(1, 0, 0, 0), remoteSettings(stub.port()));
     pressSpeakRelease(QString());
     QTRY_COMPARE_WITH_TIMEOUT(targetText, sentence, 30000);
     QCOMPARE(stub.requests().size(), 1);
@@ -373,7 +347,7 @@ void TestEndToEnd::fileSizeLimit()
     // 5 s of audio: the first utterance fits, the second outgrows it. The trimmed
     // dictionary at start does not fit, nor the audio library's shared memory.
     const qint64 limit = 160000;
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 1, 0, 0)));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), ferruleConfig(1, 1, 0, 0)));
     startTarget();
     startFerrule(limit);
     QVERIFY2(waitForOutput("is loaded whole: its trimmed copy", 20000), ferruleOutput.constData());
@@ -400,7 +374,7 @@ void TestEndToEnd::killedWhileTyping()
         text += QChar(0x4e00 + i * 7);
     StubHttpServer stub(StubHttpServer::Answer, 200, transcription(text));
     QVERIFY(stub.isListening());
-    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), config(1, 0, 0, 0)));
+    QVERIFY(writeFile(runDir->filePath(QStringLiteral("config.txt")), ferruleConfig(1, 0, 0, 0)));
     QVERIFY(writeFile(runDir->filePath(QStringLiteral("speech.ini")), remoteSettings(stub.port())));
     startTarget();
     const QString before = keymap();

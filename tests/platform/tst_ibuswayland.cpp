@@ -89,9 +89,9 @@ void IBusWaylandTest::arrivesExactly()
         QTRY_VERIFY_WITH_TIMEOUT((context = ibusFocusedContext(), context != seenContexts.first()),
                                  10000);
     } else {
-        QTRY_VERIFY_WITH_TIMEOUT((context = ibusFocusedContext(), !context.isEmpty() &&
-                                                                      !seenContexts.contains(context)),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (context = ibusFocusedContext(), !context.isEmpty() && !seenContexts.contains(context)),
+            10000);
     }
     seenContexts << context;
     // libpinyin's mode is the one the last window left; Shift switches it.

@@ -1,6 +1,7 @@
 #include "platform/linux/evdevsidebuttons.h"
 
 #include "platform/linux/clickdispatcher.h"
+#include "platform/linux/filedescriptor.h"
 
 #include <QByteArray>
 #include <QDebug>
@@ -31,23 +32,6 @@ struct UdevUnref
     void operator()(libevdev *handle) const { libevdev_free(handle); }
 };
 template <typename T> using Owned = std::unique_ptr<T, UdevUnref>;
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd = -1) : fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return fd; }
-
-private:
-    int fd;
-};
 
 // The X numbering the rest of Ferrule knows: Back and Forward.
 int xButton(unsigned code)

@@ -1,5 +1,7 @@
 #include "platform/linux/udevusbdevices.h"
 
+#include "platform/linux/filedescriptor.h"
+
 #include <QHash>
 
 #include <libudev.h>
@@ -32,23 +34,6 @@ template <typename T> using UdevPtr = std::unique_ptr<T, UdevUnref>;
 struct DirClose
 {
     void operator()(DIR *dir) const { closedir(dir); }
-};
-
-class FileDescriptor
-{
-public:
-    explicit FileDescriptor(int fd) : fd(fd) {}
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            close(fd);
-    }
-    FileDescriptor(const FileDescriptor &) = delete;
-    FileDescriptor &operator=(const FileDescriptor &) = delete;
-    int get() const { return fd; }
-
-private:
-    int fd;
 };
 
 // A sysfs attribute of the node name on the bus, as a number. Opened

@@ -2,6 +2,8 @@
 
 #include "common/targetwindow.h"
 
+#include <QTest>
+
 // What the IBus daemon of the test (scripts/testenv/with-ibus) says, asked
 // with its own tools.
 
@@ -24,4 +26,19 @@ inline QString ibusFocusedContext()
                     QStringLiteral("--method"),
                     QStringLiteral("org.freedesktop.IBus.CurrentInputContext")})
         .trimmed();
+}
+
+// What arrived in window once the user typed "nihao" and a space: "你好" where
+// libpinyin composed it, "nihao " where it did not. The window is emptied again.
+inline QString composedNihao(TargetWindow &window)
+{
+    QString text;
+    (void)QTest::qWaitFor(
+        [&]() {
+            text = window.text();
+            return text == QStringLiteral("你好") || text == QStringLiteral("nihao ");
+        },
+        10000);
+    window.clear();
+    return text;
 }

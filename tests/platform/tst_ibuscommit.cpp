@@ -28,15 +28,7 @@ QString userTypes(TargetWindow &window)
     xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("40"),
              QStringLiteral("nihao")});
     xdotool({QStringLiteral("key"), QStringLiteral("space")});
-    QString text;
-    (void)QTest::qWaitFor(
-        [&]() {
-            text = window.text();
-            return text == QStringLiteral("你好") || text == QStringLiteral("nihao ");
-        },
-        10000);
-    window.clear();
-    return text;
+    return composedNihao(window);
 }
 
 } // namespace

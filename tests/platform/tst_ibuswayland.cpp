@@ -27,15 +27,7 @@ QString userTypes(TargetWindow &window)
 {
     window.clear();
     userKeys("nihao ");
-    QString text;
-    (void)QTest::qWaitFor(
-        [&]() {
-            text = window.text();
-            return text == QStringLiteral("你好") || text == QStringLiteral("nihao ");
-        },
-        10000);
-    window.clear();
-    return text;
+    return composedNihao(window);
 }
 
 } // namespace

@@ -36,19 +36,28 @@ QString visibleStatusWindow()
         .section('\n', 0, 0);
 }
 
+// Starts the program in runDir (the test's own folder where empty) with the
+// runtime and configuration folders of the test, so that it meets only the
+// instances the test starts.
+void startFerrule(QProcess &process, const QString &runtime, const QString &config,
+                  const QString &runDir, const QStringList &args = QStringList())
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_RUNTIME_DIR", runtime);
+    env.insert("XDG_CONFIG_HOME", config);
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(runDir);
+    process.start(QStringLiteral(FERRULE_PROGRAM), args);
+}
+
 } // namespace
 
 void TestStartup::firstStartCreatesConfigAndSecondStartEnds()
 {
     QTemporaryDir runtime, runDir, otherDir, config;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    env.insert("XDG_CONFIG_HOME", config.path());
 
     QProcess first;
-    first.setProcessEnvironment(env);
-    first.setWorkingDirectory(runDir.path());
-    first.start(QStringLiteral(FERRULE_PROGRAM), QStringList());
+    startFerrule(first, runtime.path(), config.path(), runDir.path());
     QVERIFY(first.waitForStarted());
     QTRY_VERIFY2_WITH_TIMEOUT(QFile::exists(runtime.path() + "/KestrelFerrule"),
                               first.readAllStandardError().right(3000).constData(), 20000);
@@ -63,9 +72,7 @@ void TestStartup::firstStartCreatesConfigAndSecondStartEnds()
     QVERIFY(lines.contains("IntelligenceModel=1"));
 
     QProcess second;
-    second.setProcessEnvironment(env);
-    second.setWorkingDirectory(otherDir.path());
-    second.start(QStringLiteral(FERRULE_PROGRAM), {"again"});
+    startFerrule(second, runtime.path(), config.path(), otherDir.path(), {"again"});
     QVERIFY2(second.waitForFinished(20000), second.readAllStandardError().right(3000).constData());
     QCOMPARE(second.exitCode(), 0);
     QVERIFY(!QFile::exists(otherDir.filePath("config.txt")));
@@ -94,14 +101,9 @@ void TestStartup::firstStartOnAFullDisk()
         QSKIP("mounting a tmpfs needs root");
     if (emptyFile)
         QVERIFY(QFile(runDir.filePath("config.txt")).open(QIODevice::WriteOnly));
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    env.insert("XDG_CONFIG_HOME", config.path());
 
     QProcess ferrule;
-    ferrule.setProcessEnvironment(env);
-    ferrule.setWorkingDirectory(runDir.path());
-    ferrule.start(QStringLiteral(FERRULE_PROGRAM), QStringList());
+    startFerrule(ferrule, runtime.path(), config.path(), runDir.path());
     QVERIFY(ferrule.waitForStarted());
     QByteArray log;
     QTRY_VERIFY2_WITH_TIMEOUT(
@@ -127,13 +129,8 @@ void TestStartup::statusWindowWhereNoTray()
         run("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id"), 10000);
 
     QTemporaryDir runtime, runDir, config;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_RUNTIME_DIR", runtime.path());
-    env.insert("XDG_CONFIG_HOME", config.path());
     QProcess first;
-    first.setProcessEnvironment(env);
-    first.setWorkingDirectory(runDir.path());
-    first.start(QStringLiteral(FERRULE_PROGRAM), QStringList());
+    startFerrule(first, runtime.path(), config.path(), runDir.path());
     QVERIFY(first.waitForStarted());
     QTRY_VERIFY2_WITH_TIMEOUT(!visibleStatusWindow().isEmpty(),
                               first.readAllStandardError().right(3000).constData(), 20000);
@@ -149,8 +146,7 @@ void TestStartup::statusWindowWhereNoTray()
     QCOMPARE(first.state(), QProcess::Running);
 
     QProcess second;
-    second.setProcessEnvironment(env);
-    second.start(QStringLiteral(FERRULE_PROGRAM), {"again"});
+    startFerrule(second, runtime.path(), config.path(), QString(), {"again"});
     QVERIFY(second.waitForFinished(20000));
     QCOMPARE(second.exitCode(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(visibleStatusWindow(), window, 10000);

@@ -12,7 +12,6 @@
 
 #include <X11/Xlib.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>

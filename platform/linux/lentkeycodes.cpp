@@ -12,7 +12,6 @@
 
 #include <X11/Xlib.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -127,23 +126,6 @@ bool isAlive(qint64 pid, const QByteArray &started)
     return now.isEmpty() || started.isEmpty() || now == started;
 }
 
-QByteArray symList(const std::vector<LentKeycodes::Sym> &syms)
-{
-    QByteArray list;
-    for (const LentKeycodes::Sym sym : syms)
-        list += (list.isEmpty() ? "" : " ") + QByteArray::number(qulonglong(sym), 16);
-    return list;
-}
-
-std::vector<LentKeycodes::Sym> parseSyms(const QByteArray &list)
-{
-    std::vector<LentKeycodes::Sym> syms;
-    for (const QByteArray &sym : list.simplified().split(' '))
-        if (!sym.isEmpty())
-            syms.push_back(LentKeycodes::Sym(sym.toULongLong(nullptr, 16)));
-    return syms;
-}
-
 struct XFreer
 {
     void operator()(void *data) const { XFree(data); }
@@ -154,16 +136,6 @@ struct ModifiersFree
     void operator()(XModifierKeymap *map) const { XFreeModifiermap(map); }
 };
 
-// What a typing run binds a keycode to: a character, by its Latin-1 keysym or
-// its Unicode one (0x01000000 + code point). The blank, Return, Tab and the keys
-// of functions count as the keyboard's own, which a record never takes away (on
-// the rare keyboard without a blank, a blank lent stays bound).
-bool isLentSym(KeySym sym)
-{
-    return (sym > 0x20 && sym < 0x7f) || (sym >= 0xa0 && sym <= 0xff) ||
-           (sym > 0x01000020 && sym <= 0x0110ffff);
-}
-
 bool isModifier(Display *display, int code)
 {
     std::unique_ptr<XModifierKeymap, ModifiersFree> modifiers(XGetModifierMapping(display));
@@ -173,30 +145,25 @@ bool isModifier(Display *display, int code)
     return false;
 }
 
-// Gives code its original symbols back if it still carries one of bound, a
-// character a run lends, and nothing else. True when it did. A line naming an
-// ordinary key (Return, a letter: several symbols, or none a run lends, or a
-// modifier) is not applied: a record must not be able to take a key away.
-bool giveBack(Display *display, int code, const std::vector<LentKeycodes::Sym> &original,
-              const std::vector<LentKeycodes::Sym> &bound)
+// Gives key's keycode its original symbols back where the record may (see
+// KeycodeRecord). True when it did.
+bool giveBack(Display *display, const KeycodeRecord::Key &key)
 {
     int min = 0, max = 0;
     XDisplayKeycodes(display, &min, &max);
-    if (code < min || code > max || original.empty() || isModifier(display, code))
+    if (!KeycodeRecord::isOnKeyboard(key, min, max))
         return false;
+    const bool modifier = isModifier(display, key.code);
     int perCode = 0;
-    std::unique_ptr<KeySym, XFreer> map(XGetKeyboardMapping(display, KeyCode(code), 1, &perCode));
-    if (!map || perCode <= 0)
+    std::unique_ptr<KeySym, XFreer> map(
+        modifier ? nullptr : XGetKeyboardMapping(display, KeyCode(key.code), 1, &perCode));
+    std::vector<KeycodeRecord::Sym> carried;
+    if (map && perCode > 0)
+        carried.assign(map.get(), map.get() + perCode);
+    if (!KeycodeRecord::mayGiveBack(key, modifier, carried))
         return false;
-    const KeySym *syms = map.get();
-    const KeySym carried = syms[0];
-    if (!isLentSym(carried) || std::find(bound.begin(), bound.end(), carried) == bound.end())
-        return false;
-    for (int i = 1; i < perCode; ++i)
-        if (syms[i] != NoSymbol && syms[i] != carried)
-            return false;
-    std::vector<KeySym> back(original.begin(), original.end());
-    XChangeKeyboardMapping(display, code, int(back.size()), back.data(), 1);
+    std::vector<KeySym> back(key.original.begin(), key.original.end());
+    XChangeKeyboardMapping(display, key.code, int(back.size()), back.data(), 1);
     return true;
 }
 
@@ -213,25 +180,15 @@ LentKeycodes::LentKeycodes(_XDisplay *display)
 
 void LentKeycodes::lend(Code code, const std::vector<Sym> &original, Sym sym)
 {
-    Lent &lent = m_lent[code];
-    if (lent.original.empty())
-        lent.original = original;
-    if (lent.bound.size() >= 2)
-        lent.bound.erase(lent.bound.begin());
-    lent.bound.insert(sym);
+    m_record.lend(code, original, sym);
 }
 
 void LentKeycodes::save()
 {
-    if (m_path.isEmpty() || m_lent.empty())
+    if (m_path.isEmpty() || m_record.isEmpty())
         return;
-    QByteArray text = "pid " + QByteArray::number(QCoreApplication::applicationPid()) + ' ' +
-                      startTime(QCoreApplication::applicationPid()) + "\ndisplay " +
-                      m_display.toLocal8Bit() + '\n';
-    for (const auto &[code, lent] : m_lent)
-        text += "key " + QByteArray::number(code) + " bound " +
-                symList(std::vector<Sym>(lent.bound.begin(), lent.bound.end())) + " original " +
-                symList(lent.original) + '\n';
+    const qint64 pid = QCoreApplication::applicationPid();
+    const QByteArray text = m_record.text({pid, startTime(pid), m_display.toLocal8Bit()});
     QString error;
     if (writeRecord(m_path, text, &error)) {
         m_saved = true;
@@ -249,7 +206,7 @@ void LentKeycodes::clear()
     if (m_saved)
         QFile::remove(m_path);
     m_saved = false;
-    m_lent.clear();
+    m_record.clear();
 }
 
 void LentKeycodes::reclaim(_XDisplay *display)
@@ -274,21 +231,13 @@ void LentKeycodes::reclaim(_XDisplay *display)
             QFile::remove(path);
             continue;
         }
-        const QList<QByteArray> lines = record.split('\n');
-        const QList<QByteArray> pid = lines.value(0).split(' ');
-        if (pid.value(0) != "pid" || isAlive(pid.value(1).toLongLong(), pid.value(2)) ||
-            lines.value(1) != "display " + ours.toLocal8Bit())
+        KeycodeRecord::Writer writer;
+        if (!KeycodeRecord::readWriter(record, &writer) || isAlive(writer.pid, writer.started) ||
+            writer.display != ours.toLocal8Bit())
             continue;
         int given = 0;
-        for (const QByteArray &line : lines) {
-            const int bound = line.indexOf(" bound ");
-            const int original = line.indexOf(" original ");
-            if (!line.startsWith("key ") || bound < 0 || original < bound)
-                continue;
-            given += giveBack(display, line.mid(4, bound - 4).toInt(),
-                              parseSyms(line.mid(original + 10)),
-                              parseSyms(line.mid(bound + 7, original - bound - 7)));
-        }
+        for (const KeycodeRecord::Key &key : KeycodeRecord::readKeys(record))
+            given += giveBack(display, key);
         XSync(display, False);
         QFile::remove(path);
         qDebug().noquote() << QStringLiteral("gave back %1 keycodes lent by a typing run that "

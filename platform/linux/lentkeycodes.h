@@ -1,11 +1,10 @@
 #pragma once
 
 #include "platform/linux/keyboardmap.h"
+#include "platform/linux/keycoderecord.h"
 
 #include <QString>
 
-#include <map>
-#include <set>
 #include <vector>
 
 // A small record, in the user's runtime folder (in ~/.local/share/ferrule when
@@ -36,14 +35,9 @@ public:
     static void reclaim(_XDisplay *display);
 
 private:
-    struct Lent
-    {
-        std::vector<Sym> original;
-        std::set<Sym> bound; // the last two: a run may die after saving, before sending
-    };
+    KeycodeRecord m_record;
     QString m_path;
     QString m_display;
-    std::map<Code, Lent> m_lent;
     bool m_saved = false;
     bool m_failed = false;
 };

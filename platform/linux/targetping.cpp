@@ -1,5 +1,7 @@
 #include "platform/linux/targetping.h"
 
+#include "platform/linux/x11windows.h"
+
 #include <QElapsedTimer>
 
 #include <X11/Xlib.h>
@@ -22,18 +24,6 @@ bool answersPing(Display *display, Window window, Atom ping)
     return found;
 }
 
-Window parentOf(Display *display, Window window)
-{
-    Window rootReturn = 0, parent = 0;
-    Window *children = nullptr;
-    unsigned count = 0;
-    if (!XQueryTree(display, window, &rootReturn, &parent, &children, &count))
-        return 0;
-    if (children)
-        XFree(children);
-    return parent;
-}
-
 } // namespace
 
 TargetPing::TargetPing(_XDisplay *display, unsigned long focus) : display(display), focus(focus)
@@ -43,7 +33,7 @@ TargetPing::TargetPing(_XDisplay *display, unsigned long focus) : display(displa
     pingAtom = XInternAtom(display, "_NET_WM_PING", False);
     // The client's top-level window carries the protocols, not the focused
     // child nor a window manager's frame.
-    for (Window at = focus; at && at != root; at = parentOf(display, at)) {
+    for (Window at = focus; at && at != root; at = X11Windows::parentOf(display, at)) {
         if (answersPing(display, at, pingAtom)) {
             window = at;
             break;

@@ -95,7 +95,13 @@ bool FerruleCommit::commit(const std::string &text, uint64_t deadline)
 std::optional<std::string> FerruleCommit::textBeforeCursor(size_t count)
 {
     InputContext *focused = instance_->lastFocusedInputContext();
-    if (!focused || !focused->capabilityFlags().test(CapabilityFlag::SurroundingText))
+    if (!focused)
+        return std::nullopt;
+    // Anyone on the session bus may ask: a password field's text is told to
+    // nobody (Qt and GTK hide it themselves; others may not).
+    const CapabilityFlags flags = focused->capabilityFlags();
+    if (!flags.test(CapabilityFlag::SurroundingText) ||
+        flags.testAny(CapabilityFlag::PasswordOrSensitive))
         return std::nullopt;
     const SurroundingText &surrounding = focused->surroundingText();
     const std::string &text = surrounding.text();

@@ -32,8 +32,8 @@ class FerruleCommit;
 //   TextBeforeCursor(u count) -> (b known, s text)
 // answers the last count characters before the cursor (before the selection,
 // which a commit replaces) in the focused input context, where its client
-// tells fcitx5 its surrounding text; known is false where it does not, or no
-// input context has the focus.
+// tells fcitx5 its surrounding text; known is false where it does not, in a
+// password field, or where no input context has the focus.
 class FerruleCommitObject : public dbus::ObjectVTable<FerruleCommitObject>
 {
 public:

@@ -11,6 +11,8 @@
 #include <QDebug>
 #include <QString>
 
+#include <optional>
+
 namespace {
 
 QString handle(quint64 window)
@@ -58,7 +60,12 @@ void typeText(const char *utf8)
     LastTyped &last = lastTyped();
     const bool samePlace =
         last.window == target.window && last.focus == target.focus && last.owner == target.owner;
-    if (samePlace && needsBlankBetween(last.text, text))
+    // What the input method tells of the text before the cursor is right
+    // where memory is not: the user typed by hand, moved the cursor, or
+    // deleted the last dictation.
+    const std::optional<QString> beforeCursor = platform().textBeforeCursor(target);
+    const QString before = beforeCursor ? *beforeCursor : samePlace ? last.text : QString();
+    if (needsBlankBetween(before, text))
         text.prepend(QLatin1Char(' '));
     const int typed = platform().type(text, target);
     if (typed < 0) {

@@ -9,6 +9,7 @@
 #include <QtGlobal>
 
 #include <memory>
+#include <optional>
 
 // Where typed text would go: the window the user works in and the control in
 // it that has the keyboard focus, 0 where there is none.
@@ -40,6 +41,12 @@ public:
     // (then nothing was typed).
     virtual TypingTarget typingTarget() = 0;
     virtual int type(const QString &text, const TypingTarget &target) = 0;
+    // The last characters before the cursor (or before the selection) in the
+    // control that has the keyboard focus, as the user's input method knows
+    // them; nothing when it does not: no input method tells it, or the
+    // control keeps it to itself. Asked right before type(), with a short
+    // bound.
+    virtual std::optional<QString> textBeforeCursor(const TypingTarget &target) = 0;
 
     // Opens url in the default browser (or whatever handles its scheme).
     virtual bool openUrl(const QUrl &url) = 0;

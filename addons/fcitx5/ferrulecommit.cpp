@@ -3,6 +3,7 @@
 #include <dbus_public.h>
 #include <fcitx-utils/event.h>
 #include <fcitx-utils/log.h>
+#include <fcitx-utils/utf8.h>
 #include <fcitx/inputcontext.h>
 #include <wayland_public.h>
 #include <xcb_public.h>
@@ -38,6 +39,12 @@ void commitInPieces(InputContext *context, const std::string &text, size_t piece
 bool FerruleCommitObject::commitText(const std::string &text, uint64_t deadline)
 {
     return addon_->commit(text, deadline);
+}
+
+std::tuple<bool, std::string> FerruleCommitObject::textBeforeCursor(uint32_t count)
+{
+    const std::optional<std::string> before = addon_->textBeforeCursor(count);
+    return {before.has_value(), before.value_or(std::string())};
 }
 
 FerruleCommit::FerruleCommit(Instance *instance) : instance_(instance)
@@ -83,6 +90,29 @@ bool FerruleCommit::commit(const std::string &text, uint64_t deadline)
         focused->commitString(text);
     flush();
     return true;
+}
+
+std::optional<std::string> FerruleCommit::textBeforeCursor(size_t count)
+{
+    InputContext *focused = instance_->lastFocusedInputContext();
+    if (!focused)
+        return std::nullopt;
+    // Anyone on the session bus may ask: a password field's text is told to
+    // nobody (Qt and GTK hide it themselves; others may not).
+    const CapabilityFlags flags = focused->capabilityFlags();
+    if (!flags.test(CapabilityFlag::SurroundingText) ||
+        flags.testAny(CapabilityFlag::PasswordOrSensitive))
+        return std::nullopt;
+    const SurroundingText &surrounding = focused->surroundingText();
+    const std::string &text = surrounding.text();
+    if (!surrounding.isValid() || !utf8::validate(text))
+        return std::nullopt;
+    const size_t end = std::min(surrounding.cursor(), surrounding.anchor());
+    if (end > utf8::length(text))
+        return std::nullopt;
+    const size_t start = end > count ? end - count : 0;
+    const auto from = utf8::nextNChar(text.begin(), start);
+    return std::string(from, utf8::nextNChar(from, end - start));
 }
 
 // fcitx5 sends what it queued for a compositor or an X server (XIM) only

@@ -8,7 +8,9 @@
 #include <fcitx/instance.h>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -27,16 +29,23 @@ class FerruleCommit;
 // CLOCK_MONOTONIC time in microseconds: a call read after it (fcitx5 was
 // stopped or busy, and Ferrule has stopped waiting and typed another way) is
 // dropped, so the text never arrives twice.
+//   TextBeforeCursor(u count) -> (b known, s text)
+// answers the last count characters before the cursor (before the selection,
+// which a commit replaces) in the focused input context, where its client
+// tells fcitx5 its surrounding text; known is false where it does not, in a
+// password field, or where no input context has the focus.
 class FerruleCommitObject : public dbus::ObjectVTable<FerruleCommitObject>
 {
 public:
     explicit FerruleCommitObject(FerruleCommit *addon) : addon_(addon) {}
 
     bool commitText(const std::string &text, uint64_t deadline);
+    std::tuple<bool, std::string> textBeforeCursor(uint32_t count);
 
 private:
     FerruleCommit *addon_;
     FCITX_OBJECT_VTABLE_METHOD(commitText, "CommitText", "st", "b");
+    FCITX_OBJECT_VTABLE_METHOD(textBeforeCursor, "TextBeforeCursor", "u", "bs");
 };
 
 class FerruleCommit : public AddonInstance
@@ -46,6 +55,7 @@ public:
     ~FerruleCommit() override;
 
     bool commit(const std::string &text, uint64_t deadline);
+    std::optional<std::string> textBeforeCursor(size_t count);
 
 private:
     void flush();

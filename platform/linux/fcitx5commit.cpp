@@ -15,6 +15,10 @@ constexpr qint64 kCommitBoundMs = 1000;
 // How much longer Ferrule waits for the answer to travel back, so that a text
 // the addon took is never counted as unanswered (and typed again).
 constexpr int kAnswerMarginMs = 250;
+// How long fcitx5 has to tell the text before the cursor.
+constexpr int kAskBoundMs = 200;
+// As many characters as it is asked for: enough to see how the text ends.
+constexpr uint kCharactersBefore = 16;
 
 quint64 monotonicMicroseconds()
 {
@@ -58,4 +62,18 @@ ImeCommit::Outcome Fcitx5Commit::commit(const QString &text)
     else
         qWarning().noquote() << "fcitx5 did not take the text:" << error << reply.errorMessage();
     return Outcome::Refused;
+}
+
+std::optional<QString> Fcitx5Commit::textBeforeCursor()
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.fcitx.Fcitx5"), QStringLiteral("/ferrule"),
+        QStringLiteral("org.ferrule.Fcitx5Commit1"), QStringLiteral("TextBeforeCursor"));
+    call << kCharactersBefore;
+    call.setAutoStartService(false);
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, kAskBoundMs);
+    const QList<QVariant> answer = reply.arguments();
+    if (reply.type() != QDBusMessage::ReplyMessage || answer.size() != 2 || !answer[0].toBool())
+        return std::nullopt;
+    return answer[1].toString();
 }

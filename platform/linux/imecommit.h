@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Text handed to the user's input method, which commits the whole string into
 // the input context that has the focus: in order, in one piece, on X11 and on
 // Wayland alike, and with the input method's own composing state untouched.
@@ -29,6 +31,11 @@ public:
     virtual bool isAvailable() = 0;
 
     virtual Outcome commit(const QString &text) = 0;
+
+    // The last characters before the cursor in the input context that has
+    // the focus, where this input method knows them (the client tells it its
+    // surrounding text); nothing where it does not, or does not say.
+    virtual std::optional<QString> textBeforeCursor() { return std::nullopt; }
 
 protected:
     ImeCommit() = default;

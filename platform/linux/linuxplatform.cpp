@@ -78,6 +78,19 @@ int LinuxPlatform::type(const QString &text, const TypingTarget &target)
     return input.type(text, target.focus);
 }
 
+std::optional<QString> LinuxPlatform::textBeforeCursor(const TypingTarget &target)
+{
+    // Only an input method that serves the focused control knows its text;
+    // the same on X11 and on Wayland.
+    if (!target.focus)
+        return std::nullopt;
+    for (const std::unique_ptr<ImeCommit> &inputMethod : inputMethods) {
+        if (std::optional<QString> before = inputMethod->textBeforeCursor())
+            return before;
+    }
+    return std::nullopt;
+}
+
 bool LinuxPlatform::openUrl(const QUrl &url)
 {
     qDebug().noquote() << "open url" << url.toEncoded();

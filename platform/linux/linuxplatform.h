@@ -29,6 +29,7 @@ public:
 
     TypingTarget typingTarget() override;
     int type(const QString &text, const TypingTarget &target) override;
+    std::optional<QString> textBeforeCursor(const TypingTarget &target) override;
     bool openUrl(const QUrl &url) override;
     QString findProgram(const QStringList &names) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;

@@ -1,6 +1,9 @@
 #include "actions/commandtext.h"
 #include "actions/dictationjoin.h"
 #include "actions/punctuation.h"
+#include "actions/typing.h"
+#include "common/recordingplatform.h"
+#include "common/settingsenv.h"
 #include "recognition/recognizedtext.h"
 
 #include <QtTest>
@@ -12,6 +15,7 @@ class CommandTextTest : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { QVERIFY(env.enter()); }
     void firstSentence_data();
     void firstSentence();
     void searchTerm_data();
@@ -26,6 +30,9 @@ private slots:
     void blanksBetweenChinese();
     void secondDictation_data();
     void secondDictation();
+
+private:
+    SettingsEnv env;
 };
 
 void CommandTextTest::blanksBetweenChinese_data()
@@ -90,6 +97,10 @@ void CommandTextTest::secondDictation_data()
                                            << "word" << false;
     QTest::newRow("English after full-width punctuation") << "你好。"
                                                           << "OK" << false;
+    QTest::newRow("English after a line break") << "Dear John,\n"
+                                                << "thanks" << false;
+    QTest::newRow("English after a tab") << "name\t"
+                                         << "John" << false;
     QTest::newRow("English after a blank") << "young man "
                                            << "eight" << false;
     QTest::newRow("English after a quote") << "he said \"no\""
@@ -116,6 +127,21 @@ void CommandTextTest::secondDictation()
     QFETCH(QString, next);
     QFETCH(bool, blank);
     QCOMPARE(needsBlankBetween(before, next), blank);
+
+    // Typed: after a dictation of before into the same control, and after
+    // before where the input method tells it as the text before the cursor,
+    // whatever Ferrule typed there last.
+    const QString joined = blank ? QLatin1Char(' ') + next : next;
+    RecordingPlatform *desktop = RecordingPlatform::install();
+    typeText(before.toUtf8().constData());
+    typeText(next.toUtf8().constData());
+    typeText(blank ? "好" : "x");
+    desktop->beforeCursor = before;
+    typeText(next.toUtf8().constData());
+    const QStringList typed = desktop->typed;
+    installPlatform(systemPlatform());
+    QCOMPARE(typed.value(1), joined);
+    QCOMPARE(typed.value(3), joined);
 }
 
 void CommandTextTest::firstSentence_data()

@@ -8,6 +8,7 @@
 #include "common/ibusstate.h"
 #include "common/logcapture.h"
 #include "common/targetwindow.h"
+#include "platform/platform.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -248,6 +249,8 @@ private slots:
     void initTestCase();
     void arrivesExactly_data();
     void arrivesExactly();
+    void joinsTheTextBeforeTheCursor_data();
+    void joinsTheTextBeforeTheCursor();
     void focusMovedMidText();
     // Before ownWindow: IBus goes on naming a context of this process as the
     // focused one once its window has gone, as long as the process lives.
@@ -321,6 +324,51 @@ void TypingImeTest::arrivesExactly()
     // Line breaks arrive as blanks, as everywhere typing goes.
     QTRY_COMPARE_WITH_TIMEOUT(window.text(), typableText(text), 15000);
     userTypes(window, chinese);
+}
+
+void TypingImeTest::joinsTheTextBeforeTheCursor_data()
+{
+    QTest::addColumn<QString>("toolkit");
+    QTest::newRow("Qt") << QStringLiteral("qt");
+    QTest::newRow("GTK 3") << QStringLiteral("gtk");
+}
+
+void TypingImeTest::joinsTheTextBeforeTheCursor()
+{
+    // What the window tells the input method of the text before the cursor
+    // decides the blank in front of a dictation, over what Ferrule typed last.
+    if (expectedPath() != QLatin1String("typing through fcitx5"))
+        QSKIP("only Ferrule's fcitx5 addon tells the text before the cursor");
+    QFETCH(QString, toolkit);
+    Window window(toolkit);
+    QVERIFY(window.isReady());
+    QVERIFY(window.focus());
+    chooseState(window, false);
+    if (QTest::currentTestFailed())
+        return;
+    const auto beforeCursor = []() {
+        return platform()
+            .textBeforeCursor(platform().typingTarget())
+            .value_or(QStringLiteral("(not told)"));
+    };
+    // Typed by hand at a person's pace, no dictation before it. GTK tells
+    // fcitx5 its text as each key goes down and up: keys quicker than that
+    // leave fcitx5 a character behind.
+    const auto byHand = [](const QString &keys) {
+        return xdotool(
+            {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("150"), keys});
+    };
+    QVERIFY(byHand(QStringLiteral("hello")));
+    QTRY_COMPARE_WITH_TIMEOUT(beforeCursor(), QStringLiteral("hello"), 10000);
+    typeText("world");
+    QTRY_COMPARE_WITH_TIMEOUT(window.text(), QStringLiteral("hello world"), 10000);
+    // Chinese typed by hand after the dictation that ended in Latin.
+    QVERIFY(xdotool({QStringLiteral("key"), QStringLiteral("ctrl+space")}));
+    QTRY_COMPARE(fcitx5State(), 2);
+    QVERIFY(byHand(QStringLiteral("nihao ")));
+    QTRY_COMPARE_WITH_TIMEOUT(beforeCursor(), QStringLiteral("hello world你好"), 10000);
+    typeText("again");
+    QTRY_COMPARE_WITH_TIMEOUT(window.text(), QStringLiteral("hello world你好again"), 10000);
 }
 
 void TypingImeTest::focusMovedMidText()

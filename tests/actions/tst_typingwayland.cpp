@@ -8,6 +8,7 @@
 #include "common/logcapture.h"
 #include "common/prompts.h"
 #include "common/targetwindow.h"
+#include "platform/platform.h"
 
 #include <QtTest>
 
@@ -99,6 +100,10 @@ void TypingWaylandTest::arrivesExactly()
     typeText(text.toUtf8().constData());
     QVERIFY(log.contains(QStringLiteral("typing through fcitx5")));
     QTRY_COMPARE_WITH_TIMEOUT(window->text(), typableText(text), 10000);
+    // fcitx5 knows the text before the cursor, as on X11.
+    const QVector<uint> typed = typableText(text).toUcs4();
+    const QString last = QString::fromUcs4(typed.constData() + typed.size() - 16, 16);
+    QTRY_COMPARE(platform().textBeforeCursor(platform().typingTarget()).value_or(QString()), last);
     // The user's input method is as they left it: the same window, composing
     // Chinese with Pinyin.
     QCOMPARE(fcitx5FocusedContext(), context);

@@ -30,6 +30,8 @@ public:
     // Each desktop has a control of its own, so text typed in one test never
     // joins what the test before typed.
     TypingTarget target{true, 0x400001, nextFocus()};
+    // What textBeforeCursor() tells: nothing, as where no input method knows.
+    std::optional<QString> beforeCursor;
     // Programs findProgram finds, by name; each is found as "/usr/bin/<name>".
     QStringList installed;
 
@@ -48,6 +50,7 @@ public:
         timeline << QStringLiteral("type:") + text;
         return text.size();
     }
+    std::optional<QString> textBeforeCursor(const TypingTarget &) override { return beforeCursor; }
     bool openUrl(const QUrl &url) override
     {
         opened << url;

@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include <QList>
+#include <QMap>
 #include <QStringList>
 #include <QUrl>
 
@@ -30,8 +31,8 @@ public:
     // Each desktop has a control of its own, so text typed in one test never
     // joins what the test before typed.
     TypingTarget target{true, 0x400001, nextFocus()};
-    // Programs findProgram finds, by name; each is found as "/usr/bin/<name>".
-    QStringList installed;
+    // What findProgram finds, by kind ("/usr/bin/gnome-calculator").
+    QMap<DesktopProgram, QString> installed;
 
     QStringList typed;
     QList<QUrl> opened;
@@ -54,13 +55,7 @@ public:
         timeline << QStringLiteral("open:") + url.toString();
         return true;
     }
-    QString findProgram(const QStringList &names) override
-    {
-        for (const QString &name : names)
-            if (installed.contains(name))
-                return QStringLiteral("/usr/bin/") + name;
-        return QString();
-    }
+    QString findProgram(DesktopProgram program) override { return installed.value(program); }
     bool startDetached(const QString &program, const QStringList &arguments) override
     {
         started << (QStringList{program} + arguments).join(QLatin1Char(' '));

@@ -27,7 +27,6 @@ public:
     ~CustomFunctionDialog() override;
 
 protected:
-    // Frameless: dragged by its body, hidden on close.
     void mousePressEvent(QMouseEvent *event) override { drag.press(event); }
     void mouseMoveEvent(QMouseEvent *event) override { drag.move(event); }
     void closeEvent(QCloseEvent *event) override { drag.hideOnClose(event); }

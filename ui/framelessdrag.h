@@ -7,8 +7,8 @@ class QMouseEvent;
 class QWidget;
 
 // What a frameless window needs of its own: the left button held on its body
-// drags it, and closing it only hides it, since the main window keeps it for
-// the whole run. The window's event handlers hand their events to it.
+// drags it, and closing it only hides it, for a window that lives for the whole
+// run. The window's event handlers hand their events to it.
 class FramelessDrag
 {
 public:

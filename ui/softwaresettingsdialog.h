@@ -28,7 +28,7 @@ public:
     void showGeneralPage();
 
 protected:
-    // Frameless: dragged by its body, hidden on close.
+    // Dragged by its body, hidden on close.
     void mousePressEvent(QMouseEvent *event) override { drag.press(event); }
     void mouseMoveEvent(QMouseEvent *event) override { drag.move(event); }
     void closeEvent(QCloseEvent *event) override { drag.hideOnClose(event); }

@@ -23,7 +23,6 @@ private slots:
     void on_toolButton_clicked();
 
 protected:
-    // Frameless: dragged by its body, hidden on close.
     void mousePressEvent(QMouseEvent *event) override { drag.press(event); }
     void mouseMoveEvent(QMouseEvent *event) override { drag.move(event); }
     void closeEvent(QCloseEvent *event) override { drag.hideOnClose(event); }

@@ -9,28 +9,9 @@ namespace desktopprograms {
 
 namespace {
 
-const QStringList &calculators()
+void start(DesktopProgram kind, const QStringList &arguments, const char *what)
 {
-    static const QStringList names{"gnome-calculator", "kcalc", "galculator", "xcalc"};
-    return names;
-}
-
-const QStringList &textEditors()
-{
-    static const QStringList names{"gedit", "kate",  "mousepad",
-                                   "xed",   "pluma", "gnome-text-editor"};
-    return names;
-}
-
-const QStringList &officeSuites()
-{
-    static const QStringList names{"libreoffice", "soffice"};
-    return names;
-}
-
-void startFirst(const QStringList &names, const QStringList &arguments, const char *what)
-{
-    const QString program = platform().findProgram(names);
+    const QString program = platform().findProgram(kind);
     if (program.isEmpty()) {
         qDebug().noquote() << "no" << what << "installed !";
         return;
@@ -46,17 +27,12 @@ void openProjectFolder(const QDeadlineTimer &deadline)
     const QString folder = home.exists(QStringLiteral("Project"))
                                ? home.filePath(QStringLiteral("Project"))
                                : home.path();
-    const QString opener = platform().findProgram({QStringLiteral("xdg-open")});
-    if (opener.isEmpty()) {
-        qDebug() << "no xdg-open installed !";
-        return;
-    }
-    platform().runAndWait(opener, {folder}, int(qMax<qint64>(0, deadline.remainingTime())));
+    openWithDesktop(folder, deadline);
 }
 
 void openWithDesktop(const QString &path, const QDeadlineTimer &deadline)
 {
-    const QString opener = platform().findProgram({QStringLiteral("xdg-open")});
+    const QString opener = platform().findProgram(DesktopProgram::Opener);
     if (opener.isEmpty()) {
         qDebug() << "no xdg-open installed !";
         return;
@@ -66,22 +42,22 @@ void openWithDesktop(const QString &path, const QDeadlineTimer &deadline)
 
 void startCalculator()
 {
-    startFirst(calculators(), {}, "calculator");
+    start(DesktopProgram::Calculator, {}, "calculator");
 }
 
 void startTextEditor()
 {
-    startFirst(textEditors(), {}, "text editor");
+    start(DesktopProgram::TextEditor, {}, "text editor");
 }
 
 void newTextDocument()
 {
-    startFirst(officeSuites(), {QStringLiteral("--writer")}, "LibreOffice");
+    start(DesktopProgram::OfficeSuite, {QStringLiteral("--writer")}, "LibreOffice");
 }
 
 void newSpreadsheet()
 {
-    startFirst(officeSuites(), {QStringLiteral("--calc")}, "LibreOffice");
+    start(DesktopProgram::OfficeSuite, {QStringLiteral("--calc")}, "LibreOffice");
 }
 
 } // namespace desktopprograms

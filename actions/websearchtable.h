@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/datafiles.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QMap>
@@ -12,8 +14,7 @@ using WebSearchTable = QMap<QByteArray, QByteArray>;
 // Adds one entry per line of the file at path. A missing or unreadable file
 // leaves the table as it is; nothing is logged. The first line for a name wins.
 // Lines that are skipped for want of a URL prefix are named in one log line.
-void loadWebSearchTable(WebSearchTable *table,
-                        const QString &path = QStringLiteral("./websearch.txt"));
+void loadWebSearchTable(WebSearchTable *table, const QString &path = DataFiles::webSearch);
 
 // The same rules applied to the bytes of a whole file. Each line is read as
 // UTF-8 where it is valid UTF-8, otherwise as GB18030, so tables written on

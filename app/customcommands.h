@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/datafiles.h"
+
 #include <QString>
 #include <QVector>
 
@@ -37,15 +39,13 @@ struct CustomCommand
 
 using CustomCommandList = QVector<CustomCommand>;
 
-// The user's command words live in ./customcommands.json beside config.txt:
+// The user's command words live in customcommands.json beside config.txt:
 //   {"commands": [{"word": "打开项目",
 //                  "actions": [{"type": "folder", "target": "/home/me/project"},
 //                              {"type": "url", "target": "https://example.org/"}]}]}
 // A list in a readable format (the user may mend it by hand) that Qt reads
 // without another library.
 namespace customcommands {
-
-constexpr char filePath[] = "./customcommands.json";
 
 // At most this many actions per word: the rows of the dialog's table.
 constexpr int maxActions = 5;
@@ -63,12 +63,12 @@ std::optional<CustomCommandList> parse(const QByteArray &json);
 // The stored list; a missing file is an empty list. A file that cannot be
 // read or parsed, or that is no regular file or larger than maxFileBytes,
 // gives nothing and a log line, and is left as it is.
-std::optional<CustomCommandList> load(const QString &path = QLatin1String(filePath));
+std::optional<CustomCommandList> load(const QString &path = DataFiles::customCommands);
 
 // Replaces the file with the whole list, written beside it and renamed over
 // it, so a crash or a full disk never leaves half a list. False (and a log
 // line) when the file could not be replaced.
-bool save(const CustomCommandList &commands, const QString &path = QLatin1String(filePath));
+bool save(const CustomCommandList &commands, const QString &path = DataFiles::customCommands);
 
 // The address as it is stored and opened: what the user typed, with http://
 // added when no scheme is given ("www.example.com"). Null when it is no web

@@ -1,4 +1,5 @@
 #include "app/autostart.h"
+#include "app/datafiles.h"
 #include "app/fonts.h"
 #include "app/logfile.h"
 #include "app/qsingleapplication.h"
@@ -39,7 +40,7 @@ int main(int argc, char *argv[])
         return 0;
     }
     // The log goes to ./ferrule.log as well, where the user can find it.
-    installLogFile(QStringLiteral("./ferrule.log"));
+    installLogFile(DataFiles::log);
     installFontSubstitutions();
 
     // The desktop; setting it up gives back the keycodes an earlier run left

@@ -1,5 +1,6 @@
 #include "app/settings.h"
 
+#include "app/datafiles.h"
 #include "app/settingkeys.h"
 
 #include <QDebug>
@@ -9,8 +10,6 @@
 #include <QTextStream>
 
 namespace {
-
-const char configPath[] = "./config.txt";
 
 const std::pair<const char *, int> defaults[] = {
     {SettingKey::TypingModel, 0},
@@ -34,7 +33,7 @@ const std::pair<const char *, int> defaults[] = {
 void reportWriteFailure(const QSaveFile &file)
 {
     qWarning().noquote() << QStringLiteral("%1 could not be written: %2 !")
-                                .arg(QLatin1String(configPath), file.errorString());
+                                .arg(DataFiles::config, file.errorString());
 }
 
 // Fills in the default of every key the map lacks.
@@ -60,7 +59,7 @@ SettingsMap *settingsMap()
 
 void loadSettingsMap(SettingsMap *map)
 {
-    QFile file(configPath);
+    QFile file(DataFiles::config);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         qDebug() << "open file failed !";
         return;
@@ -70,7 +69,7 @@ void loadSettingsMap(SettingsMap *map)
     // would save every key as 0 and remove the autostart entry at the next start.
     if (file.size() == 0) {
         qWarning().noquote() << QStringLiteral("%1 is empty: the default settings are used !")
-                                    .arg(QLatin1String(configPath));
+                                    .arg(DataFiles::config);
         insertDefaults(map);
     }
     QTextStream in(&file);
@@ -88,7 +87,7 @@ void loadSettingsMap(SettingsMap *map)
 
 bool saveSettingsMap(SettingsMap *map)
 {
-    QSaveFile file(configPath);
+    QSaveFile file(DataFiles::config);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         qDebug() << "open file failed !";
         reportWriteFailure(file);
@@ -108,13 +107,13 @@ bool saveSettingsMap(SettingsMap *map)
 
 void createDefaultConfig()
 {
-    const QFileInfo existing(configPath);
+    const QFileInfo existing(DataFiles::config);
     if (existing.isFile() && existing.size() > 0) {
         settingsMap();
         return;
     }
     // A directory of that name cannot be replaced; the next load then reports it.
-    QSaveFile file(configPath);
+    QSaveFile file(DataFiles::config);
     bool written = file.open(QIODevice::WriteOnly | QIODevice::Text);
     if (written) {
         QTextStream out(&file);

@@ -1,5 +1,6 @@
 #include "capture/recorder.h"
 
+#include "app/datafiles.h"
 #include "capture/pcmconvert.h"
 #include "capture/pulsemicrophone.h"
 #include "recognition/speechsdk.h"
@@ -40,9 +41,6 @@ bool writeFailed = false; // written by the capture's thread, read after it ende
 bool listening = false;
 int listenStatus = SPEECH_AUDIO_FIRST;
 
-const char rawPath[] = "./record.raw";
-const char wavPath[] = "./record.wav";
-
 QByteArray wavHeader(quint32 dataBytes)
 {
     uchar h[44];
@@ -77,7 +75,7 @@ void appendSamples(const char *data, qint64 size)
         if (n <= 0) {
             writeFailed = true;
             qWarning().noquote() << QStringLiteral("%1 could not be written: %2 !")
-                                        .arg(QLatin1String(rawPath), recordFile.errorString());
+                                        .arg(DataFiles::recordRaw, recordFile.errorString());
         }
         done += n;
     }
@@ -191,12 +189,12 @@ bool startRecording()
     // Until the capture runs, this press has failed: its stop must not pass an
     // older record.wav off as this utterance.
     state = State::Failed;
-    recordFile.setFileName(rawPath);
+    recordFile.setFileName(DataFiles::recordRaw);
     // An audio input started on a sink that is not open writes nothing, and says
     // so twenty times a second.
     if (!recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         qWarning().noquote() << QStringLiteral("%1 could not be opened: %2 !")
-                                    .arg(QLatin1String(rawPath), recordFile.errorString());
+                                    .arg(DataFiles::recordRaw, recordFile.errorString());
         return true;
     }
 
@@ -262,7 +260,7 @@ RecordingResult stopRecording()
     if (!stopCapture(&format) || writeFailed)
         return RecordingResult::Failed;
 
-    const qint64 n = writeWavFile(rawPath, wavPath, format);
+    const qint64 n = writeWavFile(DataFiles::recordRaw, DataFiles::recordWav, format);
     if (n < 0)
         return RecordingResult::Failed;
     if (n == 0)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/desktopprogram.h"
 #include "platform/sidebuttons.h"
 #include "platform/usbdevices.h"
 
@@ -50,8 +51,9 @@ public:
 
     // Opens url in the default browser (or whatever handles its scheme).
     virtual bool openUrl(const QUrl &url) = 0;
-    // The first of names that is installed, empty when none is.
-    virtual QString findProgram(const QStringList &names) = 0;
+    // The installed program of that kind, the desktop's first choice where it
+    // has several; empty when none is installed.
+    virtual QString findProgram(DesktopProgram program) = 0;
     // Starts program so that it keeps running on its own; does not wait.
     virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
     // Runs program and waits until it ends, at most timeoutMs; a program still

@@ -4,11 +4,13 @@
 
 #include "actions/commandinterpreter.h"
 #include "actions/typing.h"
+#include "app/datafiles.h"
 #include "app/logsafe.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "recognition/recognizedtext.h"
 #include "recognition/speecherror.h"
+#include "recognition/speechparams.h"
 #include "recognition/speechsdk.h"
 #include "recognition/translator.h"
 #include "ui/promptbox.h"
@@ -29,17 +31,12 @@ namespace {
 
 const char loginString[] = "appid = 4d7c2a19, work_dir = .";
 
-const char mandarinParams[] = "sub = iat, domain = iat, language = zh_cn, accent = mandarin, "
-                              "sample_rate = 16000, result_type = plain, result_encoding = utf-8";
-const char englishParams[] = "sub = iat, domain = iat, language = en_us, "
-                             "sample_rate = 16000, result_type = plain, result_encoding = utf-8";
-const char cantoneseParams[] = "sub = iat, domain = iat, language = zh_cn, accent = cantonese, "
-                               "sample_rate = 16000, result_type = plain, result_encoding = utf-8";
+using SpeechParams::CAN;
+using SpeechParams::ENG;
+using SpeechParams::MAN;
 
 const char userWordsName[] = "userwords";
 const char userWordsParams[] = "sub = uup, dtt = userword";
-const char userWordsPath[] = "./userwords.txt";
-const char audioPath[] = "./record.wav";
 
 constexpr int hintBufferSize = 100;
 // 200 ms of 16 kHz 16-bit mono audio.
@@ -71,12 +68,12 @@ const char *paramsForLanguage(int language, bool dialects, const char *current)
 {
     switch (language) {
     case English:
-        return englishParams;
+        return ENG;
     case Cantonese:
-        return cantoneseParams;
+        return CAN;
     case Sichuanese:
     case Henanese:
-        return dialects ? mandarinParams : current;
+        return dialects ? MAN : current;
     default:
         return current;
     }
@@ -87,7 +84,7 @@ const char *paramsForLanguage(int language, bool dialects, const char *current)
 const char *QuilletIat::sessionParamsFromSettings()
 {
     // Three checks in a row: with several modes at 1, the last that picks a string wins.
-    const char *params = mandarinParams;
+    const char *params = MAN;
     SettingsMap &settings = *settingsMap();
     if (settings[SettingKey::TypingModel] == 1)
         params = paramsForLanguage(settings[SettingKey::TypingLanguage], true, params);
@@ -105,7 +102,7 @@ void QuilletIat::preloadSpeechModel()
 
 QuilletIat::QuilletIat(QWidget *parent)
     : QWidget(parent), ui(new Ui::QuilletIat), lastError(0), loginParams(loginString),
-      sessionParams(mandarinParams)
+      sessionParams(MAN)
 {
     ui->setupUi(this);
 
@@ -125,7 +122,7 @@ QuilletIat::QuilletIat(QWidget *parent)
     else
         qDebug() << "UploadUserwords successed !";
 
-    transcribe(audioPath, sessionParams);
+    transcribe(DataFiles::recordWav.latin1(), sessionParams);
 
     SpeechLogout();
 
@@ -160,7 +157,7 @@ void QuilletIat::notePrompt(const QString &prompt)
 int QuilletIat::uploadUserWords()
 {
     int result = -1;
-    FilePtr file(fopen(userWordsPath, "rb"));
+    FilePtr file(fopen(DataFiles::userWords.latin1(), "rb"));
     if (!file) {
         qDebug() << "Open userwords.txt failed !";
         return -1;

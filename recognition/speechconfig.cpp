@@ -1,5 +1,7 @@
 #include "recognition/speechconfig.h"
 
+#include "app/datafiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -102,7 +104,7 @@ QString SpeechConfig::workDir(const QByteArray &loginParams)
 
 bool SpeechConfig::load(const QString &workDir, SpeechConfig *config, QString *error)
 {
-    const QString path = QDir(workDir).filePath(QStringLiteral("speech.ini"));
+    const QString path = QDir(workDir).filePath(DataFiles::speechIniName);
     if (!QFileInfo::exists(path))
         return parse(QString(), workDir, config, error);
     QFile file(path);

@@ -1,5 +1,7 @@
 #include "recognition/speechinifile.h"
 
+#include "app/datafiles.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,7 +13,7 @@ namespace SpeechIniFile {
 
 QString path(const QString &dir)
 {
-    return QFileInfo(QDir(dir).filePath(QStringLiteral("speech.ini"))).absoluteFilePath();
+    return QFileInfo(QDir(dir).filePath(DataFiles::speechIniName)).absoluteFilePath();
 }
 
 QString withoutKeys(QString text)

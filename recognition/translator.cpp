@@ -5,7 +5,6 @@
 #include "recognition/speechinifile.h"
 
 #include <QDebug>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -149,9 +148,7 @@ Translator::Result Translator::translateRecognized(const char *utf8, const QByte
                                     .arg(SpeechIniFile::withoutKeys(error));
         return {Outcome::BadSettings, QString()};
     }
-    const QString path = config.path.isEmpty()
-                             ? QFileInfo(workDir + QStringLiteral("/speech.ini")).absoluteFilePath()
-                             : config.path;
+    const QString path = config.path.isEmpty() ? SpeechIniFile::path(workDir) : config.path;
     if (config.translation.url.isEmpty()) {
         qWarning().noquote() << QStringLiteral(
                                     "translation: no translation service is set, the text is only "

@@ -1,14 +1,12 @@
 #include "ui/customfunctiondialog.h"
 #include "ui_customfunctiondialog.h"
 
-#include <QCloseEvent>
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -306,37 +304,9 @@ void CustomFunctionDialog::on_toolButton_3_clicked()
     hide();
 }
 
-void CustomFunctionDialog::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() != Qt::LeftButton) {
-        QDialog::mousePressEvent(event);
-        return;
-    }
-    dragOffset = event->globalPos() - frameGeometry().topLeft();
-    event->accept();
-}
-
-void CustomFunctionDialog::mouseMoveEvent(QMouseEvent *event)
-{
-    // Only the left button alone drags, as it is the one that stored the offset.
-    if (event->buttons() != Qt::LeftButton) {
-        QDialog::mouseMoveEvent(event);
-        return;
-    }
-    move(event->globalPos() - dragOffset);
-    event->accept();
-}
-
 void CustomFunctionDialog::showEvent(QShowEvent *event)
 {
     // The file may have changed while the dialog was hidden.
     refreshStoredWords();
     QDialog::showEvent(event);
-}
-
-void CustomFunctionDialog::closeEvent(QCloseEvent *event)
-{
-    // The main window keeps this one object for the whole run.
-    event->ignore();
-    hide();
 }

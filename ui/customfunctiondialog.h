@@ -2,8 +2,9 @@
 
 #include "app/customcommands.h"
 
+#include "ui/framelessdrag.h"
+
 #include <QDialog>
-#include <QPoint>
 
 class QTableWidget;
 
@@ -26,9 +27,9 @@ public:
     ~CustomFunctionDialog() override;
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override { drag.press(event); }
+    void mouseMoveEvent(QMouseEvent *event) override { drag.move(event); }
+    void closeEvent(QCloseEvent *event) override { drag.hideOnClose(event); }
     void showEvent(QShowEvent *event) override;
 
 private slots:
@@ -51,7 +52,7 @@ private:
     void tellUnreadable();
 
     Ui::CustomFunctionDialog *ui;
-    QPoint dragOffset;
+    FramelessDrag drag{this};
     // The actions of the word being made on page "新增命令词", in table order.
     QVector<CustomAction> pendingActions;
     // The list as last read, behind the combo box of page "已定义命令词".

@@ -6,9 +6,6 @@
 #include "platform/platform.h"
 #include "ui/speechsettingspage.h"
 
-#include <QCloseEvent>
-#include <QMouseEvent>
-
 namespace {
 
 // Writes three keys of one group in the given order and saves the map.
@@ -119,33 +116,6 @@ void SoftwareSettingsDialog::showSettings(Shown shown)
     // A config.txt from before this setting holds no key for it: its default.
     ui->exclusiveSideButtonsCheckBox->setChecked(
         settingOrDefault(SettingKey::ExclusiveSideButtons) == 1);
-}
-
-void SoftwareSettingsDialog::mousePressEvent(QMouseEvent *event)
-{
-    if (event->button() == Qt::LeftButton) {
-        dragOffset = event->globalPos() - frameGeometry().topLeft();
-        event->accept();
-        return;
-    }
-    QDialog::mousePressEvent(event);
-}
-
-void SoftwareSettingsDialog::mouseMoveEvent(QMouseEvent *event)
-{
-    if (event->buttons() == Qt::LeftButton) {
-        move(event->globalPos() - dragOffset);
-        event->accept();
-        return;
-    }
-    QDialog::mouseMoveEvent(event);
-}
-
-void SoftwareSettingsDialog::closeEvent(QCloseEvent *event)
-{
-    // The dialog lives for the whole run; a close request only hides it.
-    event->ignore();
-    hide();
 }
 
 // The mode and update-policy slots do not look at the argument: the button

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ui/framelessdrag.h"
+
 #include <QDialog>
-#include <QPoint>
 #include <QTimer>
 
 namespace Ui {
@@ -27,9 +28,10 @@ public:
     void showGeneralPage();
 
 protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    // Dragged by its body, hidden on close.
+    void mousePressEvent(QMouseEvent *event) override { drag.press(event); }
+    void mouseMoveEvent(QMouseEvent *event) override { drag.move(event); }
+    void closeEvent(QCloseEvent *event) override { drag.hideOnClose(event); }
 
 private slots:
     void on_radioButton_toggled(bool checked);
@@ -63,6 +65,6 @@ private:
 
     Ui::SoftwareSettingsDialog *ui;
     QTimer refreshTimer;
-    QPoint dragOffset;
+    FramelessDrag drag{this};
     SpeechSettingsPage *speechPage;
 };

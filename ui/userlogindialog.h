@@ -1,7 +1,8 @@
 #pragma once
 
+#include "ui/framelessdrag.h"
+
 #include <QDialog>
-#include <QPoint>
 
 namespace Ui {
 class UserLogInDialog;
@@ -18,15 +19,15 @@ public:
     explicit UserLogInDialog(QWidget *parent = nullptr);
     ~UserLogInDialog() override;
 
-protected:
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-
 private slots:
     void on_toolButton_clicked();
 
+protected:
+    void mousePressEvent(QMouseEvent *event) override { drag.press(event); }
+    void mouseMoveEvent(QMouseEvent *event) override { drag.move(event); }
+    void closeEvent(QCloseEvent *event) override { drag.hideOnClose(event); }
+
 private:
     Ui::UserLogInDialog *ui;
-    QPoint dragOffset;
+    FramelessDrag drag{this};
 };

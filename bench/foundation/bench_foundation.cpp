@@ -1,5 +1,6 @@
 // Prints how fast the settings map is saved (atomically, the 14 default keys)
 // and how fast an utterance is wrapped into record.wav.
+#include "app/datafiles.h"
 #include "app/settings.h"
 #include "capture/recorder.h"
 
@@ -28,14 +29,14 @@ int main(int argc, char *argv[])
     const double savesPerSecond = saves / (clock.nsecsElapsed() / 1e9);
 
     // Ten seconds at 16 kHz mono 16-bit.
-    QFile raw("record.raw");
+    QFile raw(DataFiles::recordRaw);
     raw.open(QIODevice::WriteOnly);
     raw.write(QByteArray(320000, '\x11'));
     raw.close();
     const int conversions = 500;
     clock.restart();
     for (int i = 0; i < conversions; ++i)
-        writeWavFile("./record.raw", "./record.wav");
+        writeWavFile(DataFiles::recordRaw, DataFiles::recordWav);
     const double mbPerSecond = conversions * 320000.0 / 1e6 / (clock.nsecsElapsed() / 1e9);
 
     std::printf("SUMMARY foundation settings_saves_per_s=%.0f wav_mb_per_s=%.1f\n", savesPerSecond,

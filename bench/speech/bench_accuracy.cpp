@@ -21,11 +21,11 @@
 #include "speech/sdkfeeder.h"
 #include "speech/testrecordings.h"
 
-#include "common/speechparams.h"
 #include "recognition/modeldictionary.h"
 #include "recognition/phrasesplitter.h"
 #include "recognition/phrasetexts.h"
 #include "recognition/speechconfig.h"
+#include "recognition/speechparams.h"
 #include "recognition/sphinxdecoder.h"
 
 #include <pocketsphinx.h>

@@ -1,5 +1,6 @@
 #include "platform/linux/linuxplatform.h"
 
+#include "platform/linux/desktopprogramnames.h"
 #include "platform/linux/evdevsidebuttons.h"
 #include "platform/linux/fcitx5commit.h"
 #include "platform/linux/ibuscommit.h"
@@ -97,9 +98,9 @@ bool LinuxPlatform::openUrl(const QUrl &url)
     return QDesktopServices::openUrl(url);
 }
 
-QString LinuxPlatform::findProgram(const QStringList &names)
+QString LinuxPlatform::findProgram(DesktopProgram program)
 {
-    for (const QString &name : names) {
+    for (const QString &name : desktopProgramNames(program)) {
         const QString path = QStandardPaths::findExecutable(name);
         if (!path.isEmpty())
             return path;

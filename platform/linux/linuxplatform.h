@@ -31,7 +31,7 @@ public:
     int type(const QString &text, const TypingTarget &target) override;
     std::optional<QString> textBeforeCursor(const TypingTarget &target) override;
     bool openUrl(const QUrl &url) override;
-    QString findProgram(const QStringList &names) override;
+    QString findProgram(DesktopProgram program) override;
     bool startDetached(const QString &program, const QStringList &arguments) override;
     bool runAndWait(const QString &program, const QStringList &arguments, int timeoutMs) override;
     std::unique_ptr<UsbDevices> usbDevices() override;

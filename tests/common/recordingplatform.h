@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 
 #include <QList>
+#include <QMap>
 #include <QStringList>
 #include <QUrl>
 
@@ -32,8 +33,8 @@ public:
     TypingTarget target{true, 0x400001, nextFocus()};
     // What textBeforeCursor() tells: nothing, as where no input method knows.
     std::optional<QString> beforeCursor;
-    // Programs findProgram finds, by name; each is found as "/usr/bin/<name>".
-    QStringList installed;
+    // What findProgram finds, by kind ("/usr/bin/gnome-calculator").
+    QMap<DesktopProgram, QString> installed;
 
     QStringList typed;
     QList<QUrl> opened;
@@ -57,13 +58,7 @@ public:
         timeline << QStringLiteral("open:") + url.toString();
         return true;
     }
-    QString findProgram(const QStringList &names) override
-    {
-        for (const QString &name : names)
-            if (installed.contains(name))
-                return QStringLiteral("/usr/bin/") + name;
-        return QString();
-    }
+    QString findProgram(DesktopProgram program) override { return installed.value(program); }
     bool startDetached(const QString &program, const QStringList &arguments) override
     {
         started << (QStringList{program} + arguments).join(QLatin1Char(' '));

@@ -88,20 +88,49 @@ public:
     QList<Call> callsOf(Op op) const;
     QList<QPair<QByteArray, int>> pauses; // session id and length of each result pause
 
-    int login(const QByteArray &user, const QByteArray &password,
-              const QByteArray &params) override;
+    // The calls that only note what they were given and answer from the script.
+    int login(const QByteArray &user, const QByteArray &, const QByteArray &params) override
+    {
+        calls.append(Call{Login, {}, params, user, {}});
+        return loginError;
+    }
     int uploadData(const QByteArray &dataName, const QByteArray &data,
-                   const QByteArray &params) override;
+                   const QByteArray &params) override
+    {
+        calls.append(Call{Upload, {}, params, dataName, data});
+        return uploadError;
+    }
     QByteArray beginSession(const QByteArray &grammarList, const QByteArray &params,
-                            int *errorCode) override;
+                            int *errorCode) override
+    {
+        calls.append(Call{Begin, {}, params, grammarList, {}});
+        if (errorCode)
+            *errorCode = beginError;
+        return beginError == 0 ? sessionId : QByteArray();
+    }
+
+    // The calls that take the next reply of their list.
     int writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,
                    int *endpointStatus, int *recogStatus) override;
     QByteArray getResult(const QByteArray &sessionId, int *recogStatus, int waitTime,
                          int *errorCode) override;
-    int endSession(const QByteArray &sessionId, const QByteArray &hints) override;
-    int logout() override;
+
+    int endSession(const QByteArray &session, const QByteArray &hints) override
+    {
+        calls.append(Call{End, session, hints, {}, {}});
+        return 0;
+    }
+    int logout() override
+    {
+        calls.append(Call{Logout, {}, {}, {}, {}});
+        return 0;
+    }
     // Pauses like any engine that cannot tell when a result comes, and notes each pause.
-    void awaitResult(const QByteArray &sessionId, int pauseMs) override;
+    void awaitResult(const QByteArray &session, int pauseMs) override
+    {
+        pauses.append({session, pauseMs});
+        SpeechEngine::awaitResult(session, pauseMs);
+    }
     int blockPauseMs() const override { return blockPause; }
     int resultTimeoutMs() const override { return resultTimeout; }
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/datafiles.h"
 #include "app/settings.h"
 
 #include <QDir>
@@ -62,7 +63,7 @@ public:
     static void reset(const QMap<QString, int> &values)
     {
         settingsMap()->clear();
-        QFile::remove(QStringLiteral("./config.txt"));
+        QFile::remove(DataFiles::config);
         set(values);
     }
 
@@ -71,7 +72,7 @@ public:
     // config.txt as it is on disk.
     static QByteArray configText()
     {
-        QFile file(QStringLiteral("./config.txt"));
+        QFile file(DataFiles::config);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 

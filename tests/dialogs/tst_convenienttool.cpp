@@ -1,5 +1,6 @@
 #include "common/settingsenv.h"
 
+#include "app/datafiles.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "common/prompts.h"
@@ -97,7 +98,7 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
 
     ConvenientTool tool;
     tool.show();
-    QFile::remove(QStringLiteral("./config.txt"));
+    QFile::remove(DataFiles::config);
     QPushButton *pressed = button(tool, name);
 
     // Looked at while the prompt's second is running.
@@ -173,13 +174,13 @@ void TestConvenientTool::settingsButtonAsksForSettings()
     ConvenientTool tool;
     tool.show();
     QSignalSpy asked(&tool, &ConvenientTool::showSoftwareSettings);
-    QFile::remove(QStringLiteral("./config.txt"));
+    QFile::remove(DataFiles::config);
 
     QTest::mouseClick(button(tool, QStringLiteral("pushButton_4")), Qt::LeftButton);
 
     QCOMPARE(asked.count(), 1);
     QVERIFY(tool.isHidden());
-    QVERIFY(!QFile::exists(QStringLiteral("./config.txt"))); // nothing saved
+    QVERIFY(!QFile::exists(DataFiles::config)); // nothing saved
     QCOMPARE((*settingsMap())[TypingModel], 1);
 }
 

@@ -13,7 +13,7 @@
 #include "recognition/speecherror.h"
 #include "recognition/translator.h"
 
-#include "common/speechparams.h"
+#include "recognition/speechparams.h"
 
 #include <QApplication>
 #include <QDir>

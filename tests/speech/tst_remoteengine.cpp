@@ -10,7 +10,7 @@
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
 
-#include "common/speechparams.h"
+#include "recognition/speechparams.h"
 
 #include <QElapsedTimer>
 

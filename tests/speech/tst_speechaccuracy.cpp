@@ -6,10 +6,10 @@
 
 #include "common/logcapture.h"
 #include "common/settingsenv.h"
-#include "common/speechparams.h"
 #include "recognition/modeldictionary.h"
 #include "recognition/phrasetexts.h"
 #include "recognition/speechconfig.h"
+#include "recognition/speechparams.h"
 #include "recognition/sphinxdecoder.h"
 
 #include <pocketsphinx.h>

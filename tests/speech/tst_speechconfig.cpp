@@ -8,7 +8,7 @@
 #include "recognition/speechsdk.h"
 #include "recognition/workerengine.h"
 
-#include "common/speechparams.h"
+#include "recognition/speechparams.h"
 
 #include <QtTest>
 

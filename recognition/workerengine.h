@@ -66,8 +66,10 @@ private:
     struct Utterance;
     void post(std::function<void()> job);
     bool isOpen(const QByteArray &sessionId) const;
+    // The error of a write the session cannot take, after its log line; 0 when it can.
     int refusedWrite(const Session &s, const QByteArray &block, int audioStatus) const;
     void appendAudio(const QByteArray &block);
+    // After the last block: the utterance goes to the worker thread, its text to the session.
     void transcribeLater(Session &s);
     // In the worker thread.
     void transcribeHeardPhrase(quint64 utterance, const QString &language, qsizetype start,

@@ -85,6 +85,44 @@ struct EmbeddedEngine::Decoder
         if (ps)
             ps_free(ps);
     }
+
+    // The user words, in lower case, not yet favoured nor found unpronounceable; those
+    // the decoder cannot pronounce go into *lookUp too.
+    QStringList newWords(const QStringList &userWords, QSet<QByteArray> *lookUp) const
+    {
+        QStringList words;
+        QSet<QString> seen;
+        for (const QString &word : userWords) {
+            const QString lower = word.toLower();
+            if (word.contains(QLatin1Char(' ')) || favoured.contains(lower) ||
+                unpronounceable.contains(lower) || seen.contains(lower))
+                continue;
+            seen.insert(lower);
+            words.append(lower);
+            const QByteArray w = lower.toUtf8();
+            if (char *pronunciation = ps_lookup_word(ps, w.constData()))
+                std::free(pronunciation);
+            else
+                lookUp->insert(w);
+        }
+        return words;
+    }
+
+    // Adds words with their pronunciations to the dictionary; ps_add_word gives each a
+    // probability of its own in the language model too. Returns how many it added.
+    int addWords(const QList<QPair<QByteArray, QByteArray>> &words)
+    {
+        int added = 0;
+        for (const auto &[word, pronunciation] : words) {
+            if (ps_add_word(ps, word.constData(), pronunciation.constData(), FALSE) >= 0)
+                ++added;
+            else
+                qWarning().noquote()
+                    << QStringLiteral("speech: the user word \"%1\" could not be added")
+                           .arg(QString::fromUtf8(word));
+        }
+        return added;
+    }
 };
 
 EmbeddedEngine::EmbeddedEngine(const SpeechConfig &config) : m_config(config)
@@ -161,28 +199,14 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
     // knows is in the model already, and giving it a probability of its own would lower
     // it (and crashes on some models). The others come from the full dictionary and are
     // added to the decoder's dictionary and language model both.
-    QStringList candidates;
-    QSet<QString> seen;
     QSet<QByteArray> lookUp; // words to find in the full dictionary
-    for (const QString &word : userWords) {
-        const QString lower = word.toLower();
-        if (word.contains(QLatin1Char(' ')) || decoder.favoured.contains(lower) ||
-            decoder.unpronounceable.contains(lower) || seen.contains(lower))
-            continue;
-        seen.insert(lower);
-        candidates.append(lower);
-        const QByteArray w = lower.toUtf8();
-        if (char *pronunciation = ps_lookup_word(decoder.ps, w.constData()))
-            std::free(pronunciation);
-        else
-            lookUp.insert(w);
-    }
+    const QStringList candidates = decoder.newWords(userWords, &lookUp);
     const QHash<QByteArray, QByteArray> found = decoder.dictionary->pronunciations(lookUp);
     QList<QPair<QByteArray, QByteArray>> additions; // word, pronunciation
     ngram_model_t *lm = ps_get_lm(decoder.ps, ps_get_search(decoder.ps));
     int known = 0;
     int added = 0;
-    for (const QString &word : qAsConst(candidates)) {
+    for (const QString &word : candidates) {
         const QByteArray w = word.toUtf8();
         if (!lookUp.contains(w)) {
             // Only when the dictionary was loaded whole can the decoder know a word the
@@ -200,17 +224,7 @@ void EmbeddedEngine::favourUserWords(Decoder &decoder, const QStringList &userWo
         ++known;
         decoder.favoured.insert(word);
     }
-    // ps_add_word gives a word it adds to the dictionary a probability of its own in the
-    // language model too.
-    for (const auto &addition : qAsConst(additions)) {
-        if (ps_add_word(decoder.ps, addition.first.constData(), addition.second.constData(),
-                        FALSE) >= 0)
-            ++added;
-        else
-            qWarning().noquote() << QStringLiteral(
-                                        "speech: the user word \"%1\" could not be added")
-                                        .arg(QString::fromUtf8(addition.first));
-    }
+    added += decoder.addWords(additions);
     if (added > 0 && !rebuildSearch(decoder.ps))
         qWarning().noquote() << QStringLiteral(
             "speech: the search could not be rebuilt: user words may go unrecognized");

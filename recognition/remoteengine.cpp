@@ -28,9 +28,105 @@ void appendLittleEndian(QByteArray &out, quint32 value, int bytes)
         out.append(char((value >> (8 * i)) & 0xff));
 }
 
-QString seconds(int ms)
+// The form of a transcription request: the audio, and the model, language code and user
+// words where there are any.
+QHttpMultiPart *transcriptionForm(const QByteArray &wav, const QString &model,
+                                  const QString &languageCode, const QStringList &userWords)
 {
-    return QString::number(ms / 1000.0, 'g', 3);
+    auto *form = new QHttpMultiPart(QHttpMultiPart::FormDataType);
+    QHttpPart file;
+    file.setHeader(QNetworkRequest::ContentDispositionHeader,
+                   QStringLiteral("form-data; name=\"file\"; filename=\"record.wav\""));
+    file.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("audio/wav"));
+    file.setBody(wav);
+    form->append(file);
+    if (!model.isEmpty())
+        form->append(textPart("model", model.toUtf8()));
+    if (!languageCode.isEmpty())
+        form->append(textPart("language", languageCode.toUtf8()));
+    if (!userWords.isEmpty())
+        form->append(textPart("prompt", userWords.join(QStringLiteral(", ")).toUtf8()));
+    form->append(textPart("response_format", "json"));
+    return form;
+}
+
+// A reply too long, or none within the time-outs: the error code, after the log line.
+int waitFailure(const ServiceClient::Wait &wait, const QString &where, bool cancelled)
+{
+    if (wait.tooLong) {
+        qWarning().noquote()
+            << QStringLiteral("speech: the reply of the speech server at %1 is longer than "
+                              "%2 bytes, far more than a transcription; reading stopped. Is "
+                              "url the transcription endpoint of an OpenAI-compatible server?")
+                   .arg(where)
+                   .arg(ServiceClient::maxReplyBytes);
+        return SpeechError::BadReply;
+    }
+    if (wait.finished)
+        return 0;
+    if (cancelled)
+        return SpeechError::ServerTimeout;
+    qWarning().noquote() << QStringLiteral("speech: the speech server at %1 %2")
+                                .arg(where, ServiceClient::timedOut(wait, QStringLiteral("remote"),
+                                                                    QStringLiteral("speech.ini")));
+    return SpeechError::ServerTimeout;
+}
+
+// A redirect not followed, no connection, or an HTTP error: the error code, after the
+// log line.
+int statusFailure(const QNetworkReply &reply, const QByteArray &body, const QString &where)
+{
+    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status >= 300 && status < 400) {
+        // Only a redirect to another origin comes back here (or one too many).
+        const QUrl target = reply.url().resolved(QUrl::fromEncoded(reply.rawHeader("Location")));
+        qWarning().noquote() << QStringLiteral(
+                                    "speech: the speech server at %1 redirected the request with "
+                                    "HTTP %2 to %3, which was not followed: the api_key goes to "
+                                    "no other server; put the right address in url in [remote] "
+                                    "of speech.ini")
+                                    .arg(where)
+                                    .arg(status)
+                                    .arg(logSafe(target.toString(QUrl::RemoveUserInfo)));
+        return SpeechError::ServerRejected;
+    }
+    if (status == 0 && reply.error() != QNetworkReply::NoError) {
+        qWarning().noquote() << QStringLiteral(
+                                    "speech: cannot reach the speech server at %1: %2; check url "
+                                    "in [remote] of speech.ini and that the server runs")
+                                    .arg(where, logSafe(reply.errorString()));
+        return SpeechError::ServerUnreachable;
+    }
+    if (status < 300)
+        return 0;
+    const QString message = ServiceClient::errorMessage(body);
+    qWarning().noquote() << QStringLiteral(
+                                "speech: the speech server at %1 refused the request with HTTP "
+                                "%2%3; check model and api_key in [remote] of speech.ini")
+                                .arg(where)
+                                .arg(status)
+                                .arg(message.isEmpty() ? QString()
+                                                       : QStringLiteral(" (%1)").arg(message));
+    return SpeechError::ServerRejected;
+}
+
+int readTranscription(const QByteArray &body, const QString &where, QByteArray *text)
+{
+    QJsonParseError parseError;
+    const QJsonDocument json = QJsonDocument::fromJson(body, &parseError);
+    const QJsonValue value = json.object().value(QStringLiteral("text"));
+    if (parseError.error != QJsonParseError::NoError || !json.isObject() || !value.isString()) {
+        qWarning().noquote()
+            << QStringLiteral("speech: the reply of the speech server at %1 is not JSON with a "
+                              "\"text\" string (%2 bytes, starting %3); is url the transcription "
+                              "endpoint of an OpenAI-compatible server?")
+                   .arg(where)
+                   .arg(body.size())
+                   .arg(logSafe(body.left(60)));
+        return SpeechError::BadReply;
+    }
+    *text = value.toString().trimmed().toUtf8();
+    return 0;
 }
 } // namespace
 
@@ -86,110 +182,19 @@ int RemoteEngine::transcribe(const QString &language, const QByteArray &pcm,
 {
     if (!m_network)
         m_network = std::make_unique<QNetworkAccessManager>();
-    const QString where = m_endpoint.toString(QUrl::RemoveUserInfo);
-
-    auto *multiPart = new QHttpMultiPart(QHttpMultiPart::FormDataType);
-    QHttpPart file;
-    file.setHeader(QNetworkRequest::ContentDispositionHeader,
-                   QStringLiteral("form-data; name=\"file\"; filename=\"record.wav\""));
-    file.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("audio/wav"));
-    file.setBody(wavFile(pcm));
-    multiPart->append(file);
-    if (!m_config.model.isEmpty())
-        multiPart->append(textPart("model", m_config.model.toUtf8()));
-    const QString code = m_config.remoteLanguages.value(language);
-    if (!code.isEmpty())
-        multiPart->append(textPart("language", code.toUtf8()));
-    if (!userWords.isEmpty())
-        multiPart->append(textPart("prompt", userWords.join(QStringLiteral(", ")).toUtf8()));
-    multiPart->append(textPart("response_format", "json"));
-
-    QNetworkRequest request(m_endpoint);
-    if (!m_config.apiKey.isEmpty())
-        request.setRawHeader("Authorization", "Bearer " + m_config.apiKey.toUtf8());
-    // The key goes with every request, a redirected one too: it may only go on
-    // to the same scheme, host and port.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::SameOriginRedirectPolicy);
-
-    std::unique_ptr<QNetworkReply> reply(m_network->post(request, multiPart));
-    multiPart->setParent(reply.get());
+    QHttpMultiPart *form = transcriptionForm(wavFile(pcm), m_config.model,
+                                             m_config.remoteLanguages.value(language), userWords);
+    std::unique_ptr<QNetworkReply> reply(
+        m_network->post(ServiceClient::request(m_endpoint, m_config.apiKey), form));
+    form->setParent(reply.get());
 
     const ServiceClient::Wait wait = ServiceClient::waitForReply(
         reply.get(), m_config.connectTimeoutMs, m_config.requestTimeoutMs, &cancelled);
-    const bool connected = wait.connected;
-    const int timedOutMs = wait.timedOutMs;
-
-    if (wait.tooLong) {
-        qWarning().noquote()
-            << QStringLiteral("speech: the reply of the speech server at %1 is longer than "
-                              "%2 bytes, far more than a transcription; reading stopped. Is "
-                              "url the transcription endpoint of an OpenAI-compatible server?")
-                   .arg(where)
-                   .arg(ServiceClient::maxReplyBytes);
-        return SpeechError::BadReply;
-    }
-    if (!wait.finished) {
-        if (cancelled)
-            return SpeechError::ServerTimeout;
-        qWarning().noquote() << QStringLiteral(
-                                    "speech: the speech server at %1 did not %2 within %3 s: check "
-                                    "that it runs, or raise %4 in [remote] of speech.ini")
-                                    .arg(where,
-                                         connected ? QStringLiteral("answer")
-                                                   : QStringLiteral("accept the connection"),
-                                         seconds(timedOutMs),
-                                         connected ? QStringLiteral("timeout")
-                                                   : QStringLiteral("connect_timeout"));
-        return SpeechError::ServerTimeout;
-    }
-
-    const QByteArray &body = wait.body;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status >= 300 && status < 400) {
-        // Only a redirect to another origin comes back here (or one too many).
-        const QUrl target = reply->url().resolved(QUrl::fromEncoded(reply->rawHeader("Location")));
-        qWarning().noquote() << QStringLiteral(
-                                    "speech: the speech server at %1 redirected the request with "
-                                    "HTTP %2 to %3, which was not followed: the api_key goes to "
-                                    "no other server; put the right address in url in [remote] "
-                                    "of speech.ini")
-                                    .arg(where)
-                                    .arg(status)
-                                    .arg(logSafe(target.toString(QUrl::RemoveUserInfo)));
-        return SpeechError::ServerRejected;
-    }
-    if (status >= 300 || (status == 0 && reply->error() != QNetworkReply::NoError)) {
-        if (status == 0) {
-            qWarning().noquote()
-                << QStringLiteral("speech: cannot reach the speech server at %1: %2; check url "
-                                  "in [remote] of speech.ini and that the server runs")
-                       .arg(where, logSafe(reply->errorString()));
-            return SpeechError::ServerUnreachable;
-        }
-        const QString message = ServiceClient::errorMessage(body);
-        qWarning().noquote() << QStringLiteral(
-                                    "speech: the speech server at %1 refused the request with HTTP "
-                                    "%2%3; check model and api_key in [remote] of speech.ini")
-                                    .arg(where)
-                                    .arg(status)
-                                    .arg(message.isEmpty() ? QString()
-                                                           : QStringLiteral(" (%1)").arg(message));
-        return SpeechError::ServerRejected;
-    }
-    QJsonParseError parseError;
-    const QJsonDocument json = QJsonDocument::fromJson(body, &parseError);
-    const QJsonValue value = json.object().value(QStringLiteral("text"));
-    if (parseError.error != QJsonParseError::NoError || !json.isObject() || !value.isString()) {
-        qWarning().noquote()
-            << QStringLiteral("speech: the reply of the speech server at %1 is not JSON with a "
-                              "\"text\" string (%2 bytes, starting %3); is url the transcription "
-                              "endpoint of an OpenAI-compatible server?")
-                   .arg(where)
-                   .arg(body.size())
-                   .arg(logSafe(body.left(60)));
-        return SpeechError::BadReply;
-    }
-    *text = value.toString().trimmed().toUtf8();
-    return 0;
+    const QString where = m_endpoint.toString(QUrl::RemoveUserInfo);
+    int failure = waitFailure(wait, where, cancelled);
+    if (failure == 0)
+        failure = statusFailure(*reply, wait.body, where);
+    if (failure == 0)
+        failure = readTranscription(wait.body, where, text);
+    return failure;
 }

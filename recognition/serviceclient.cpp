@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkReply>
+#include <QNetworkRequest>
 #include <QTimer>
 
 namespace ServiceClient {
@@ -32,72 +33,134 @@ bool isWebUrl(const QUrl &url)
            (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"));
 }
 
+QNetworkRequest request(const QUrl &endpoint, const QString &apiKey)
+{
+    QNetworkRequest request(endpoint);
+    if (!apiKey.isEmpty())
+        request.setRawHeader("Authorization", "Bearer " + apiKey.toUtf8());
+    // The key goes with every request, a redirected one too: it may only go on
+    // to the same scheme, host and port.
+    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                         QNetworkRequest::SameOriginRedirectPolicy);
+    return request;
+}
+
+namespace {
+// One loop waits for the reply, the time-outs and a cancelled caller alike.
+class ReplyWaiter
+{
+public:
+    ReplyWaiter(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs,
+                const std::atomic_bool *cancelled)
+        : m_reply(reply), m_connectTimeoutMs(connectTimeoutMs), m_totalTimeoutMs(totalTimeoutMs),
+          m_cancelled(cancelled)
+    {
+    }
+    Wait run();
+
+private:
+    void limitReadBuffer();
+    void headersCame();
+    void readSome();
+    void tick();
+
+    QNetworkReply *const m_reply;
+    const int m_connectTimeoutMs;
+    const int m_totalTimeoutMs;
+    const std::atomic_bool *const m_cancelled;
+    Wait m_wait;
+    QEventLoop m_loop;
+    QElapsedTimer m_elapsed;
+    bool m_limited = false;
+};
+
+Wait ReplyWaiter::run()
+{
+    m_elapsed.start();
+    QTimer ticker;
+    ticker.setInterval(20);
+    QObject::connect(m_reply, &QNetworkReply::finished, &m_loop, &QEventLoop::quit);
+    QObject::connect(m_reply, &QNetworkReply::uploadProgress, &m_loop, [this](qint64 sent, qint64) {
+        m_wait.connected = m_wait.connected || sent > 0;
+        limitReadBuffer();
+    });
+    QObject::connect(m_reply, &QNetworkReply::metaDataChanged, &m_loop, [this] { headersCame(); });
+    QObject::connect(m_reply, &QNetworkReply::readyRead, &m_loop, [this] { readSome(); });
+    QObject::connect(&ticker, &QTimer::timeout, &m_loop, [this] { tick(); });
+    ticker.start();
+    if (!m_reply->isFinished())
+        m_loop.exec();
+    ticker.stop();
+    if (!m_wait.tooLong)
+        m_wait.body += m_reply->read(maxReplyBytes + 1 - m_wait.body.size());
+    m_wait.tooLong = m_wait.tooLong || m_wait.body.size() > maxReplyBytes;
+    m_wait.finished = m_reply->isFinished() && !m_wait.tooLong;
+    if (!m_reply->isFinished())
+        m_reply->abort();
+    if (m_wait.tooLong)
+        m_wait.body = QByteArray();
+    return m_wait;
+}
+
+// The reply is read as it comes, into a body that stops at the bound. The network
+// layer holds a little at a time for us to take (set once the request is on its
+// way: before, it is not there yet to hear of it), so it cannot pile up a long
+// reply faster than this loop takes it.
+void ReplyWaiter::limitReadBuffer()
+{
+    if (!m_limited)
+        m_reply->setReadBufferSize(64 * 1024);
+    m_limited = true;
+}
+
+void ReplyWaiter::headersCame()
+{
+    m_wait.connected = true;
+    limitReadBuffer();
+    if (m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxReplyBytes) {
+        m_wait.tooLong = true;
+        m_loop.quit();
+    }
+}
+
+void ReplyWaiter::readSome()
+{
+    if (m_wait.tooLong)
+        return;
+    m_wait.body += m_reply->read(maxReplyBytes + 1 - m_wait.body.size());
+    if (m_wait.body.size() > maxReplyBytes) {
+        m_wait.tooLong = true;
+        m_loop.quit();
+    }
+}
+
+void ReplyWaiter::tick()
+{
+    if (m_cancelled && *m_cancelled) {
+        m_loop.quit();
+    } else if (!m_wait.connected && m_elapsed.elapsed() >= m_connectTimeoutMs) {
+        m_wait.timedOutMs = m_connectTimeoutMs;
+        m_loop.quit();
+    } else if (m_elapsed.elapsed() >= m_totalTimeoutMs) {
+        m_wait.timedOutMs = m_totalTimeoutMs;
+        m_loop.quit();
+    }
+}
+} // namespace
+
 Wait waitForReply(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs,
                   const std::atomic_bool *cancelled)
 {
-    // One loop waits for the reply, the time-outs and a cancelled caller alike.
-    Wait wait;
-    QEventLoop loop;
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QTimer tick;
-    tick.setInterval(20);
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    // The reply is read as it comes, into a body that stops at the bound. The
-    // network layer holds a little at a time for us to take (set once the request
-    // is on its way: before, it is not there yet to hear of it), so it cannot pile
-    // up a long reply faster than this loop takes it.
-    bool limited = false;
-    const auto limitReadBuffer = [&limited, reply] {
-        if (!limited)
-            reply->setReadBufferSize(64 * 1024);
-        limited = true;
-    };
-    QObject::connect(reply, &QNetworkReply::uploadProgress, &loop, [&](qint64 sent, qint64) {
-        wait.connected = wait.connected || sent > 0;
-        limitReadBuffer();
-    });
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, &loop, [&] {
-        wait.connected = true;
-        limitReadBuffer();
-        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > maxReplyBytes) {
-            wait.tooLong = true;
-            loop.quit();
-        }
-    });
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        if (wait.tooLong)
-            return;
-        wait.body += reply->read(maxReplyBytes + 1 - wait.body.size());
-        if (wait.body.size() > maxReplyBytes) {
-            wait.tooLong = true;
-            loop.quit();
-        }
-    });
-    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (cancelled && *cancelled) {
-            loop.quit();
-        } else if (!wait.connected && elapsed.elapsed() >= connectTimeoutMs) {
-            wait.timedOutMs = connectTimeoutMs;
-            loop.quit();
-        } else if (elapsed.elapsed() >= totalTimeoutMs) {
-            wait.timedOutMs = totalTimeoutMs;
-            loop.quit();
-        }
-    });
-    tick.start();
-    if (!reply->isFinished())
-        loop.exec();
-    tick.stop();
-    if (!wait.tooLong)
-        wait.body += reply->read(maxReplyBytes + 1 - wait.body.size());
-    wait.tooLong = wait.tooLong || wait.body.size() > maxReplyBytes;
-    wait.finished = reply->isFinished() && !wait.tooLong;
-    if (!reply->isFinished())
-        reply->abort();
-    if (wait.tooLong)
-        wait.body = QByteArray();
-    return wait;
+    return ReplyWaiter(reply, connectTimeoutMs, totalTimeoutMs, cancelled).run();
+}
+
+QString timedOut(const Wait &wait, const QString &section, const QString &settingsFile)
+{
+    return QStringLiteral("did not %1 within %2 s: check that it runs, or raise %3 in [%4] of %5")
+        .arg(wait.connected ? QStringLiteral("answer") : QStringLiteral("accept the connection"),
+             QString::number(wait.timedOutMs / 1000.0, 'g', 3),
+             wait.connected ? QStringLiteral("timeout") : QStringLiteral("connect_timeout"),
+             section, settingsFile);
 }
 
 QString errorMessage(const QByteArray &body)

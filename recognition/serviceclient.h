@@ -7,6 +7,7 @@
 
 class QByteArray;
 class QNetworkReply;
+class QNetworkRequest;
 
 // What the clients of OpenAI-compatible HTTP services (transcription, chat
 // completions) have in common: where the endpoint is, and a wait for the reply
@@ -19,6 +20,9 @@ namespace ServiceClient {
 QUrl endpoint(const QString &url, const QString &apiPath);
 // Whether the endpoint can be asked at all: a valid http or https URL.
 bool isWebUrl(const QUrl &url);
+// A request to the endpoint with apiKey (when there is one) as the bearer token;
+// a redirect is followed only to the same scheme, host and port.
+QNetworkRequest request(const QUrl &endpoint, const QString &apiKey);
 
 // The most of a reply that is read. A transcription or a translation is a few
 // kilobytes, an error page some more; a reply past this is no answer of such a
@@ -42,6 +46,10 @@ struct Wait
 // handles that thread's events only.
 Wait waitForReply(QNetworkReply *reply, int connectTimeoutMs, int totalTimeoutMs,
                   const std::atomic_bool *cancelled = nullptr);
+
+// The end of a log line for a wait whose time-out ran out: what the server did not do
+// within how long, and which key of which section of the settings file to raise.
+QString timedOut(const Wait &wait, const QString &section, const QString &settingsFile);
 
 // The "error": {"message": ...} of an OpenAI-style error reply, cut to 200
 // characters and made safe for a log line; empty when the body has none.

@@ -70,6 +70,122 @@ QString resolved(const QString &path, const QString &baseDir)
         return path;
     return QDir(baseDir).filePath(path);
 }
+
+SpeechConfig defaults()
+{
+    SpeechConfig c;
+    c.models.insert(QStringLiteral("english"),
+                    {QString::fromLatin1(defaultModelDir) + QStringLiteral("/en-us"),
+                     QString::fromLatin1(defaultModelDir) + QStringLiteral("/en-us.lm.bin"),
+                     QString::fromLatin1(defaultModelDir) + QStringLiteral("/cmudict-en-us.dict")});
+    c.remoteLanguages = {{QStringLiteral("english"), QStringLiteral("en")},
+                         {QStringLiteral("mandarin"), QStringLiteral("zh")},
+                         {QStringLiteral("cantonese"), QStringLiteral("yue")}};
+    return c;
+}
+
+// The key (in lower case) and value of a "key = value" line, without a comment after
+// the value; false with *error when the line is none such or holds a control character.
+bool splitSetting(const QString &line, QString *key, QString *value, QString *error)
+{
+    const int eq = line.indexOf(QLatin1Char('='));
+    if (eq <= 0) {
+        *error = QStringLiteral("expected key = value");
+        return false;
+    }
+    *key = line.left(eq).trimmed().toLower();
+    *value = line.mid(eq + 1);
+    // A comment may follow a value after white space.
+    const int comment = value->indexOf(QRegularExpression(QStringLiteral("\\s[#;]")));
+    if (comment >= 0)
+        value->truncate(comment);
+    *value = value->trimmed();
+    if (hasControlCharacter(*key) || hasControlCharacter(*value)) {
+        *error = QStringLiteral("control character in %1")
+                     .arg(hasControlCharacter(*key) ? QStringLiteral("a key")
+                                                    : QStringLiteral("the value of ") + *key);
+        return false;
+    }
+    return true;
+}
+
+bool isKnownSection(const QString &section)
+{
+    return section.isEmpty() || section == QLatin1String("general") ||
+           section.startsWith(QLatin1String("model.")) || section == QLatin1String("remote") ||
+           section == QLatin1String("translation");
+}
+
+// The top of the file, or [general].
+bool readGeneral(SpeechConfig *c, const QString &key, const QString &value)
+{
+    if (key == QLatin1String("engine")) {
+        if (value == QLatin1String("embedded"))
+            c->engine = SpeechConfig::Engine::Embedded;
+        else if (value == QLatin1String("remote"))
+            c->engine = SpeechConfig::Engine::Remote;
+        else
+            return false;
+        return true;
+    }
+    if (key == QLatin1String("result_timeout"))
+        return parseSeconds(value, &c->resultTimeoutMs);
+    if (key == QLatin1String("end_of_speech"))
+        return parseSeconds(value, &c->endSilenceMs);
+    return false;
+}
+
+bool readModelPath(SpeechModelPaths *paths, const QString &key, const QString &path)
+{
+    if (key == QLatin1String("acoustic_model"))
+        paths->acousticModel = path;
+    else if (key == QLatin1String("language_model"))
+        paths->languageModel = path;
+    else if (key == QLatin1String("dictionary"))
+        paths->dictionary = path;
+    else
+        return false;
+    return true;
+}
+
+// One setting of a known section; false when the section has no such key or its value is
+// bad.
+bool readSetting(SpeechConfig *c, const QString &section, const QString &key, const QString &value,
+                 const QString &baseDir)
+{
+    if (section.isEmpty() || section == QLatin1String("general"))
+        return readGeneral(c, key, value);
+    if (section.startsWith(QLatin1String("model.")))
+        return readModelPath(&c->models[section.mid(6)], key, resolved(value, baseDir));
+    bool ok = true;
+    if (section == QLatin1String("remote")) {
+        if (key.startsWith(QLatin1String("language."))) {
+            c->remoteLanguages[key.mid(9)] = value;
+            return true;
+        }
+        const ServiceKeys remote{&c->url, &c->model, &c->apiKey, &c->connectTimeoutMs,
+                                 &c->requestTimeoutMs};
+        return remote.read(key, value, &ok) && ok;
+    }
+    TranslationSettings &t = c->translation;
+    const ServiceKeys translation{&t.url, &t.model, &t.apiKey, &t.connectTimeoutMs,
+                                  &t.requestTimeoutMs};
+    return translation.read(key, value, &ok) && ok;
+}
+
+// What a configuration read to its end still lacks, for the log; empty when nothing.
+QString incompleteness(const SpeechConfig &c)
+{
+    for (auto it = c.models.cbegin(); it != c.models.cend(); ++it) {
+        const SpeechModelPaths &p = it.value();
+        if (p.acousticModel.isEmpty() || p.languageModel.isEmpty() || p.dictionary.isEmpty())
+            return QStringLiteral("[model.%1] needs acoustic_model, language_model and dictionary")
+                .arg(it.key());
+    }
+    if (c.engine == SpeechConfig::Engine::Remote && c.url.isEmpty())
+        return QStringLiteral("engine = remote needs url in [remote]");
+    return QString();
+}
 } // namespace
 
 QString speechParamValue(const QByteArray &params, const QString &key)
@@ -124,15 +240,7 @@ bool SpeechConfig::load(const QString &workDir, SpeechConfig *config, QString *e
 bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConfig *config,
                          QString *error)
 {
-    SpeechConfig c;
-    c.models.insert(QStringLiteral("english"),
-                    {QString::fromLatin1(defaultModelDir) + QStringLiteral("/en-us"),
-                     QString::fromLatin1(defaultModelDir) + QStringLiteral("/en-us.lm.bin"),
-                     QString::fromLatin1(defaultModelDir) + QStringLiteral("/cmudict-en-us.dict")});
-    c.remoteLanguages = {{QStringLiteral("english"), QStringLiteral("en")},
-                         {QStringLiteral("mandarin"), QStringLiteral("zh")},
-                         {QStringLiteral("cantonese"), QStringLiteral("yue")}};
-
+    SpeechConfig c = defaults();
     QString section;
     const QStringList lines = text.split(QLatin1Char('\n'));
     for (int i = 0; i < lines.size(); ++i) {
@@ -149,84 +257,23 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
             section = line.mid(1, line.size() - 2).trimmed().toLower();
             continue;
         }
-        const int eq = line.indexOf(QLatin1Char('='));
-        if (eq <= 0) {
-            *error = where + QStringLiteral("expected key = value");
+        QString key, value;
+        if (!splitSetting(line, &key, &value, error)) {
+            *error = where + *error;
             return false;
         }
-        const QString key = line.left(eq).trimmed().toLower();
-        QString value = line.mid(eq + 1);
-        // A comment may follow a value after white space.
-        const int comment = value.indexOf(QRegularExpression(QStringLiteral("\\s[#;]")));
-        if (comment >= 0)
-            value.truncate(comment);
-        value = value.trimmed();
-        if (hasControlCharacter(key) || hasControlCharacter(value)) {
-            *error =
-                where + QStringLiteral("control character in %1")
-                            .arg(hasControlCharacter(key) ? QStringLiteral("a key")
-                                                          : QStringLiteral("the value of ") + key);
-            return false;
-        }
-        bool ok = true;
-        if (section.isEmpty() || section == QLatin1String("general")) {
-            if (key == QLatin1String("engine")) {
-                if (value == QLatin1String("embedded"))
-                    c.engine = Engine::Embedded;
-                else if (value == QLatin1String("remote"))
-                    c.engine = Engine::Remote;
-                else
-                    ok = false;
-            } else if (key == QLatin1String("result_timeout")) {
-                ok = parseSeconds(value, &c.resultTimeoutMs);
-            } else if (key == QLatin1String("end_of_speech")) {
-                ok = parseSeconds(value, &c.endSilenceMs);
-            } else {
-                ok = false;
-            }
-        } else if (section.startsWith(QLatin1String("model."))) {
-            SpeechModelPaths &paths = c.models[section.mid(6)];
-            if (key == QLatin1String("acoustic_model"))
-                paths.acousticModel = resolved(value, baseDir);
-            else if (key == QLatin1String("language_model"))
-                paths.languageModel = resolved(value, baseDir);
-            else if (key == QLatin1String("dictionary"))
-                paths.dictionary = resolved(value, baseDir);
-            else
-                ok = false;
-        } else if (section == QLatin1String("remote")) {
-            ServiceKeys remote{&c.url, &c.model, &c.apiKey, &c.connectTimeoutMs,
-                               &c.requestTimeoutMs};
-            if (key.startsWith(QLatin1String("language.")))
-                c.remoteLanguages[key.mid(9)] = value;
-            else if (!remote.read(key, value, &ok))
-                ok = false;
-        } else if (section == QLatin1String("translation")) {
-            TranslationSettings &t = c.translation;
-            ServiceKeys translation{&t.url, &t.model, &t.apiKey, &t.connectTimeoutMs,
-                                    &t.requestTimeoutMs};
-            if (!translation.read(key, value, &ok))
-                ok = false;
-        } else {
+        if (!isKnownSection(section)) {
             *error = where + QStringLiteral("unknown section [%1]").arg(section);
             return false;
         }
-        if (!ok) {
+        if (!readSetting(&c, section, key, value, baseDir)) {
             *error = where + QStringLiteral("unknown key or bad value: %1").arg(line);
             return false;
         }
     }
-    for (auto it = c.models.cbegin(); it != c.models.cend(); ++it) {
-        const SpeechModelPaths &p = it.value();
-        if (p.acousticModel.isEmpty() || p.languageModel.isEmpty() || p.dictionary.isEmpty()) {
-            *error =
-                QStringLiteral("[model.%1] needs acoustic_model, language_model and dictionary")
-                    .arg(it.key());
-            return false;
-        }
-    }
-    if (c.engine == Engine::Remote && c.url.isEmpty()) {
-        *error = QStringLiteral("engine = remote needs url in [remote]");
+    const QString lacking = incompleteness(c);
+    if (!lacking.isEmpty()) {
+        *error = lacking;
         return false;
     }
     *config = c;

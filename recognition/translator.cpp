@@ -30,11 +30,6 @@ QString languageName(Language language)
     }
 }
 
-QString seconds(int ms)
-{
-    return QString::number(ms / 1000.0, 'g', 3);
-}
-
 // One pair of quotes around the whole text, with none of its marks inside.
 QString unquoted(const QString &text)
 {
@@ -50,6 +45,79 @@ QString unquoted(const QString &text)
             return inner;
     }
     return text;
+}
+
+// A reply too long, or none within the time-outs: the outcome, after the log line;
+// Translated for neither.
+Translator::Outcome waitFailure(const ServiceClient::Wait &wait, const QString &where,
+                                const QString &settingsPath)
+{
+    if (wait.tooLong) {
+        qWarning().noquote()
+            << QStringLiteral("translation: the reply of the translation service at %1 is longer "
+                              "than %2 bytes, far more than a translation; reading stopped. Is url "
+                              "a chat-completions endpoint?")
+                   .arg(where)
+                   .arg(ServiceClient::maxReplyBytes);
+        return Translator::Outcome::BadReply;
+    }
+    if (wait.finished)
+        return Translator::Outcome::Translated;
+    qWarning().noquote() << QStringLiteral("translation: the translation service at %1 %2")
+                                .arg(where, ServiceClient::timedOut(
+                                                wait, QStringLiteral("translation"), settingsPath));
+    return Translator::Outcome::Timeout;
+}
+
+// No connection, or an HTTP error (a redirect not followed too): the outcome, after the
+// log line; Translated for neither.
+Translator::Outcome statusFailure(const QNetworkReply &reply, const QByteArray &answer,
+                                  const QString &where, const QString &settingsPath)
+{
+    const int status = reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (status == 0 && reply.error() != QNetworkReply::NoError) {
+        qWarning().noquote() << QStringLiteral(
+                                    "translation: cannot reach the translation service at %1: %2; "
+                                    "check url in [translation] of %3 and that the service runs")
+                                    .arg(where, logSafe(reply.errorString()), settingsPath);
+        return Translator::Outcome::Unreachable;
+    }
+    if (status < 300)
+        return Translator::Outcome::Translated;
+    // A redirect comes back here only when it leads to another server (or loops).
+    const QString message = status < 400
+                                ? QStringLiteral("a redirect to another server, not followed")
+                                : ServiceClient::errorMessage(answer);
+    qWarning().noquote()
+        << QStringLiteral("translation: the translation service at %1 refused the request "
+                          "with HTTP %2%3; check url, model and api_key in [translation] of %4")
+               .arg(where, QString::number(status),
+                    message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(message),
+                    settingsPath);
+    return Translator::Outcome::Rejected;
+}
+
+// The answer's choices[0].message.content, untouched.
+Translator::Result replyContent(const QByteArray &answer, const QString &where)
+{
+    const QJsonValue content = QJsonDocument::fromJson(answer)
+                                   .object()
+                                   .value(QStringLiteral("choices"))
+                                   .toArray()
+                                   .at(0)
+                                   .toObject()
+                                   .value(QStringLiteral("message"))
+                                   .toObject()
+                                   .value(QStringLiteral("content"));
+    if (!content.isString()) {
+        qWarning().noquote()
+            << QStringLiteral("translation: the reply of the translation service at %1 is not "
+                              "JSON with a choices[0].message.content string (%2 bytes, starting "
+                              "%3); is url a chat-completions endpoint?")
+                   .arg(where, QString::number(answer.size()), logSafe(answer.left(60)));
+        return {Translator::Outcome::BadReply, QString()};
+    }
+    return {Translator::Outcome::Translated, content.toString()};
 }
 
 } // namespace
@@ -213,77 +281,15 @@ Translator::Result Translator::exchange(const QUrl &endpoint, const QByteArray &
 {
     const QString where = endpoint.toString(QUrl::RemoveUserInfo);
     QNetworkAccessManager network;
-    QNetworkRequest request(endpoint);
+    QNetworkRequest request = ServiceClient::request(endpoint, m_settings.apiKey);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
-    if (!m_settings.apiKey.isEmpty())
-        request.setRawHeader("Authorization", "Bearer " + m_settings.apiKey.toUtf8());
-    // The key goes with a redirected request too: only to the same scheme, host and port.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                         QNetworkRequest::SameOriginRedirectPolicy);
     std::unique_ptr<QNetworkReply> reply(network.post(request, body));
     const ServiceClient::Wait wait = ServiceClient::waitForReply(
         reply.get(), m_settings.connectTimeoutMs, m_settings.requestTimeoutMs);
-
-    if (wait.tooLong) {
-        qWarning().noquote()
-            << QStringLiteral("translation: the reply of the translation service at %1 is longer "
-                              "than %2 bytes, far more than a translation; reading stopped. Is url "
-                              "a chat-completions endpoint?")
-                   .arg(where)
-                   .arg(ServiceClient::maxReplyBytes);
-        return {Outcome::BadReply, QString()};
-    }
-    if (!wait.finished) {
-        qWarning().noquote() << QStringLiteral(
-                                    "translation: the translation service at %1 did not %2 within "
-                                    "%3 s: check that it runs, or raise %4 in [translation] of %5")
-                                    .arg(where,
-                                         wait.connected ? QStringLiteral("answer")
-                                                        : QStringLiteral("accept the connection"),
-                                         seconds(wait.timedOutMs),
-                                         wait.connected ? QStringLiteral("timeout")
-                                                        : QStringLiteral("connect_timeout"),
-                                         m_settingsPath);
-        return {Outcome::Timeout, QString()};
-    }
-    const QByteArray &answer = wait.body;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status == 0 && reply->error() != QNetworkReply::NoError) {
-        qWarning().noquote() << QStringLiteral(
-                                    "translation: cannot reach the translation service at %1: %2; "
-                                    "check url in [translation] of %3 and that the service runs")
-                                    .arg(where, logSafe(reply->errorString()), m_settingsPath);
-        return {Outcome::Unreachable, QString()};
-    }
-    if (status >= 300) {
-        // A redirect comes back here only when it leads to another server (or loops).
-        const QString message = status < 400
-                                    ? QStringLiteral("a redirect to another server, not followed")
-                                    : ServiceClient::errorMessage(answer);
-        qWarning().noquote()
-            << QStringLiteral("translation: the translation service at %1 refused the request "
-                              "with HTTP %2%3; check url, model and api_key in [translation] of %4")
-                   .arg(where, QString::number(status),
-                        message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(message),
-                        m_settingsPath);
-        return {Outcome::Rejected, QString()};
-    }
-    const QJsonValue content = QJsonDocument::fromJson(answer)
-                                   .object()
-                                   .value(QStringLiteral("choices"))
-                                   .toArray()
-                                   .at(0)
-                                   .toObject()
-                                   .value(QStringLiteral("message"))
-                                   .toObject()
-                                   .value(QStringLiteral("content"));
-    if (!content.isString()) {
-        qWarning().noquote()
-            << QStringLiteral("translation: the reply of the translation service at %1 is not "
-                              "JSON with a choices[0].message.content string (%2 bytes, starting "
-                              "%3); is url a chat-completions endpoint?")
-                   .arg(where, QString::number(answer.size()), logSafe(answer.left(60)));
-        return {Outcome::BadReply, QString()};
-    }
-    return {Outcome::Translated, content.toString()};
+    Outcome failure = waitFailure(wait, where, m_settingsPath);
+    if (failure == Outcome::Translated)
+        failure = statusFailure(*reply, wait.body, where, m_settingsPath);
+    if (failure != Outcome::Translated)
+        return {failure, QString()};
+    return replyContent(wait.body, where);
 }

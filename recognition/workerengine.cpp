@@ -1,6 +1,5 @@
 #include "recognition/workerengine.h"
 
-#include "recognition/phrasetexts.h"
 #include "recognition/speechconfig.h"
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
@@ -8,15 +7,8 @@
 #include <QDeadlineTimer>
 #include <QDebug>
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QMetaObject>
-#include <QRegularExpression>
 #include <QtEndian>
-
-#include <algorithm>
-#include <ctime>
 
 struct WorkerEngine::Session
 {
@@ -38,26 +30,16 @@ struct WorkerEngine::Session
     explicit Session(int endSilenceMs) : endpoint(endSilenceMs) {}
 };
 
-// The utterance being recorded: its open phrase, until the splitter ends it.
-struct WorkerEngine::Listening
+// The last block's utterance, as the worker thread transcribes it.
+struct WorkerEngine::Utterance
 {
-    quint64 utterance = 0;
+    quint64 serial; // of its session
     QString language;
-    PhraseSplitter splitter;
-    qsizetype heard = 0;     // bytes so far
-    qsizetype openStart = 0; // where the open phrase starts
-    QByteArray open;         // its audio
-    qsizetype endCut = -1;   // where it ends if the utterance does, when it would be cut
-};
-
-struct WorkerEngine::HeardPhrase
-{
-    quint64 utterance;
-    qsizetype start;
     QByteArray pcm;
-    QString language;
+    QVector<qsizetype> cuts;
+    qsizetype speechEnd;
     QStringList words;
-    QByteArray text;
+    std::shared_ptr<std::atomic_bool> cancelled;
 };
 
 namespace {
@@ -80,18 +62,11 @@ int pcmOffset(const QByteArray &start)
     }
     return -1;
 }
-
-double threadCpuSeconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) + now.tv_nsec / 1e9;
-}
 } // namespace
 
 WorkerEngine::WorkerEngine(std::unique_ptr<Transcriber> transcriber, const Settings &settings)
-    : m_transcriber(std::move(transcriber)), m_settings(settings),
-      m_phrases(m_transcriber->transcribesPhrases())
+    : m_transcriber(std::move(transcriber)), m_phraseTranscriber(*m_transcriber),
+      m_settings(settings), m_phrases(m_transcriber->transcribesPhrases())
 {
     m_thread.setObjectName(QStringLiteral("speech engine"));
     m_context = new QObject;
@@ -119,106 +94,6 @@ WorkerEngine::~WorkerEngine()
 void WorkerEngine::post(std::function<void()> job)
 {
     QMetaObject::invokeMethod(m_context, std::move(job), Qt::QueuedConnection);
-}
-
-namespace {
-// The longest start of a JSON text cut short that ends after a whole element of an
-// array, with the brackets still open closed: a word list cut at the byte bound
-// keeps the words before the cut.
-QByteArray closedPrefix(const QByteArray &json)
-{
-    QByteArray open; // the '[' and '{' not yet closed, outermost first
-    QByteArray openAtCut;
-    int cut = -1;
-    bool inString = false;
-    bool escaped = false;
-    for (int i = 0; i < json.size(); ++i) {
-        const char c = json.at(i);
-        bool elementEnds = false;
-        if (inString) {
-            if (escaped)
-                escaped = false;
-            else if (c == '\\')
-                escaped = true;
-            else if (c == '"')
-                inString = false, elementEnds = true;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            open += c;
-        } else if ((c == ']' || c == '}') && !open.isEmpty()) {
-            open.chop(1);
-            elementEnds = true;
-        }
-        if (elementEnds && open.endsWith('[')) {
-            cut = i + 1;
-            openAtCut = open;
-        }
-    }
-    if (cut < 0)
-        return QByteArray();
-    QByteArray closed = json.left(cut);
-    for (int i = openAtCut.size() - 1; i >= 0; --i)
-        closed += openAtCut.at(i) == '[' ? ']' : '}';
-    return closed;
-}
-
-QStringList wordsOf(const QByteArray &data, bool cut)
-{
-    QStringList words;
-    QJsonDocument json = QJsonDocument::fromJson(data);
-    if (!json.isObject() && cut && data.trimmed().startsWith('{'))
-        json = QJsonDocument::fromJson(closedPrefix(data));
-    if (json.isObject()) {
-        for (const QJsonValue &group : json.object().value(QStringLiteral("userword")).toArray()) {
-            for (const QJsonValue &word : group.toObject().value(QStringLiteral("words")).toArray())
-                words.append(word.toString().trimmed());
-        }
-        return words;
-    }
-    words = QString::fromUtf8(data).split(QRegularExpression(QStringLiteral("[\\r\\n,]")));
-    if (cut && !words.isEmpty())
-        words.removeLast(); // the word the cut went through
-    for (QString &word : words)
-        word = word.trimmed();
-    return words;
-}
-} // namespace
-
-WorkerEngine::UserWords WorkerEngine::parseUserWords(const QByteArray &data)
-{
-    const bool cut = data.size() > maxUserWordBytes;
-    UserWords result;
-    int tooLong = 0;
-    int overLimit = 0;
-    QString firstOverLimit;
-    for (const QString &word : wordsOf(cut ? data.left(maxUserWordBytes) : data, cut)) {
-        if (word.isEmpty())
-            continue;
-        if (word.size() > maxUserWordLength) {
-            ++tooLong;
-        } else if (result.words.size() < maxUserWords) {
-            result.words.append(word);
-        } else if (overLimit++ == 0) {
-            firstOverLimit = word;
-        }
-    }
-    QStringList leftOut;
-    if (overLimit > 0)
-        leftOut << QStringLiteral("%1 words after the first %2, from \"%3\" on")
-                       .arg(overLimit)
-                       .arg(maxUserWords)
-                       .arg(firstOverLimit);
-    if (tooLong > 0)
-        leftOut << QStringLiteral("%1 words longer than %2 characters")
-                       .arg(tooLong)
-                       .arg(maxUserWordLength);
-    if (cut)
-        leftOut << QStringLiteral("all after the first %1 MB of %2 MB")
-                       .arg(maxUserWordBytes >> 20)
-                       .arg(data.size() / 1048576.0, 0, 'f', 1);
-    result.leftOut = leftOut.join(QStringLiteral("; "));
-    return result;
 }
 
 int WorkerEngine::login(const QByteArray &, const QByteArray &, const QByteArray &)
@@ -318,41 +193,22 @@ void WorkerEngine::listen(const QByteArray &samples, int audioStatus)
         m_listening.reset();
         if (m_listenLanguage.isEmpty())
             return;
-        m_listening = std::make_unique<Listening>();
-        m_listening->utterance = m_utterance;
-        m_listening->language = m_listenLanguage;
+        m_listening = std::make_unique<ListenedUtterance>(m_utterance, m_listenLanguage);
     } else if (audioStatus != SPEECH_AUDIO_CONTINUE) {
         return;
     }
     if (!m_listening)
         return;
-    Listening &l = *m_listening;
-    if (l.heard + samples.size() > m_settings.maxAudioBytes) {
+    if (m_listening->heard() + samples.size() > m_settings.maxAudioBytes) {
         m_listening.reset(); // the session will refuse it too
         return;
     }
-    l.heard += samples.size();
-    l.open.append(samples);
-    const auto transcribeOpen = [this, &l](qsizetype end) {
-        post([this, utterance = l.utterance, language = l.language, start = l.openStart,
-              phrase = l.open.left(int(end - l.openStart)), words = m_userWords] {
-            transcribeHeardPhrase(utterance, language, start, phrase, words);
+    for (const ListenedUtterance::Phrase &phrase : m_listening->feed(samples)) {
+        post([this, utterance = m_listening->utterance(), language = m_listening->language(),
+              phrase, words = m_userWords] {
+            transcribeHeardPhrase(utterance, language, phrase.start, phrase.pcm, words);
         });
-    };
-    for (const qsizetype cut : l.splitter.feed(samples)) {
-        if (cut != l.endCut)
-            transcribeOpen(cut);
-        l.open.remove(0, int(cut - l.openStart));
-        l.openStart = cut;
-        l.endCut = -1;
     }
-    // The open phrase as it would end if the button were let go now: decoded already, it
-    // leaves nothing but the quiet after it to decode after the release. When the speech
-    // goes on instead, this was wasted.
-    const qsizetype endCut = l.splitter.endCut();
-    if (endCut >= 0 && endCut != l.endCut)
-        transcribeOpen(endCut);
-    l.endCut = endCut;
 }
 
 void WorkerEngine::transcribeHeardPhrase(quint64 utterance, const QString &language,
@@ -363,81 +219,10 @@ void WorkerEngine::transcribeHeardPhrase(quint64 utterance, const QString &langu
         QMutexLocker lock(&m_mutex);
         if (utterance != m_utterance)
             return; // a newer utterance is being heard, or the engine goes
-        // An open phrase whose speech went on after it was sent: a longer one follows.
-        if (m_listening && start == m_listening->openStart &&
-            start + pcm.size() != m_listening->endCut)
+        if (m_listening && !m_listening->isCurrent(start, pcm.size()))
             return;
     }
-    if (utterance != m_heardUtterance) {
-        m_heardUtterance = utterance;
-        m_heardCpuSeconds = 0;
-    }
-    // Older utterances are done with; a phrase that went on is replaced by its longer self.
-    m_heard.erase(std::remove_if(m_heard.begin(), m_heard.end(),
-                                 [utterance, start](const HeardPhrase &heard) {
-                                     return heard.utterance != utterance || heard.start == start;
-                                 }),
-                  m_heard.end());
-    const double cpuStart = threadCpuSeconds();
-    const std::atomic_bool goOn(false);
-    QByteArray text;
-    if (m_transcriber->transcribe(language, pcm, words, goOn, &text) != 0)
-        return; // transcribed again after the release, where the failure counts
-    m_heardCpuSeconds += threadCpuSeconds() - cpuStart;
-    m_heard.append({utterance, start, pcm, language, words, text});
-}
-
-int WorkerEngine::transcribePhrases(const QString &language, const QByteArray &pcm,
-                                    const QVector<qsizetype> &cuts, qsizetype speechEnd,
-                                    const QStringList &words, const std::atomic_bool &cancelled,
-                                    QByteArray *text)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QVector<qsizetype> ends = cuts;
-    ends.append(speechEnd);
-    QList<QByteArray> texts;
-    int phrases = 0;
-    int heard = 0;
-    qsizetype start = 0;
-    int code = 0;
-    for (const qsizetype end : qAsConst(ends)) {
-        if (end <= start)
-            continue;
-        const QByteArray phrase = pcm.mid(int(start), int(end - start));
-        ++phrases;
-        const auto found =
-            std::find_if(m_heard.cbegin(), m_heard.cend(), [&](const HeardPhrase &h) {
-                return h.start == start && h.language == language && h.words == words &&
-                       h.pcm == phrase;
-            });
-        QByteArray phraseText;
-        if (found != m_heard.cend()) {
-            phraseText = found->text;
-            ++heard;
-        } else {
-            code = m_transcriber->transcribe(language, phrase, words, cancelled, &phraseText);
-            if (code != 0)
-                break;
-        }
-        texts.append(phraseText);
-        start = end;
-    }
-    m_heard.clear();
-    const double heardCpu = m_heardCpuSeconds;
-    m_heardCpuSeconds = 0;
-    if (code != 0)
-        return code;
-    *text = joinPhraseTexts(texts);
-    qDebug().noquote() << QStringLiteral("speech: %1 s of audio recognized in %2 s: %3 phrases, "
-                                         "%4 of them while the button was held, with %5 s of "
-                                         "processor time")
-                              .arg(pcm.size() / 32000.0, 0, 'f', 2)
-                              .arg(timer.elapsed() / 1000.0, 0, 'f', 2)
-                              .arg(phrases)
-                              .arg(heard)
-                              .arg(heardCpu, 0, 'f', 2);
-    return 0;
+    m_phraseTranscriber.transcribeAhead(utterance, language, start, pcm, words);
 }
 
 void WorkerEngine::appendAudio(const QByteArray &block)
@@ -461,15 +246,8 @@ void WorkerEngine::appendAudio(const QByteArray &block)
         s.cuts += s.phrases.feed(pcm);
 }
 
-int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,
-                             int *endpointStatus, int *recogStatus)
+int WorkerEngine::refusedWrite(const Session &s, const QByteArray &block, int audioStatus) const
 {
-    QMutexLocker lock(&m_mutex);
-    *recogStatus = SPEECH_REC_INCOMPLETE;
-    if (!isOpen(sessionId))
-        return SpeechError::UnknownSession;
-    Session &s = *m_session;
-    *endpointStatus = s.endpoint.status();
     if (s.lastWritten ||
         (audioStatus != SPEECH_AUDIO_FIRST && audioStatus != SPEECH_AUDIO_CONTINUE &&
          audioStatus != SPEECH_AUDIO_LAST)) {
@@ -484,44 +262,69 @@ int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &bloc
                                     .arg(m_settings.maxAudioBytes / 32000);
         return SpeechError::TooMuchAudio;
     }
+    return 0;
+}
+
+int WorkerEngine::writeAudio(const QByteArray &sessionId, const QByteArray &block, int audioStatus,
+                             int *endpointStatus, int *recogStatus)
+{
+    QMutexLocker lock(&m_mutex);
+    *recogStatus = SPEECH_REC_INCOMPLETE;
+    if (!isOpen(sessionId))
+        return SpeechError::UnknownSession;
+    Session &s = *m_session;
+    *endpointStatus = s.endpoint.status();
+    const int refused = refusedWrite(s, block, audioStatus);
+    if (refused != 0)
+        return refused;
     appendAudio(block);
     *endpointStatus = s.endpoint.status();
-    if (audioStatus != SPEECH_AUDIO_LAST)
-        return 0;
+    if (audioStatus == SPEECH_AUDIO_LAST)
+        transcribeLater(s);
+    return 0;
+}
 
+void WorkerEngine::transcribeLater(Session &s)
+{
     s.lastWritten = true;
-    const quint64 serial = m_serial;
-    const QString language = s.language;
-    QByteArray pcm = std::move(s.pcm);
+    Utterance utterance;
+    utterance.serial = m_serial;
+    utterance.language = s.language;
+    utterance.pcm = std::move(s.pcm);
     s.pcm = QByteArray();
-    const QVector<qsizetype> cuts = s.cuts;
+    utterance.cuts = s.cuts;
     // After the end of the last phrase there is nothing but quiet: nothing to decode.
-    const qsizetype speechEnd = s.phrases.endCut() >= 0 ? s.phrases.endCut() : pcm.size();
-    const QStringList words = m_userWords;
-    const std::shared_ptr<std::atomic_bool> cancelled = s.cancelled;
-    post([this, serial, language, pcm, cuts, speechEnd, words, cancelled] {
+    utterance.speechEnd = s.phrases.endCut() >= 0 ? s.phrases.endCut() : utterance.pcm.size();
+    utterance.words = m_userWords;
+    utterance.cancelled = s.cancelled;
+    post([this, utterance] {
         QByteArray text;
-        int code = 0;
-        if (m_phrases && !*cancelled) {
-            code = transcribePhrases(language, pcm, cuts, speechEnd, words, *cancelled, &text);
-        } else if (!*cancelled) {
-            QElapsedTimer timer;
-            timer.start();
-            code = m_transcriber->transcribe(language, pcm, words, *cancelled, &text);
-            if (code == 0)
-                qDebug().noquote() << QStringLiteral("speech: %1 s of audio recognized in %2 s")
-                                          .arg(pcm.size() / 32000.0, 0, 'f', 2)
-                                          .arg(timer.elapsed() / 1000.0, 0, 'f', 2);
-        }
+        const int code = transcribeUtterance(utterance, &text);
         QMutexLocker done(&m_mutex);
-        if (!m_session || m_serial != serial)
+        if (!m_session || m_serial != utterance.serial)
             return; // the session was ended meanwhile
         m_session->done = true;
         m_session->error = code;
         m_session->text = text;
         m_changed.wakeAll();
     });
-    return 0;
+}
+
+int WorkerEngine::transcribeUtterance(const Utterance &u, QByteArray *text)
+{
+    if (*u.cancelled)
+        return 0;
+    if (m_phrases)
+        return m_phraseTranscriber.transcribe(u.language, u.pcm, u.cuts, u.speechEnd, u.words,
+                                              *u.cancelled, text);
+    QElapsedTimer timer;
+    timer.start();
+    const int code = m_transcriber->transcribe(u.language, u.pcm, u.words, *u.cancelled, text);
+    if (code == 0)
+        qDebug().noquote() << QStringLiteral("speech: %1 s of audio recognized in %2 s")
+                                  .arg(u.pcm.size() / 32000.0, 0, 'f', 2)
+                                  .arg(timer.elapsed() / 1000.0, 0, 'f', 2);
+    return code;
 }
 
 QByteArray WorkerEngine::getResult(const QByteArray &sessionId, int *recogStatus, int waitTime,

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "recognition/endpointdetector.h"
+#include "recognition/listenedutterance.h"
 #include "recognition/phrasesplitter.h"
+#include "recognition/phrasetranscriber.h"
 #include "recognition/speechengine.h"
 #include "recognition/transcriber.h"
+#include "recognition/userwordlist.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QMutex>
 #include <QStringList>
 #include <QThread>
@@ -22,10 +24,9 @@
 // text once it is there. One session at a time; a new session ends the old one.
 //
 // A transcriber that takes phrases is given the utterance cut in its pauses
-// (PhraseSplitter), phrase by phrase, and the texts are joined. The phrases of the
-// audio heard while the button is held (listen) are transcribed as soon as they end;
-// after the release the session finds them among its own phrases, by their audio, and
-// transcribes only the rest. The text is the same as without listening, only sooner.
+// (PhraseSplitter), phrase by phrase, and the texts are joined; the phrases of the
+// audio heard while the button is held (listen) are transcribed meanwhile
+// (PhraseTranscriber).
 class WorkerEngine : public SpeechEngine
 {
 public:
@@ -56,39 +57,27 @@ public:
     int blockPauseMs() const override { return 0; }
     int resultTimeoutMs() const override { return m_settings.resultTimeoutMs; }
 
-    // How many user words an utterance takes. More only slow it down: the embedded
-    // engine looks every word up in its dictionaries, a remote service reads the
-    // first few hundred tokens of its prompt at most. A longer list is cut.
-    static constexpr int maxUserWords = 1000;
-    static constexpr int maxUserWordLength = 64;           // characters
-    static constexpr qsizetype maxUserWordBytes = 1 << 20; // the part of the list read
-
-    struct UserWords
-    {
-        QStringList words;
-        QString leftOut; // what the bounds above left out, for the log; empty if nothing
-    };
-    // The words of a user word list: a JSON {"userword":[{"words":[...]}]} or plain
-    // words separated by lines or commas, within the bounds above.
-    static UserWords parseUserWords(const QByteArray &data);
+    // The words an utterance takes from a user word list.
+    using UserWords = UserWordList;
+    static UserWords parseUserWords(const QByteArray &data) { return UserWordList::parse(data); }
 
 private:
     struct Session;
-    struct Listening;
-    struct HeardPhrase;
+    struct Utterance;
     void post(std::function<void()> job);
     bool isOpen(const QByteArray &sessionId) const;
+    // The error of a write the session cannot take, after its log line; 0 when it can.
+    int refusedWrite(const Session &s, const QByteArray &block, int audioStatus) const;
     void appendAudio(const QByteArray &block);
+    // After the last block: the utterance goes to the worker thread, its text to the session.
+    void transcribeLater(Session &s);
     // In the worker thread.
     void transcribeHeardPhrase(quint64 utterance, const QString &language, qsizetype start,
                                const QByteArray &pcm, const QStringList &words);
-    // The phrases of pcm up to speechEnd, which end at cuts.
-    int transcribePhrases(const QString &language, const QByteArray &pcm,
-                          const QVector<qsizetype> &cuts, qsizetype speechEnd,
-                          const QStringList &words, const std::atomic_bool &cancelled,
-                          QByteArray *text);
+    int transcribeUtterance(const Utterance &utterance, QByteArray *text);
 
     std::unique_ptr<Transcriber> m_transcriber; // used and destroyed in the worker thread only
+    PhraseTranscriber m_phraseTranscriber;      // worker thread only
     const Settings m_settings;
     const bool m_phrases; // the transcriber takes phrases
     QThread m_thread;
@@ -99,13 +88,7 @@ private:
     QStringList m_userWords;
     quint64 m_serial = 0;
     std::unique_ptr<Session> m_session;
-    QString m_listenLanguage;               // of the audio heard next
-    quint64 m_utterance = 0;                // utterances heard so far
-    std::unique_ptr<Listening> m_listening; // the one being heard, while the button is held
-
-    // Worker thread only: what was transcribed while the button was held, of which
-    // utterance, and the processor time it took (wasted guesses at the last phrase too).
-    QList<HeardPhrase> m_heard;
-    quint64 m_heardUtterance = 0;
-    double m_heardCpuSeconds = 0;
+    QString m_listenLanguage;                       // of the audio heard next
+    quint64 m_utterance = 0;                        // utterances heard so far
+    std::unique_ptr<ListenedUtterance> m_listening; // the one being heard, while the button is held
 };

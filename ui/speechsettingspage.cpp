@@ -3,45 +3,12 @@
 
 #include "recognition/modelfolder.h"
 #include "recognition/quilletiat.h"
-#include "recognition/speechinidocument.h"
 #include "recognition/speechinifile.h"
 
 #include <QDebug>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QThread>
-
-#include <utility>
-#include <vector>
-
-namespace {
-const char *const languages[] = {"mandarin", "cantonese", "english"};
-const char *const languageNames[] = {"普通话", "粤语", "英语"};
-
-int seconds(int ms)
-{
-    return qMax(1, qRound(ms / 1000.0));
-}
-
-// One changed text value: written, or taken out when emptied.
-void putText(SpeechIniDocument *doc, const QString &section, const QString &key,
-             const QString &before, const QString &now)
-{
-    if (before == now)
-        return;
-    if (now.isEmpty())
-        doc->remove(section, key);
-    else
-        doc->setValue(section, key, now);
-}
-
-void putSeconds(SpeechIniDocument *doc, const QString &section, const QString &key, int before,
-                int now)
-{
-    if (before != now)
-        doc->setValue(section, key, QString::number(now));
-}
-} // namespace
 
 const QVector<SpeechSettingsPage::Preset> &SpeechSettingsPage::presets()
 {
@@ -61,15 +28,6 @@ const QVector<SpeechSettingsPage::Preset> &SpeechSettingsPage::presets()
     return list;
 }
 
-bool SpeechSettingsPage::Fields::operator==(const Fields &o) const
-{
-    return remote == o.remote && url == o.url && model == o.model && apiKey == o.apiKey &&
-           connectS == o.connectS && replyS == o.replyS && models == o.models &&
-           translationUrl == o.translationUrl && translationModel == o.translationModel &&
-           translationApiKey == o.translationApiKey &&
-           translationConnectS == o.translationConnectS && translationReplyS == o.translationReplyS;
-}
-
 SpeechSettingsPage::SpeechSettingsPage(QWidget *parent, const QString &dir)
     : QWidget(parent), ui(new Ui::SpeechSettingsPage), m_dir(dir),
       m_cancelled(std::make_shared<std::atomic_bool>(false))
@@ -81,8 +39,8 @@ SpeechSettingsPage::SpeechSettingsPage(QWidget *parent, const QString &dir)
     for (const Preset &preset : presets())
         ui->servicePresetComboBox->addItem(preset.name);
     for (int i = 0; i < 3; ++i) {
-        ui->modelLanguageComboBox->setItemData(i, QLatin1String(languages[i]));
-        ui->testLanguageComboBox->setItemData(i, QLatin1String(languages[i]));
+        ui->modelLanguageComboBox->setItemData(i, QLatin1String(speechModelLanguages[i]));
+        ui->testLanguageComboBox->setItemData(i, QLatin1String(speechModelLanguages[i]));
     }
     reload();
 }
@@ -118,7 +76,7 @@ void SpeechSettingsPage::reload()
     }
     ui->speechTabs->setEnabled(true);
     ui->saveButton->setEnabled(true);
-    m_loaded = fieldsOf(contents.config);
+    m_loaded = Fields::of(contents.config);
     m_models = m_loaded.models;
     m_folders.clear();
     m_loadedLanguage.clear();
@@ -134,25 +92,6 @@ void SpeechSettingsPage::setLocked(const QString &why)
     ui->saveButton->setEnabled(false);
     ui->speechIniStatusLabel->setText(
         QStringLiteral("speech.ini 无法读取，此页不作修改，以免覆盖文件：%1").arg(why));
-}
-
-SpeechSettingsPage::Fields SpeechSettingsPage::fieldsOf(const SpeechConfig &config)
-{
-    Fields f;
-    f.remote = config.engine == SpeechConfig::Engine::Remote;
-    f.url = config.url;
-    f.model = config.model;
-    f.apiKey = config.apiKey;
-    f.connectS = seconds(config.connectTimeoutMs);
-    f.replyS = seconds(config.requestTimeoutMs);
-    for (const char *language : languages)
-        f.models.insert(QLatin1String(language), config.models.value(QLatin1String(language)));
-    f.translationUrl = config.translation.url;
-    f.translationModel = config.translation.model;
-    f.translationApiKey = config.translation.apiKey;
-    f.translationConnectS = seconds(config.translation.connectTimeoutMs);
-    f.translationReplyS = seconds(config.translation.requestTimeoutMs);
-    return f;
 }
 
 void SpeechSettingsPage::showFields(const Fields &f)
@@ -228,87 +167,10 @@ bool SpeechSettingsPage::hasUnsavedChanges() const
 QString SpeechSettingsPage::editedText(const QString &fileText, QString *problem) const
 {
     const Fields now = fieldsShown();
-    const Fields &was = m_loaded;
-    const std::vector<std::pair<QString, QString>> texts = {
-        {QStringLiteral("地址"), now.url},
-        {QStringLiteral("模型"), now.model},
-        {QStringLiteral("API 密钥"), now.apiKey},
-        {QStringLiteral("翻译服务的地址"), now.translationUrl},
-        {QStringLiteral("翻译服务的模型"), now.translationModel},
-        {QStringLiteral("翻译服务的 API 密钥"), now.translationApiKey},
-    };
-    for (const auto &[name, value] : texts) {
-        if (!SpeechIniDocument::isStorable(value)) {
-            *problem = QStringLiteral("“%1”含有无法保存的字符（换行、控制字符，或空格后的 # ;）")
-                           .arg(name);
-            return QString();
-        }
-    }
-    if (now.remote && now.url.isEmpty()) {
-        *problem = QStringLiteral("在线服务需要填写地址");
+    *problem = now.problem();
+    if (!problem->isEmpty())
         return QString();
-    }
-    for (int i = 0; i < 3; ++i) {
-        const SpeechModelPaths p = now.models.value(QLatin1String(languages[i]));
-        QStringList missing;
-        for (const auto &[part, name] :
-             {std::pair<QString, const char *>{p.acousticModel, "声学模型"},
-              {p.languageModel, "语言模型"},
-              {p.dictionary, "词典"}}) {
-            if (!SpeechIniDocument::isStorable(part)) {
-                *problem = QStringLiteral("%1模型的%2路径含有无法保存的字符")
-                               .arg(QString::fromUtf8(languageNames[i]), QString::fromUtf8(name));
-                return QString();
-            }
-            if (part.isEmpty())
-                missing << QString::fromUtf8(name);
-        }
-        if (!missing.isEmpty() && missing.size() < 3) {
-            *problem =
-                QStringLiteral("%1模型还缺少：%2")
-                    .arg(QString::fromUtf8(languageNames[i]), missing.join(QStringLiteral("、")));
-            return QString();
-        }
-    }
-
-    SpeechIniDocument doc(fileText);
-    if (now.remote != was.remote)
-        doc.setValue(QString(), QStringLiteral("engine"),
-                     now.remote ? QStringLiteral("remote") : QStringLiteral("embedded"));
-    const QString remote = QStringLiteral("remote");
-    putText(&doc, remote, QStringLiteral("url"), was.url, now.url);
-    putText(&doc, remote, QStringLiteral("model"), was.model, now.model);
-    putText(&doc, remote, QStringLiteral("api_key"), was.apiKey, now.apiKey);
-    putSeconds(&doc, remote, QStringLiteral("connect_timeout"), was.connectS, now.connectS);
-    putSeconds(&doc, remote, QStringLiteral("timeout"), was.replyS, now.replyS);
-    for (const char *language : languages) {
-        const QString name = QLatin1String(language);
-        const SpeechModelPaths before = was.models.value(name);
-        const SpeechModelPaths after = now.models.value(name);
-        if (before == after)
-            continue;
-        // The three parts go together: a section with only some of them is wrong.
-        const QString section = QStringLiteral("model.") + name;
-        const std::pair<const char *, QString> parts[] = {{"acoustic_model", after.acousticModel},
-                                                          {"language_model", after.languageModel},
-                                                          {"dictionary", after.dictionary}};
-        for (const auto &[key, value] : parts) {
-            if (value.isEmpty())
-                doc.remove(section, QLatin1String(key));
-            else
-                doc.setValue(section, QLatin1String(key), value);
-        }
-    }
-    const QString translation = QStringLiteral("translation");
-    putText(&doc, translation, QStringLiteral("url"), was.translationUrl, now.translationUrl);
-    putText(&doc, translation, QStringLiteral("model"), was.translationModel, now.translationModel);
-    putText(&doc, translation, QStringLiteral("api_key"), was.translationApiKey,
-            now.translationApiKey);
-    putSeconds(&doc, translation, QStringLiteral("connect_timeout"), was.translationConnectS,
-               now.translationConnectS);
-    putSeconds(&doc, translation, QStringLiteral("timeout"), was.translationReplyS,
-               now.translationReplyS);
-    return doc.text();
+    return now.editedText(fileText, m_loaded);
 }
 
 bool SpeechSettingsPage::shownConfig(SpeechConfig *config, QString *problem) const
@@ -423,6 +285,16 @@ QString startFolder(const QString &path, const QString &folder)
 {
     return path.isEmpty() ? folder : QFileInfo(path).absolutePath();
 }
+
+// A file for edit, picked where its present one lies or else in the model's folder.
+void pickFile(QWidget *parent, QLineEdit *edit, const QString &folder, const QString &title,
+              const QString &filter)
+{
+    const QString file =
+        QFileDialog::getOpenFileName(parent, title, startFolder(edit->text(), folder), filter);
+    if (!file.isEmpty())
+        edit->setText(file);
+}
 } // namespace
 
 void SpeechSettingsPage::on_acousticModelButton_clicked()
@@ -436,22 +308,15 @@ void SpeechSettingsPage::on_acousticModelButton_clicked()
 
 void SpeechSettingsPage::on_languageModelButton_clicked()
 {
-    const QString file = QFileDialog::getOpenFileName(
-        this, QStringLiteral("选择语言模型"),
-        startFolder(ui->languageModelEdit->text(), ui->modelFolderEdit->text()),
-        QStringLiteral("语言模型 (*.lm.bin *.lm *.dmp *.DMP *.arpa);;所有文件 (*)"));
-    if (!file.isEmpty())
-        ui->languageModelEdit->setText(file);
+    pickFile(this, ui->languageModelEdit, ui->modelFolderEdit->text(),
+             QStringLiteral("选择语言模型"),
+             QStringLiteral("语言模型 (*.lm.bin *.lm *.dmp *.DMP *.arpa);;所有文件 (*)"));
 }
 
 void SpeechSettingsPage::on_dictionaryButton_clicked()
 {
-    const QString file = QFileDialog::getOpenFileName(
-        this, QStringLiteral("选择词典"),
-        startFolder(ui->dictionaryEdit->text(), ui->modelFolderEdit->text()),
-        QStringLiteral("词典 (*.dict *.dic);;所有文件 (*)"));
-    if (!file.isEmpty())
-        ui->dictionaryEdit->setText(file);
+    pickFile(this, ui->dictionaryEdit, ui->modelFolderEdit->text(), QStringLiteral("选择词典"),
+             QStringLiteral("词典 (*.dict *.dic);;所有文件 (*)"));
 }
 
 void SpeechSettingsPage::runCheck(QPushButton *button, QLabel *label,

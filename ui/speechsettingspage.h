@@ -2,6 +2,7 @@
 
 #include "recognition/servicecheck.h"
 #include "recognition/speechconfig.h"
+#include "ui/speechsettingsfields.h"
 
 #include <QMap>
 #include <QString>
@@ -65,18 +66,7 @@ private slots:
     void on_saveButton_clicked();
 
 private:
-    // What the page edits, in the units its widgets show.
-    struct Fields
-    {
-        bool remote = false;
-        QString url, model, apiKey;
-        int connectS = 5, replyS = 15;
-        QMap<QString, SpeechModelPaths> models; // mandarin, cantonese, english
-        QString translationUrl, translationModel, translationApiKey;
-        int translationConnectS = 5, translationReplyS = 15;
-        bool operator==(const Fields &o) const;
-    };
-    static Fields fieldsOf(const SpeechConfig &config);
+    using Fields = SpeechSettingsFields;
     Fields fieldsShown() const;
     void showFields(const Fields &fields);
     void showModel(const QString &language);

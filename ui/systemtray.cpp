@@ -67,6 +67,21 @@ void showPromptFor(int language)
 
 SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
 {
+    createMenus();
+    showSettings(Look::First);
+
+    refreshTimer.setInterval(1100);
+    connect(&refreshTimer, &QTimer::timeout, this, &SystemTray::refreshTray);
+    refreshTimer.start();
+    fillMenus();
+    connectActions();
+
+    setContextMenu(trayMenu);
+    setVisible(true);
+}
+
+void SystemTray::createMenus()
+{
     // The menus have no widget parent; the tray owns the top one and it owns its submenus.
     trayMenu = new QMenu;
 
@@ -89,32 +104,12 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
         languageActions[i] = new QAction(QString::fromUtf8(languages[i].menuText), this);
         languageActions[i]->setCheckable(true);
     }
+}
 
-    showSettings(Look::First);
-
-    refreshTimer.setInterval(1100);
-    connect(&refreshTimer, &QTimer::timeout, this, &SystemTray::refreshTray);
-    refreshTimer.start();
+void SystemTray::fillMenus()
+{
     for (QAction *action : languageActions)
         languageMenu->addAction(action);
-
-    connect(languageActions[0], &QAction::triggered, this, &SystemTray::showChinese);
-    connect(languageActions[1], &QAction::triggered, this, &SystemTray::showEnglish);
-    connect(languageActions[2], &QAction::triggered, this, &SystemTray::showYueYu);
-    connect(languageActions[3], &QAction::triggered, this, &SystemTray::showSiChuan);
-    connect(languageActions[4], &QAction::triggered, this, &SystemTray::showHeNan);
-    connect(customFunctionAction, &QAction::triggered, this, &SystemTray::showCustomFunction);
-    connect(settingsAction, &QAction::triggered, this, &SystemTray::showSoftwareSet);
-    connect(logInAction, &QAction::triggered, this, &SystemTray::showPersonLogIn);
-    connect(openMainWindowAction, &QAction::triggered, this, &SystemTray::showWidget);
-    connect(introductionAction, &QAction::triggered, this, &SystemTray::showIntroduction);
-    connect(quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
-    connect(aboutUsAction, &QAction::triggered, this, &SystemTray::showAboutUs);
-    connect(updateAction, &QAction::triggered, this, &SystemTray::showUpdateUrl);
-
-    setContextMenu(trayMenu);
-    setVisible(true);
-
     trayMenu->addAction(openMainWindowAction);
     trayMenu->addAction(introductionAction);
     trayMenu->addAction(aboutUsAction);
@@ -131,6 +126,23 @@ SystemTray::SystemTray(QObject *parent) : QSystemTrayIcon(parent)
     group->setEnabled(true);
     for (QAction *action : languageActions)
         group->addAction(action);
+}
+
+void SystemTray::connectActions()
+{
+    connect(languageActions[0], &QAction::triggered, this, &SystemTray::showChinese);
+    connect(languageActions[1], &QAction::triggered, this, &SystemTray::showEnglish);
+    connect(languageActions[2], &QAction::triggered, this, &SystemTray::showYueYu);
+    connect(languageActions[3], &QAction::triggered, this, &SystemTray::showSiChuan);
+    connect(languageActions[4], &QAction::triggered, this, &SystemTray::showHeNan);
+    connect(customFunctionAction, &QAction::triggered, this, &SystemTray::showCustomFunction);
+    connect(settingsAction, &QAction::triggered, this, &SystemTray::showSoftwareSet);
+    connect(logInAction, &QAction::triggered, this, &SystemTray::showPersonLogIn);
+    connect(openMainWindowAction, &QAction::triggered, this, &SystemTray::showWidget);
+    connect(introductionAction, &QAction::triggered, this, &SystemTray::showIntroduction);
+    connect(quitAction, &QAction::triggered, qApp, &QCoreApplication::quit);
+    connect(aboutUsAction, &QAction::triggered, this, &SystemTray::showAboutUs);
+    connect(updateAction, &QAction::triggered, this, &SystemTray::showUpdateUrl);
 }
 
 SystemTray::~SystemTray()

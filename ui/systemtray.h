@@ -36,6 +36,9 @@ private slots:
     void showHeNan();
 
 private:
+    void createMenus();
+    void fillMenus();
+    void connectActions();
     void refreshTray();
     enum class Look
     {

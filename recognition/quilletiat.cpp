@@ -5,13 +5,13 @@
 #include "actions/commandinterpreter.h"
 #include "actions/typing.h"
 #include "app/logsafe.h"
+#include "app/promptsink.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "recognition/recognizedtext.h"
 #include "recognition/speecherror.h"
 #include "recognition/speechsdk.h"
 #include "recognition/translator.h"
-#include "ui/promptbox.h"
 #include "ui/speechsetupdialog.h"
 
 #include <QDebug>

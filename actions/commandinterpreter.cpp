@@ -4,11 +4,11 @@
 #include "actions/desktopprograms.h"
 #include "actions/searchsites.h"
 #include "actions/typing.h"
+#include "app/confirmations.h"
 #include "app/customcommands.h"
 #include "app/logsafe.h"
+#include "app/promptsink.h"
 #include "platform/platform.h"
-#include "ui/confirmations.h"
-#include "ui/promptbox.h"
 
 #include <QDebug>
 #include <QUrl>

@@ -3,10 +3,10 @@
 #include "actions/dictationjoin.h"
 #include "actions/punctuation.h"
 #include "actions/typabletext.h"
+#include "app/promptsink.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "platform/platform.h"
-#include "ui/promptbox.h"
 
 #include <QDebug>
 #include <QString>

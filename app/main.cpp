@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "recognition/quilletiat.h"
 #include "ui/mainwindow.h"
+#include "ui/promptboxsink.h"
 #include "update/updatecheck.h"
 
 #include <QIcon>
@@ -46,6 +47,8 @@ int main(int argc, char *argv[])
     // The desktop; setting it up gives back the keycodes an earlier run left
     // bound to characters when it died while typing.
     installPlatform(systemPlatform());
+    // What the logic tells the user in passing shows in the prompt box for its second.
+    installPromptSink(promptBoxSink());
 
     createDefaultConfig();
     // BootUp: 0 removes the session autostart entry, 1 writes it, other values leave it.

@@ -1,13 +1,13 @@
 #include "capture/mousehook.h"
 
+#include "app/confirmations.h"
+#include "app/promptsink.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "capture/recorder.h"
 #include "capture/sidebuttontaps.h"
 #include "platform/platform.h"
 #include "recognition/quilletiat.h"
-#include "ui/confirmations.h"
-#include "ui/promptbox.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -1,7 +1,7 @@
 #include "capture/sessioncheck.h"
 
+#include "app/promptsink.h"
 #include "platform/platform.h"
-#include "ui/promptbox.h"
 
 #include <QDebug>
 

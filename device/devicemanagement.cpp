@@ -1,9 +1,9 @@
 #include "device/devicemanagement.h"
 
+#include "app/promptsink.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "platform/platform.h"
-#include "ui/promptbox.h"
 
 #include <QDebug>
 #include <QPointer>

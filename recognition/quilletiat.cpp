@@ -6,6 +6,7 @@
 #include "actions/typing.h"
 #include "app/datafiles.h"
 #include "app/logsafe.h"
+#include "app/promptsink.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "recognition/recognizedtext.h"
@@ -13,7 +14,6 @@
 #include "recognition/speechparams.h"
 #include "recognition/speechsdk.h"
 #include "recognition/translator.h"
-#include "ui/promptbox.h"
 #include "ui/speechsetupdialog.h"
 
 #include <QDebug>

@@ -1,10 +1,10 @@
 #include "ui/convenienttool.h"
 #include "ui_convenienttool.h"
 
+#include "app/confirmations.h"
+#include "app/promptsink.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
-#include "ui/confirmations.h"
-#include "ui/promptbox.h"
 
 #include <QEvent>
 

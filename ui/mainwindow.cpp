@@ -2,12 +2,12 @@
 #include "ui_mainwindow.h"
 
 #include "app/logfile.h"
+#include "app/promptsink.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "platform/platform.h"
 #include "ui/convenienttool.h"
 #include "ui/customfunctiondialog.h"
-#include "ui/promptbox.h"
 #include "ui/promptmessagedialog.h"
 #include "ui/softwaresettingsdialog.h"
 #include "ui/speechsetupdialog.h"

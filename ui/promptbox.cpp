@@ -18,13 +18,6 @@ PromptBox::~PromptBox()
     delete ui;
 }
 
-void showPrompt(const QString &text)
-{
-    // Without a parent: nothing that goes away during the second can take the box with it.
-    PromptBox box;
-    box.showPrompt(text);
-}
-
 void PromptBox::showPrompt(const QString &text)
 {
     ui->label->setText(text);

@@ -22,9 +22,3 @@ public:
 private:
     Ui::PromptBox *ui;
 };
-
-// Shows text for one second in a prompt box of its own and returns after that
-// second; the box goes with it, so prompts never pile up over a long run. Every
-// prompt of the program is shown this way. Anything may happen during the
-// second (it runs a local event loop): callers check what they rely on after it.
-void showPrompt(const QString &text);

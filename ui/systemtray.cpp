@@ -1,12 +1,12 @@
 #include "ui/systemtray.h"
 
+#include "app/confirmations.h"
+#include "app/promptsink.h"
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "app/sitehosts.h"
 #include "buildconfig.h"
 #include "platform/platform.h"
-#include "ui/confirmations.h"
-#include "ui/promptbox.h"
 
 #include <QAction>
 #include <QActionGroup>

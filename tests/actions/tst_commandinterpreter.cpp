@@ -238,7 +238,7 @@ void CommandInterpreterTest::commands()
         QVERIFY(QDir(home).mkdir(QStringLiteral("Project")));
     programs.replaceInStrings(QStringLiteral("HOME"), home);
 
-    PromptWatcher prompts;
+    PromptRecorder prompts;
     LogCapture log;
     const QByteArray utf8 = text.toUtf8();
     interpretCommand(utf8.constData(), sampleTable());
@@ -407,7 +407,7 @@ void CommandInterpreterTest::closePrompt()
     QFETCH(QString, text);
     QFETCH(QString, shown);
     (*settingsMap())[SettingKey::ClosePrompt] = closePrompt;
-    PromptWatcher prompts;
+    PromptRecorder prompts;
     interpretCommand(text.toUtf8().constData(), WebSearchTable());
     QCOMPARE(prompts.texts, shown.isNull() ? QStringList() : QStringList{shown});
 }

@@ -143,7 +143,7 @@ void TypingWaylandTest::notTyped()
     QVERIFY(daemon > 0);
     const QString text = QStringLiteral("Hello 你好，世界。");
     LogCapture log;
-    PromptWatcher prompts;
+    PromptRecorder prompts;
     if (stopped)
         QCOMPARE(::kill(daemon, SIGSTOP), 0);
     typeText(text.toUtf8().constData());

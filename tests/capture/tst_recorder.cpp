@@ -229,7 +229,7 @@ void TestRecorder::soundServerComesAndGoes()
     QFETCH(QString, logged);
     static PulseServer server; // one for the run: the first row needs none before it
     LogCapture log;
-    PromptWatcher prompts;
+    PromptRecorder prompts;
     const auto audioFlows = [] {
         return QTest::qWaitFor([] { return QFileInfo("record.raw").size() > 3200; }, 5000);
     };

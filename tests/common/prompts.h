@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/promptsink.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
@@ -7,9 +9,21 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
-// How tests find the prompt boxes (ui/promptbox.h) on screen. They are told by
-// class name, so that tests which do not link the UI library can look too.
+// Most tests only want to know which prompts the logic asked for: they keep a
+// PromptRecorder, which notes each text at once instead of showing it for a
+// second. Tests of what the user sees install the prompt box
+// (ui/promptboxsink.h) with a ScopedPromptSink and find the boxes on screen
+// below; they are told by class name, so that tests which do not link the UI
+// library can look too.
+
+// The texts of the recorded prompts under way now, innermost last.
+inline QStringList &recordedPromptsUnderWay()
+{
+    static QStringList texts;
+    return texts;
+}
 
 inline bool isPromptBox(const QObject *object)
 {
@@ -34,15 +48,34 @@ inline QWidgetList promptBoxes(const QObject *owner = nullptr)
     return boxes;
 }
 
-// The texts of the prompt boxes on screen now.
+// The texts of the prompt boxes on screen now; without an owner, those of the
+// recorded prompts under way too.
 inline QStringList shownPrompts(const QObject *owner = nullptr)
 {
     QStringList texts;
     for (QWidget *box : promptBoxes(owner))
         if (box->isVisible())
             texts << promptText(box);
+    if (!owner)
+        texts << recordedPromptsUnderWay();
     return texts;
 }
+
+// Makes the prompts go to sink while alive, then to the one before again.
+class ScopedPromptSink
+{
+public:
+    explicit ScopedPromptSink(std::unique_ptr<PromptSink> sink)
+        : previous(installPromptSink(std::move(sink)))
+    {
+    }
+    ~ScopedPromptSink() { installPromptSink(std::move(previous)); }
+    ScopedPromptSink(const ScopedPromptSink &) = delete;
+    ScopedPromptSink &operator=(const ScopedPromptSink &) = delete;
+
+private:
+    std::unique_ptr<PromptSink> previous;
+};
 
 // Notes the text of every prompt box as it comes on screen, and can act while
 // it is there: the prompt's second runs a local event loop in which anything
@@ -66,4 +99,37 @@ protected:
         }
         return false;
     }
+};
+
+// Takes the prompts while alive: notes each text and returns at once.
+// whileShown runs inside the prompt, where the box would run its second's event
+// loop, and shownPrompts() counts the prompt as on screen until it returns.
+class PromptRecorder
+{
+public:
+    PromptRecorder() : scope(std::make_unique<Sink>(*this)) {}
+
+    QStringList texts;
+    std::function<void()> whileShown;
+
+private:
+    class Sink : public PromptSink
+    {
+    public:
+        explicit Sink(PromptRecorder &recorder) : recorder(recorder) {}
+        void prompt(const QString &text) override
+        {
+            recorder.texts << text;
+            recordedPromptsUnderWay() << text;
+            // A copy: the action may set another one for the next prompt.
+            if (const std::function<void()> act = recorder.whileShown)
+                act();
+            recordedPromptsUnderWay().removeLast();
+        }
+
+    private:
+        PromptRecorder &recorder;
+    };
+
+    ScopedPromptSink scope;
 };

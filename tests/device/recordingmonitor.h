@@ -8,7 +8,8 @@
 #include <functional>
 
 // The monitor with the prompts it shows noted, its passes driven by the test
-// (its own timer only ever ticks inside a prompt's second, where a tick is skipped).
+// (the prompts return at once and the test runs no event loop for 900 ms: its
+// own timer never gets to tick).
 class RecordingMonitor : public DeviceManagement
 {
 public:
@@ -17,10 +18,10 @@ public:
     {
     }
 
-    PromptWatcher watcher;
-    QStringList &prompts = watcher.texts;
+    PromptRecorder recorder;
+    QStringList &prompts = recorder.texts;
     // Runs while a prompt is on screen.
-    std::function<void()> &duringPrompt = watcher.whileShown;
+    std::function<void()> &duringPrompt = recorder.whileShown;
 
     // One pass; returns its prompts.
     QStringList pass()

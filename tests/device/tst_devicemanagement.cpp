@@ -5,6 +5,7 @@
 #include "common/settingsenv.h"
 #include "device/devicemanagement.h"
 #include "recordingmonitor.h"
+#include "ui/promptboxsink.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -272,6 +273,8 @@ private slots:
             QVector<UsbDeviceList>{listOf(neither), listOf(neither)});
         RecordedDevices *recorded = devices.get();
         recorded->clock.start();
+        // The prompts as start-up shows them.
+        ScopedPromptSink boxes(promptBoxSink());
         PromptWatcher watcher;
         DeviceManagement monitor(std::move(devices));
         QTRY_VERIFY_WITH_TIMEOUT(recorded->reads >= 2, 6000);

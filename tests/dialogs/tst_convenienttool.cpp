@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "common/prompts.h"
 #include "ui/convenienttool.h"
+#include "ui/promptboxsink.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>
@@ -101,7 +102,8 @@ void TestConvenientTool::modeButtonPressSwitchesMode()
     QFile::remove(DataFiles::config);
     QPushButton *pressed = button(tool, name);
 
-    // Looked at while the prompt's second is running.
+    // Looked at while the prompt's second is running, in the box the user sees.
+    ScopedPromptSink boxes(promptBoxSink());
     bool stripHidden = false;
     bool promptShown = false;
     QString promptText;
@@ -139,7 +141,7 @@ void TestConvenientTool::closePromptLeavesOutModePrompt()
     (*settingsMap())[ClosePrompt] = 1;
     ConvenientTool tool;
     tool.show();
-    PromptWatcher prompts;
+    PromptRecorder prompts;
     QTest::mousePress(button(tool, QStringLiteral("pushButton_2")), Qt::LeftButton);
     QTest::mouseRelease(button(tool, QStringLiteral("pushButton_2")), Qt::LeftButton);
     (*settingsMap())[ClosePrompt] = 0;
@@ -155,8 +157,10 @@ void TestConvenientTool::releaseDuringPromptLeavesButtonUp()
     tool.show();
     QPushButton *pressed = button(tool, QStringLiteral("pushButton_2"));
     // A real click: the button is let go while the prompt is still up.
-    QTimer::singleShot(200, pressed, [pressed] { QTest::mouseRelease(pressed, Qt::LeftButton); });
+    PromptRecorder prompts;
+    prompts.whileShown = [pressed] { QTest::mouseRelease(pressed, Qt::LeftButton); };
     QTest::mousePress(pressed, Qt::LeftButton);
+    QCOMPARE(prompts.texts, QStringList{QStringLiteral("你已选择 智能模式")});
     QCOMPARE(SettingsEnv::configTriple(TypingModel, IntelligenceModel, TranslationModel),
              (QList<int>{0, 1, 0}));
 

@@ -82,7 +82,7 @@ private slots:
 
         qputenv("WAYLAND_DISPLAY", "wayland-ferrule-test");
         LogCapture log;
-        PromptWatcher prompts;
+        PromptRecorder prompts;
         QVERIFY(installMouseHook());
         const QString line = QStringLiteral(
             "Side buttons: no permission to read /dev/input/event5 (\"Ferrule Test Mouse\"): "

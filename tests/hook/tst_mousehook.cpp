@@ -96,6 +96,8 @@ private:
     bool setExclusive(bool exclusive, const QString &expectedLine = QString());
 
     SettingsEnv env;
+    // Takes every prompt; a case that acts while one is up sets a recorder of its own over it.
+    PromptRecorder prompts;
     bool exclusiveNow = false;
     std::shared_ptr<ScriptedEngine> engine;
     ClickTarget target;
@@ -167,8 +169,9 @@ void TestMouseHook::pressAndReleaseReachTheHook()
                               5000);
     QCOMPARE(logouts(), 0);
 
-    // Held past the prompt's second, as a user speaking would.
+    // Held past the prompt and while there is something said, as a user speaking would.
     QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QStringLiteral("record.raw")).size() > 0, 5000);
     QVERIFY(xdotool({QStringLiteral("mouseup"), button}));
     QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button up !")), 5000);
     const auto up = findLine(QStringLiteral("Forward button up !"));
@@ -189,6 +192,12 @@ void TestMouseHook::pressAndReleaseReachTheHook()
 
 void TestMouseHook::quickClickIsHandledInsideThePressPrompt()
 {
+    // The prompt stays up until the release has come, as the box's second outlasts a click.
+    PromptRecorder pressPrompts;
+    pressPrompts.whileShown = [] {
+        QVERIFY(QTest::qWaitFor(
+            [] { return bool(findLine(QStringLiteral("Forward button up !"))); }, 5000));
+    };
     QVERIFY(xdotool({QStringLiteral("click"), QStringLiteral("8")}));
     QTRY_VERIFY_WITH_TIMEOUT(findLine(QStringLiteral("Forward button up !")), 5000);
     // Handled at once, nested in the press's second, not after it.
@@ -197,6 +206,7 @@ void TestMouseHook::quickClickIsHandledInsideThePressPrompt()
     QTRY_VERIFY_WITH_TIMEOUT(!pressPromptShown(), 5000);
     QCOMPARE(countLines(QStringLiteral("Forward button down !")), 1);
     QCOMPARE(countLines(QStringLiteral("Forward button up !")), 1);
+    QCOMPARE(pressPrompts.texts, QStringList{pressPrompt});
 }
 
 void TestMouseHook::quickClicksWithoutThePressPrompt()
@@ -295,7 +305,7 @@ void TestMouseHook::exclusiveSideButtons()
     engine->resultReplies = {ScriptedEngine::ResultReply{0, SPEECH_REC_COMPLETE, "go back"}};
     QVERIFY(setExclusive(exclusive));
     logCapture->clear();
-    PromptWatcher prompts;
+    prompts.texts.clear();
     // The last utterance's file, which a tap must leave as it is.
     QFile::remove(QStringLiteral("record.wav"));
     QVERIFY(QFile(QStringLiteral("record.wav")).open(QIODevice::WriteOnly));

@@ -24,7 +24,7 @@ private slots:
         QVERIFY(!installMouseHook());
 
         // Nothing to hear, nothing to type into.
-        PromptWatcher prompts;
+        PromptRecorder prompts;
         QVERIFY(reportSessionLimits(false));
         QCOMPARE(prompts.texts,
                  QStringList{QStringLiteral("听不到鼠标侧键，也无法输入文字，请见README")});

@@ -10,6 +10,7 @@
 #include "traywindows.h"
 #include "ui/convenienttool.h"
 #include "ui/customfunctiondialog.h"
+#include "ui/promptboxsink.h"
 #include "ui/promptmessagedialog.h"
 #include "ui/softwaresettingsdialog.h"
 #include "ui/useintructionsdialog.h"
@@ -207,7 +208,7 @@ void TestMainWindow::closePromptLeavesOutLanguagePrompt()
     setLanguages(0, 0, 0);
     SettingsEnv::set({{SettingKey::ClosePrompt, 1}});
     MainWindow window;
-    PromptWatcher prompts;
+    PromptRecorder prompts;
     languageActions(trayOf(window)).at(English)->trigger();
     SettingsEnv::set({{SettingKey::ClosePrompt, 0}});
     QCOMPARE(prompts.texts, QStringList());
@@ -258,6 +259,8 @@ void TestMainWindow::languageEntries()
     setLanguages(before[0], before[1], before[2]);
     const QByteArray config = SettingsEnv::configText();
 
+    // The choice is confirmed as the user sees it: in the prompt box, for its second.
+    ScopedPromptSink boxes(promptBoxSink());
     MainWindow window;
     SystemTray *tray = trayOf(window);
     QString shown;
@@ -295,8 +298,14 @@ void TestMainWindow::laterLanguageChoiceWins()
     MainWindow window;
     SystemTray *tray = trayOf(window);
     // "粤语" is chosen while the prompt of "英文" is still up.
-    QTimer::singleShot(300, this, [tray] { languageActions(tray).at(2)->trigger(); });
+    PromptRecorder prompts;
+    prompts.whileShown = [&prompts, tray] {
+        prompts.whileShown = nullptr;
+        languageActions(tray).at(2)->trigger();
+    };
     languageActions(tray).at(1)->trigger();
+    QCOMPARE(prompts.texts,
+             (QStringList{QStringLiteral("你选择：英文"), QStringLiteral("你选择：粤语")}));
 
     QCOMPARE(checkedLanguage(tray), 2);
     QCOMPARE(storedLanguages(), (QList<int>{2, 0, 0}));
@@ -608,7 +617,7 @@ void TestMainWindow::webEntries()
     MainWindow window;
     openedUrls.clear();
     const QWidgetList windowsBefore = QApplication::topLevelWidgets();
-    PromptWatcher prompts;
+    PromptRecorder prompts;
     entry(trayOf(window), entryText)->trigger();
     if (url.isEmpty()) {
         QVERIFY(openedUrls.isEmpty());

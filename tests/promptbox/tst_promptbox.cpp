@@ -1,5 +1,6 @@
 #include "common/prompts.h"
 #include "ui/promptbox.h"
+#include "ui/promptboxsink.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -18,6 +19,7 @@ private slots:
     void neverTakesFocus();
     void longTextIsClippedNotWrapped();
     void nestedPromptsHideTogether();
+    void startUpSinkShowsEachPromptForItsSecond();
 };
 
 void TestPromptBox::showsForOneSecondThenHides()
@@ -92,6 +94,21 @@ void TestPromptBox::nestedPromptsHideTogether()
     QVERIFY(outerReturned - innerReturned < 200);
     QVERIFY(!outer.isVisible());
     QVERIFY(!inner.isVisible());
+}
+
+// What start-up installs: the logic's prompt in a box of its own for one
+// second; the box goes with it.
+void TestPromptBox::startUpSinkShowsEachPromptForItsSecond()
+{
+    ScopedPromptSink boxes(promptBoxSink());
+    QStringList during;
+    QTimer::singleShot(500, [&] { during = shownPrompts(); });
+    QElapsedTimer clock;
+    clock.start();
+    showPrompt(QStringLiteral("已检测到塔沃鼠标"));
+    QVERIFY(clock.elapsed() >= 1000);
+    QCOMPARE(during, QStringList{QStringLiteral("已检测到塔沃鼠标")});
+    QVERIFY(promptBoxes().isEmpty());
 }
 
 QTEST_MAIN(TestPromptBox)

@@ -165,6 +165,7 @@ private:
     // What reached the desktop, in order: "type:<text>", "open:<url>".
     QStringList dispatched() const { return desktop->timeline; }
     RecordingPlatform *desktop = nullptr;
+    // The prompts of the last run.
     QStringList prompts;
 };
 
@@ -211,17 +212,14 @@ void TestQuilletIat::setModes(int typing, int typingLanguage, int intelligence,
 
 qint64 TestQuilletIat::runRecognizer()
 {
-    // Fires in the first event loop the run enters: the prompt box's second.
-    QTimer probe;
-    probe.setSingleShot(true);
-    connect(&probe, &QTimer::timeout, this, [this] { prompts << shownPrompts(); });
-    probe.start(0);
+    PromptRecorder recorder;
     QElapsedTimer clock;
     clock.start();
     {
         QuilletIat recognizer(nullptr);
     }
     const qint64 elapsed = clock.elapsed();
+    prompts << recorder.texts;
     QCoreApplication::processEvents();
     return elapsed;
 }

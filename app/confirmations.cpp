@@ -1,4 +1,4 @@
-#include "ui/confirmations.h"
+#include "app/confirmations.h"
 
 #include "app/settingkeys.h"
 #include "app/settings.h"

@@ -4,29 +4,18 @@
 #include "app/settingkeys.h"
 #include "app/settings.h"
 #include "recognition/quilletiat.h"
+#include "ui/workmodes.h"
 
 #include <QDebug>
 
 namespace {
-struct ModeKeys
-{
-    const char *mode;
-    const char *language;
-};
-
-const ModeKeys modes[] = {
-    {SettingKey::TypingModel, SettingKey::TypingLanguage},
-    {SettingKey::IntelligenceModel, SettingKey::IntelligenceLanguage},
-    {SettingKey::TranslationModel, SettingKey::TranslationLanguage},
-};
-
 // The language the current work mode recognizes: the last mode at 1 counts, as
 // for the recognition itself.
 int currentLanguage()
 {
     SettingsMap &map = *settingsMap();
     int language = Mandarin;
-    for (const ModeKeys &keys : modes)
+    for (const ModeKeys &keys : workModes)
         if (map[QLatin1String(keys.mode)] == 1)
             language = map[QLatin1String(keys.language)];
     return language;
@@ -76,7 +65,7 @@ void SpeechSetupDialog::on_openSpeechSettingsButton_clicked()
 void SpeechSetupDialog::on_switchToEnglishButton_clicked()
 {
     SettingsMap *map = settingsMap();
-    for (const ModeKeys &keys : modes)
+    for (const ModeKeys &keys : workModes)
         if ((*map)[QLatin1String(keys.mode)] == 1)
             (*map)[QLatin1String(keys.language)] = English;
     saveSettingsMap(map);

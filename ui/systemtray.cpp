@@ -7,6 +7,7 @@
 #include "app/sitehosts.h"
 #include "buildconfig.h"
 #include "platform/platform.h"
+#include "ui/workmodes.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -35,18 +36,6 @@ const LanguageEntry languages[5] = {
     {"粤语", "你选择：粤语"},
     {"四川话", "你选择：四川话"},
     {"河南话", "你选择：河南话"},
-};
-
-struct ModeKeys
-{
-    const char *mode;
-    const char *language;
-};
-
-const ModeKeys modes[3] = {
-    {SettingKey::TypingModel, SettingKey::TypingLanguage},
-    {SettingKey::IntelligenceModel, SettingKey::IntelligenceLanguage},
-    {SettingKey::TranslationModel, SettingKey::TranslationLanguage},
 };
 
 // Translation recognizes only Mandarin, English and Cantonese.
@@ -168,9 +157,9 @@ void SystemTray::showSettings(Look look)
     setToolTip(QStringLiteral("塔沃智能鼠标"));
 
     for (int m = 0; m < 3; ++m) {
-        if (setting(modes[m].mode) != 1)
+        if (setting(workModes[m].mode) != 1)
             continue;
-        const int language = setting(modes[m].language);
+        const int language = setting(workModes[m].language);
         if (language < 0 || language > 4)
             continue;
         if (look == Look::First)
@@ -196,7 +185,7 @@ void SystemTray::markLanguage(int language)
 // that stays, as it is the one the menu shows checked.
 void SystemTray::chooseLanguage(int language)
 {
-    for (const ModeKeys &keys : modes) {
+    for (const ModeKeys &keys : workModes) {
         if (setting(keys.mode) != 1)
             continue;
         (*settingsMap())[QString::fromLatin1(keys.language)] = language;
@@ -209,9 +198,9 @@ void SystemTray::chooseLanguage(int language)
 void SystemTray::chooseDialect(int language)
 {
     for (int m = 0; m < 2; ++m) {
-        if (setting(modes[m].mode) != 1)
+        if (setting(workModes[m].mode) != 1)
             continue;
-        (*settingsMap())[QString::fromLatin1(modes[m].language)] = language;
+        (*settingsMap())[QString::fromLatin1(workModes[m].language)] = language;
         saveSettingsMap(settingsMap());
         markLanguage(language);
         showPromptFor(language);

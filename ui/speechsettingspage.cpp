@@ -128,13 +128,17 @@ void SpeechSettingsPage::showModel(const QString &language)
     m_loadedLanguage = language;
 }
 
+SpeechModelPaths SpeechSettingsPage::shownModelPaths() const
+{
+    return {ui->acousticModelEdit->text().trimmed(), ui->languageModelEdit->text().trimmed(),
+            ui->dictionaryEdit->text().trimmed()};
+}
+
 void SpeechSettingsPage::keepShownModel()
 {
     if (m_loadedLanguage.isEmpty())
         return;
-    m_models[m_loadedLanguage] = {ui->acousticModelEdit->text().trimmed(),
-                                  ui->languageModelEdit->text().trimmed(),
-                                  ui->dictionaryEdit->text().trimmed()};
+    m_models[m_loadedLanguage] = shownModelPaths();
     m_folders[m_loadedLanguage] = ui->modelFolderEdit->text();
 }
 
@@ -148,9 +152,7 @@ SpeechSettingsPage::Fields SpeechSettingsPage::fieldsShown() const
     f.connectS = ui->remoteConnectTimeoutSpinBox->value();
     f.replyS = ui->remoteReplyTimeoutSpinBox->value();
     f.models = m_models;
-    f.models[m_loadedLanguage] = {ui->acousticModelEdit->text().trimmed(),
-                                  ui->languageModelEdit->text().trimmed(),
-                                  ui->dictionaryEdit->text().trimmed()};
+    f.models[m_loadedLanguage] = shownModelPaths();
     f.translationUrl = ui->translationUrlEdit->text().trimmed();
     f.translationModel = ui->translationModelEdit->text().trimmed();
     f.translationApiKey = ui->translationApiKeyEdit->text().trimmed();
@@ -181,7 +183,7 @@ bool SpeechSettingsPage::shownConfig(SpeechConfig *config, QString *problem) con
         return false;
     }
     const QString text = editedText(contents.text, problem);
-    if (text.isNull() && !problem->isEmpty())
+    if (!problem->isEmpty())
         return false;
     QString error;
     if (!SpeechConfig::parse(text, m_dir, config, &error)) {

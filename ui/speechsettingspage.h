@@ -70,6 +70,8 @@ private:
     Fields fieldsShown() const;
     void showFields(const Fields &fields);
     void showModel(const QString &language);
+    // The model parts of the language the widgets show, as typed there.
+    SpeechModelPaths shownModelPaths() const;
     void keepShownModel();
     QString shownLanguage() const;
 

@@ -2,8 +2,6 @@
 
 #include "recognition/speechsdk.h"
 
-#include <cstring>
-
 namespace {
 constexpr int speechStartFrames = 15; // 150 ms of voiced frames before we believe in speech
 } // namespace
@@ -15,15 +13,10 @@ EndpointDetector::EndpointDetector(int endSilenceMs)
 
 int EndpointDetector::feed(const QByteArray &pcm)
 {
-    m_pending.append(pcm);
-    const int frames = m_pending.size() / VoiceActivity::frameBytes;
-    qint16 samples[VoiceActivity::frameSamples];
-    for (int i = 0; i < frames && m_status != SPEECH_EP_AFTER_SPEECH; ++i) {
-        std::memcpy(samples, m_pending.constData() + i * VoiceActivity::frameBytes,
-                    VoiceActivity::frameBytes);
-        frame(m_voice.frame(samples, VoiceActivity::frameSamples).voiced);
-    }
-    m_pending.remove(0, frames * VoiceActivity::frameBytes);
+    if (m_status == SPEECH_EP_AFTER_SPEECH)
+        return m_status; // the end is heard: the rest needs no listening to
+    for (const VoiceActivity::Frame &f : m_voice.feed(pcm))
+        frame(f.voiced);
     return m_status;
 }
 

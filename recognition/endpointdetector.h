@@ -25,5 +25,4 @@ private:
     VoiceActivity m_voice;
     int m_speechFrames = 0;
     int m_quietFrames = 0;
-    QByteArray m_pending; // bytes of a frame not yet complete
 };

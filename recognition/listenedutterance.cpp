@@ -1,9 +1,6 @@
 #include "recognition/listenedutterance.h"
 
-ListenedUtterance::ListenedUtterance(quint64 utterance, const QString &language)
-    : m_utterance(utterance), m_language(language)
-{
-}
+ListenedUtterance::ListenedUtterance(const QString &language) : m_language(language) {}
 
 ListenedUtterance::Phrase ListenedUtterance::openPhrase(qsizetype end) const
 {
@@ -13,7 +10,6 @@ ListenedUtterance::Phrase ListenedUtterance::openPhrase(qsizetype end) const
 QVector<ListenedUtterance::Phrase> ListenedUtterance::feed(const QByteArray &samples)
 {
     QVector<Phrase> phrases;
-    m_heard += samples.size();
     m_open.append(samples);
     for (const qsizetype cut : m_splitter.feed(samples)) {
         if (cut != m_endCut) // else offered already as the open phrase's end

@@ -14,7 +14,7 @@
 class ListenedUtterance
 {
 public:
-    ListenedUtterance(quint64 utterance, const QString &language);
+    explicit ListenedUtterance(const QString &language);
 
     struct Phrase
     {
@@ -27,17 +27,14 @@ public:
     // after it: a longer one follows.
     bool isCurrent(qsizetype start, qsizetype bytes) const;
 
-    quint64 utterance() const { return m_utterance; }
     const QString &language() const { return m_language; }
-    qsizetype heard() const { return m_heard; } // bytes so far
+    qsizetype heard() const { return m_openStart + m_open.size(); } // bytes so far
 
 private:
     Phrase openPhrase(qsizetype end) const;
 
-    quint64 m_utterance;
     QString m_language;
     PhraseSplitter m_splitter;
-    qsizetype m_heard = 0;
     qsizetype m_openStart = 0; // where the open phrase starts
     QByteArray m_open;         // its audio
     qsizetype m_endCut = -1;   // where it ends if the utterance does, when it would be cut

@@ -1,6 +1,5 @@
 #include "recognition/phrasesplitter.h"
 
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -50,15 +49,8 @@ QVector<qsizetype> PhraseSplitter::cuts(const QByteArray &pcm, const Rules &rule
 QVector<qsizetype> PhraseSplitter::feed(const QByteArray &pcm)
 {
     QVector<qsizetype> cuts;
-    m_pending.append(pcm);
-    const int frames = m_pending.size() / VoiceActivity::frameBytes;
-    qint16 samples[VoiceActivity::frameSamples];
-    for (int i = 0; i < frames; ++i) {
-        std::memcpy(samples, m_pending.constData() + i * VoiceActivity::frameBytes,
-                    VoiceActivity::frameBytes);
-        frame(m_voice.frame(samples, VoiceActivity::frameSamples), &cuts);
-    }
-    m_pending.remove(0, frames * VoiceActivity::frameBytes);
+    for (const VoiceActivity::Frame &f : m_voice.feed(pcm))
+        frame(f, &cuts);
     return cuts;
 }
 

@@ -51,8 +51,7 @@ private:
     const int m_longestFrames;
     const int m_searchFrames;
     VoiceActivity m_voice;
-    QByteArray m_pending; // bytes of a frame not yet complete
-    qint64 m_frames = 0;  // frames heard so far
+    qint64 m_frames = 0; // frames heard so far
     qint64 m_phraseStart = 0;
     QVector<VoiceActivity::Frame> m_phrase; // the frames of the open phrase
     int m_voicedFrames = 0;                 // in the open phrase

@@ -4,6 +4,7 @@
 #include "app/settingkeys.h"
 #include "recognition/speechenginefactory.h"
 #include "recognition/speecherror.h"
+#include "recognition/speechparams.h"
 #include "recognition/speechsdk.h"
 #include "recognition/translator.h"
 
@@ -16,13 +17,15 @@ namespace ServiceCheck {
 namespace {
 constexpr int pollPauseMs = 100;
 
+// The strings a recognition session is begun with, so the check asks what the user's own
+// sessions ask.
 QByteArray sessionParams(const QString &language)
 {
     if (language == QLatin1String("english"))
-        return "language = en_us, sample_rate = 16000";
+        return SpeechParams::ENG;
     if (language == QLatin1String("cantonese"))
-        return "language = zh_cn, accent = cantonese, sample_rate = 16000";
-    return "language = zh_cn, accent = mandarin, sample_rate = 16000";
+        return SpeechParams::CAN;
+    return SpeechParams::MAN;
 }
 
 Outcome failed(int code, const LogTap &tap)

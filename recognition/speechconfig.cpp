@@ -64,6 +64,15 @@ bool hasControlCharacter(const QString &text)
     });
 }
 
+// A wrong line as an error quotes it: a key on it (in the wrong place) is left out, so it
+// reaches neither the log nor the settings page.
+QString quoted(QString line)
+{
+    static const QRegularExpression key(QStringLiteral("(api_key\\s*=\\s*)\\S+"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    return line.replace(key, QStringLiteral("\\1…"));
+}
+
 QString resolved(const QString &path, const QString &baseDir)
 {
     if (path.isEmpty() || QFileInfo(path).isAbsolute())
@@ -267,7 +276,7 @@ bool SpeechConfig::parse(const QString &text, const QString &baseDir, SpeechConf
             return false;
         }
         if (!readSetting(&c, section, key, value, baseDir)) {
-            *error = where + QStringLiteral("unknown key or bad value: %1").arg(line);
+            *error = where + QStringLiteral("unknown key or bad value: %1").arg(quoted(line));
             return false;
         }
     }

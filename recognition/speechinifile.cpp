@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextCodec>
 
@@ -14,13 +13,6 @@ namespace SpeechIniFile {
 QString path(const QString &dir)
 {
     return QFileInfo(QDir(dir).filePath(DataFiles::speechIniName)).absoluteFilePath();
-}
-
-QString withoutKeys(QString text)
-{
-    static const QRegularExpression key(QStringLiteral("(api_key\\s*=\\s*)\\S+"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    return text.replace(key, QStringLiteral("\\1…"));
 }
 
 Contents read(const QString &dir)
@@ -50,7 +42,7 @@ Contents read(const QString &dir)
         return contents;
     }
     if (!SpeechConfig::parse(contents.text, dir, &contents.config, &contents.error)) {
-        contents.error = QStringLiteral("%1: %2").arg(file, withoutKeys(contents.error));
+        contents.error = QStringLiteral("%1: %2").arg(file, contents.error);
         return contents;
     }
     contents.config.path = file;

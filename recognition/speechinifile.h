@@ -9,10 +9,6 @@ namespace SpeechIniFile {
 
 QString path(const QString &dir);
 
-// text with the value of every "api_key = …" in it left out: the parser quotes a
-// wrong line whole, and that line may hold a key in the wrong place.
-QString withoutKeys(QString text);
-
 struct Contents
 {
     bool ok = false;     // false: the file exists but cannot be read, is no UTF-8 text, or is wrong

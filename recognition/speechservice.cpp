@@ -2,7 +2,6 @@
 
 #include "recognition/speechenginefactory.h"
 #include "recognition/speecherror.h"
-#include "recognition/speechinifile.h"
 
 #include <QDebug>
 #include <QDir>
@@ -33,7 +32,7 @@ int SpeechService::configuredEngine(const QByteArray &loginParams)
         qWarning().noquote() << QStringLiteral(
                                     "speech: bad settings, speech recognition is off until "
                                     "this is fixed: %1")
-                                    .arg(SpeechIniFile::withoutKeys(error));
+                                    .arg(error);
         return SpeechError::BadSettings;
     }
     m_resultTimeoutMs = config.resultTimeoutMs;

@@ -212,8 +212,7 @@ Translator::Result Translator::translateRecognized(const char *utf8, const QByte
     SpeechConfig config;
     QString error;
     if (!SpeechConfig::load(workDir, &config, &error)) {
-        qWarning().noquote() << QStringLiteral("translation: bad settings: %1")
-                                    .arg(SpeechIniFile::withoutKeys(error));
+        qWarning().noquote() << QStringLiteral("translation: bad settings: %1").arg(error);
         return {Outcome::BadSettings, QString()};
     }
     const QString path = config.path.isEmpty() ? SpeechIniFile::path(workDir) : config.path;

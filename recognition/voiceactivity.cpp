@@ -1,6 +1,7 @@
 #include "recognition/voiceactivity.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 constexpr double speechAboveNoiseDb = 15;
@@ -18,4 +19,19 @@ VoiceActivity::Frame VoiceActivity::frame(const qint16 *samples, int count)
     if (!(m_quietFloor && db < digitalSilenceDb))
         m_noiseDb = db < m_noiseDb ? db : m_noiseDb + 0.01;
     return {db, db > quietestSpeechDb && db > m_noiseDb + speechAboveNoiseDb};
+}
+
+QVector<VoiceActivity::Frame> VoiceActivity::feed(const QByteArray &pcm)
+{
+    m_pending.append(pcm);
+    const int count = m_pending.size() / frameBytes;
+    QVector<Frame> frames;
+    frames.reserve(count);
+    qint16 samples[frameSamples];
+    for (int i = 0; i < count; ++i) {
+        std::memcpy(samples, m_pending.constData() + i * frameBytes, frameBytes);
+        frames.append(frame(samples, frameSamples));
+    }
+    m_pending.remove(0, count * frameBytes);
+    return frames;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QtGlobal>
+#include <QByteArray>
+#include <QVector>
 
 // Tells speech from quiet in 10 ms frames of 16 kHz, 16-bit mono PCM, from each frame's
 // energy against the quietest frames so far. The end-of-speech detector and the phrase
@@ -22,13 +23,17 @@ public:
         double db; // energy of the frame
         bool voiced;
     };
-    // The next frame of the audio, in order.
-    Frame frame(const qint16 *samples, int count);
+    // Feeds more audio; returns the frames it completes, in order. The bytes of a frame
+    // not yet complete wait for the rest.
+    QVector<Frame> feed(const QByteArray &pcm);
 
 private:
+    Frame frame(const qint16 *samples, int count);
+
     // A mean square of about 100 LSB: quieter is never speech.
     static constexpr double quietestSpeechDb = 40;
     // Start from a quiet room, so speech from the very first frame is heard as speech.
     double m_noiseDb = quietestSpeechDb;
     bool m_quietFloor;
+    QByteArray m_pending; // bytes of a frame not yet complete
 };

@@ -193,7 +193,7 @@ void WorkerEngine::listen(const QByteArray &samples, int audioStatus)
         m_listening.reset();
         if (m_listenLanguage.isEmpty())
             return;
-        m_listening = std::make_unique<ListenedUtterance>(m_utterance, m_listenLanguage);
+        m_listening = std::make_unique<ListenedUtterance>(m_listenLanguage);
     } else if (audioStatus != SPEECH_AUDIO_CONTINUE) {
         return;
     }
@@ -204,8 +204,8 @@ void WorkerEngine::listen(const QByteArray &samples, int audioStatus)
         return;
     }
     for (const ListenedUtterance::Phrase &phrase : m_listening->feed(samples)) {
-        post([this, utterance = m_listening->utterance(), language = m_listening->language(),
-              phrase, words = m_userWords] {
+        post([this, utterance = m_utterance, language = m_listening->language(), phrase,
+              words = m_userWords] {
             transcribeHeardPhrase(utterance, language, phrase.start, phrase.pcm, words);
         });
     }

@@ -3,9 +3,8 @@
 #include "buildconfig.h"
 #include "platform/linux/ibusinput.h"
 
-#include <QDateTime>
+#include <QDeadlineTimer>
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QFileInfo>
 
 namespace {
@@ -18,9 +17,11 @@ constexpr int kCommitTimeoutMs = 1200;
 // How long the engine may take to come up on the bus when it is first needed.
 constexpr int kStartTimeoutMs = 1000;
 
+// Milliseconds on the monotonic clock: a wall clock set back or forward
+// meanwhile would stretch a wait or cut it short.
 qint64 now()
 {
-    return QDateTime::currentMSecsSinceEpoch();
+    return QDeadlineTimer::current(Qt::PreciseTimer).deadline();
 }
 
 // The engine in the build tree (scripts/run, the tests), else the installed one.

@@ -2,25 +2,23 @@
 
 #include <QDebug>
 
-ImeCommitResult commitThroughInputMethods(const ImeCommits &inputMethods, const QString &text)
+bool commitThroughInputMethods(const ImeCommits &inputMethods, const QString &text)
 {
-    ImeCommitResult result;
     for (const std::unique_ptr<ImeCommit> &inputMethod : inputMethods) {
         if (!inputMethod->isAvailable())
             continue;
         switch (inputMethod->commit(text)) {
         case ImeCommit::Outcome::Committed:
-            result.by = inputMethod.get();
-            return result;
+            qDebug().noquote() << "typing through" << inputMethod->name();
+            return true;
         case ImeCommit::Outcome::NoFocusedContext:
             break;
         case ImeCommit::Outcome::Refused:
         case ImeCommit::Outcome::NoAnswer:
             qWarning().noquote() << "input method" << inputMethod->name()
                                  << "did not take the text !";
-            result.failed = true;
             break;
         }
     }
-    return result;
+    return false;
 }

@@ -51,11 +51,8 @@ int LinuxPlatform::type(const QString &text, const TypingTarget &target)
     if (isWaylandSession()) {
         if (text.isEmpty())
             return 0;
-        const ImeCommitResult result = commitThroughInputMethods(inputMethods, text);
-        if (result.by) {
-            qDebug().noquote() << "typing through" << result.by->name();
+        if (commitThroughInputMethods(inputMethods, text))
             return length;
-        }
         qWarning() << "no input method took the text, nothing typed !";
         return -1;
     }
@@ -70,11 +67,8 @@ int LinuxPlatform::type(const QString &text, const TypingTarget &target)
     const int own = typeIntoOwnWindow(text, target.focus);
     if (own >= 0)
         return own;
-    const ImeCommitResult result = commitThroughInputMethods(inputMethods, text);
-    if (result.by) {
-        qDebug().noquote() << "typing through" << result.by->name();
+    if (commitThroughInputMethods(inputMethods, text))
         return length;
-    }
     qDebug() << "typing with XTest";
     return input.type(text, target.focus);
 }

@@ -1,5 +1,7 @@
 #include "platform/smallfile.h"
 
+#include "platform/linux/filedescriptor.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -9,16 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-struct Descriptor
-{
-    int fd;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 QString systemError(int code)
 {
@@ -35,14 +27,14 @@ bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QStr
     // a link cannot be swapped between a look and the open.
     const int flags =
         O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | (options.followLinks ? 0 : O_NOFOLLOW);
-    const Descriptor file{::open(QFile::encodeName(path).constData(), flags)};
-    if (file.fd < 0) {
+    const FileDescriptor file(::open(QFile::encodeName(path).constData(), flags));
+    if (file.get() < 0) {
         *error = errno == ELOOP && !options.followLinks ? QStringLiteral("it is a link")
                                                         : systemError(errno);
         return false;
     }
     struct stat info = {};
-    if (::fstat(file.fd, &info) != 0) {
+    if (::fstat(file.get(), &info) != 0) {
         *error = systemError(errno);
         return false;
     }
@@ -66,7 +58,7 @@ bool readSmallFile(const QString &path, qint64 maxBytes, QByteArray *bytes, QStr
     content.reserve(int(info.st_size));
     char chunk[16384];
     for (;;) {
-        const ssize_t n = ::read(file.fd, chunk, sizeof chunk);
+        const ssize_t n = ::read(file.get(), chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {

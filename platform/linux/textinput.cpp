@@ -1,7 +1,6 @@
 #include "platform/linux/textinput.h"
 
 #include "platform/linux/inputmethods.h"
-#include "platform/linux/ownwindow.h"
 #include "platform/linux/typingkeys.h"
 #include "platform/linux/x11windows.h"
 
@@ -203,9 +202,6 @@ int TextInput::type(const QString &text, quint64 focus)
 {
     if (!d->display || !focus)
         return 0;
-    const int own = typeIntoOwnWindow(text, focus);
-    if (own >= 0)
-        return own;
     const QVector<uint> codePoints = typableCodePoints(text);
     if (codePoints.isEmpty())
         return 0;

@@ -41,7 +41,7 @@ public:
     // With true, presses and releases of the side buttons no longer reach the
     // window under the pointer on their own; with false they do again. Returns
     // whether the buttons are now held back: false where the desktop offers no
-    // way to (the reason is logged once).
+    // way to (an implementation that can tell why logs it, once).
     virtual bool setExclusive(bool exclusive)
     {
         Q_UNUSED(exclusive)

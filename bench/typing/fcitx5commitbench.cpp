@@ -100,9 +100,7 @@ int main(int argc, char **argv)
     double xdotoolRate = qEnvironmentVariable("FERRULE_XDOTOOL_CHARS_PER_S").toDouble();
     if (!wayland) {
         // xdotool into a window where the input method composes nothing.
-        QProcessEnvironment plain = QProcessEnvironment::systemEnvironment();
-        plain.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
-        TargetWindow english(QStringLiteral(TYPING_TARGET), QStringList(), plain);
+        TargetWindow english(QStringLiteral(TYPING_TARGET), QStringList(), withoutInputMethod());
         if (!english.isReady() || !english.focus()) {
             std::fprintf(stderr, "no window for xdotool\n");
             return 1;

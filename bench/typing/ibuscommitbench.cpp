@@ -66,9 +66,7 @@ int main(int argc, char **argv)
     }
     // xdotool's keys would be composed by the input method: it types into a
     // window that does not use one.
-    QProcessEnvironment plain = QProcessEnvironment::systemEnvironment();
-    plain.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
-    TargetWindow other(QStringLiteral(TYPING_TARGET), QStringList(), plain);
+    TargetWindow other(QStringLiteral(TYPING_TARGET), QStringList(), withoutInputMethod());
     if (!other.isReady() || !other.focus()) {
         std::fprintf(stderr, "no window for xdotool\n");
         return 1;

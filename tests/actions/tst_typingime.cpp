@@ -452,9 +452,8 @@ void TypingImeTest::withoutInputContext()
 {
     // A window that does not use the input method: no commit path serves it,
     // the keys go to it with XTest.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
-    TargetWindow window(QStringLiteral(TYPING_TARGET), {QStringLiteral("--line")}, environment);
+    TargetWindow window(QStringLiteral(TYPING_TARGET), {QStringLiteral("--line")},
+                        withoutInputMethod());
     QVERIFY(window.isReady());
     QVERIFY(window.focus());
     // The input method takes in its own time that no context of its has the
@@ -475,9 +474,8 @@ void TypingImeTest::inputMethodStopped()
     // The daemon stops answering (here: stopped by a signal). Typing waits a
     // bounded time, says so and types anyway into a window that does not use
     // the input method.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
-    TargetWindow window(QStringLiteral(TYPING_TARGET), {QStringLiteral("--line")}, environment);
+    TargetWindow window(QStringLiteral(TYPING_TARGET), {QStringLiteral("--line")},
+                        withoutInputMethod());
     QVERIFY(window.isReady());
     QVERIFY(window.focus());
     const pid_t daemon = pid_t(qEnvironmentVariableIntValue("FERRULE_IME_PID"));

@@ -36,6 +36,15 @@ inline QString readCorpus(const QString &path)
     return text;
 }
 
+// The environment for a window that uses no input method: keys typed into it
+// arrive as they are, not composed.
+inline QProcessEnvironment withoutInputMethod()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
+    return environment;
+}
+
 // An editor window of another process (typingtarget, gtktypingtarget) that
 // prints "ready <window id in hex>" once on screen and answers "text" with
 // "text <base64 of its text>" and "clear" with "ok".

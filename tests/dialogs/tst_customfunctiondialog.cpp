@@ -1,5 +1,6 @@
 // The custom command dialog driven through its widgets: words made, saved,
 // listed, shown and deleted, every refusal, the pickers, and the file behind it.
+#include "common/child.h"
 #include "common/settingsenv.h"
 
 #include "app/customcommands.h"
@@ -104,13 +105,7 @@ private slots:
     void stateKeptAcrossHideAndShow();
 
 private:
-    template <typename T> T *child(const char *name)
-    {
-        T *widget = dialog->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no child %s", name);
-        return widget;
-    }
+    template <typename T> T *child(const char *name) { return ::child<T>(dialog.get(), name); }
     QLineEdit *edit(const char *name) { return child<QLineEdit>(name); }
     // Clicks a button and returns the messages it brought up.
     QStringList click(const char *button, const QString &answer = QString())

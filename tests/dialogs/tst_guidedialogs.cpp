@@ -1,3 +1,5 @@
+#include "common/child.h"
+
 #include "ui/promptmessagedialog.h"
 #include "ui/useintructionsdialog.h"
 
@@ -22,18 +24,12 @@ QColor face(QPushButton *button)
 
 QPushButton *button(QWidget *window, const char *name)
 {
-    auto *b = window->findChild<QPushButton *>(QLatin1String(name));
-    if (!b)
-        qFatal("no button %s", name);
-    return b;
+    return child<QPushButton>(window, name);
 }
 
 QStackedWidget *stack(QWidget *window, const char *name)
 {
-    auto *s = window->findChild<QStackedWidget *>(QLatin1String(name));
-    if (!s)
-        qFatal("no stacked widget %s", name);
-    return s;
+    return child<QStackedWidget>(window, name);
 }
 
 // A left-button drag on an empty spot of the window.

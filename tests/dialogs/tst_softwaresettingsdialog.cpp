@@ -1,3 +1,4 @@
+#include "common/child.h"
 #include "common/settingsenv.h"
 
 #include "app/settingkeys.h"
@@ -50,13 +51,6 @@ private slots:
     void dragOnlyWithLeftButtonAlone();
 
 private:
-    template <typename T> static T *child(QWidget *dialog, const char *name)
-    {
-        T *widget = dialog->findChild<T *>(QLatin1String(name));
-        if (!widget)
-            qFatal("no child %s", name);
-        return widget;
-    }
     static void click(QAbstractButton *button)
     {
         // Near the left edge: the indicator of radio buttons and check boxes.

@@ -2,6 +2,7 @@
 // an HTTP server of the test's own on 127.0.0.1 (and the embedded engine), what a
 // save does to speech.ini, and a speech.ini it must leave alone.
 
+#include "common/child.h"
 #include "common/files.h"
 #include "common/logcapture.h"
 #include "common/settingsenv.h"
@@ -24,14 +25,6 @@
 
 namespace {
 const char apiKey[] = "sk-page-7c1d";
-
-template <typename T> T *child(QWidget *page, const char *name)
-{
-    T *widget = page->findChild<T *>(QLatin1String(name));
-    if (!widget)
-        qFatal("no child %s", name);
-    return widget;
-}
 
 void setText(QWidget *page, const char *name, const QString &text)
 {

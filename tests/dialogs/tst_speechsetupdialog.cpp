@@ -2,6 +2,7 @@
 // model and no online service is set: once per run, with "关闭提示" on too, and
 // each of its three answers doing what it says.
 
+#include "common/child.h"
 #include "common/files.h"
 #include "common/settingsenv.h"
 
@@ -27,14 +28,6 @@ QList<SpeechSetupDialog *> shownDialogs()
             if (dialog->isVisible())
                 shown << dialog;
     return shown;
-}
-
-QPushButton *button(QWidget *dialog, const char *name)
-{
-    auto *b = dialog->findChild<QPushButton *>(QLatin1String(name));
-    if (!b)
-        qFatal("no button %s", name);
-    return b;
 }
 } // namespace
 
@@ -74,8 +67,8 @@ void TestSpeechSetupDialog::offeredOncePerRun()
     QList<SpeechSetupDialog *> shown = shownDialogs();
     QCOMPARE(shown.size(), 1);
     QPointer<SpeechSetupDialog> first = shown.first();
-    QVERIFY(button(first, "switchToEnglishButton")->isVisible());
-    QTest::mouseClick(button(first, "laterButton"), Qt::LeftButton);
+    QVERIFY(child<QPushButton>(first, "switchToEnglishButton")->isVisible());
+    QTest::mouseClick(child<QPushButton>(first, "laterButton"), Qt::LeftButton);
     QTRY_VERIFY(first.isNull());
 
     {
@@ -105,7 +98,7 @@ void TestSpeechSetupDialog::answers()
 
     QPointer<SpeechSetupDialog> dialog = new SpeechSetupDialog;
     dialog->show();
-    QTest::mouseClick(button(dialog, qPrintable(answer)), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(dialog, qPrintable(answer)), Qt::LeftButton);
     QTRY_VERIFY(dialog.isNull());
 
     auto *settingsWindow = mainWindow.findChild<SoftwareSettingsDialog *>();

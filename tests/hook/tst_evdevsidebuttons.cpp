@@ -224,6 +224,8 @@ void TestEvdevSideButtons::clicksReachTheHookInOrder()
         QStringLiteral("Side buttons: watching /dev/input/event%1 (\"Ferrule Test Mouse\") !")
             .arg(mouse);
     QTRY_VERIFY_WITH_TIMEOUT(log->contains(watching), 5000);
+    // The watched node shows as open: the checks below of those never opened can fail.
+    QVERIFY(isOpen(mouse));
 
     const QString script =
         MockMouse::writeFile(files, QStringLiteral("%1.events").arg(mouse), events);

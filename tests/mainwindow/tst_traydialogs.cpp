@@ -1,4 +1,5 @@
 // The custom command and login dialogs, driven as a user would.
+#include "common/child.h"
 #include "common/settingsenv.h"
 #include "ui/customfunctiondialog.h"
 #include "ui/userlogindialog.h"
@@ -22,14 +23,6 @@ std::unique_ptr<QDialog> makeDialog(const QString &kind)
     if (kind == QLatin1String("custom"))
         return std::make_unique<CustomFunctionDialog>();
     return std::make_unique<UserLogInDialog>();
-}
-
-template <typename T> T *child(QObject *parent, const char *name)
-{
-    T *found = parent->findChild<T *>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
 }
 
 void sendMouse(QWidget *target, QEvent::Type type, QPoint global, Qt::MouseButton button,

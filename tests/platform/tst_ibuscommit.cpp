@@ -213,9 +213,8 @@ void IBusCommitTest::windowWithoutInputContext()
 {
     // A window that does not use IBus: nothing is committed, and the platform
     // types the text with key presses instead.
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("QT_IM_MODULE"), QStringLiteral("compose"));
-    TargetWindow plain(QStringLiteral(TYPING_TARGET), {QStringLiteral("--line")}, environment);
+    TargetWindow plain(QStringLiteral(TYPING_TARGET), {QStringLiteral("--line")},
+                       withoutInputMethod());
     QVERIFY(plain.isReady());
     QVERIFY(plain.focus());
     QCOMPARE(commit->commit(kText), ImeCommit::Outcome::NoFocusedContext);

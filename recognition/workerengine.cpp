@@ -113,7 +113,7 @@ int WorkerEngine::uploadData(const QByteArray &dataName, const QByteArray &data,
                                     .arg(QString::fromUtf8(dataName));
         return SpeechError::InvalidArgument;
     }
-    const UserWords words = parseUserWords(data);
+    const UserWordList words = UserWordList::parse(data);
     if (!words.leftOut.isEmpty())
         qWarning().noquote() << QStringLiteral("speech: %1 user words taken, left out: %2")
                                     .arg(words.words.size())

@@ -57,10 +57,6 @@ public:
     int blockPauseMs() const override { return 0; }
     int resultTimeoutMs() const override { return m_settings.resultTimeoutMs; }
 
-    // The words an utterance takes from a user word list.
-    using UserWords = UserWordList;
-    static UserWords parseUserWords(const QByteArray &data) { return UserWordList::parse(data); }
-
 private:
     struct Session;
     struct Utterance;

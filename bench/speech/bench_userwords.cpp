@@ -9,7 +9,7 @@
 #include "common/stubhttpserver.h"
 #include "speech/sdkfeeder.h"
 
-#include "recognition/workerengine.h"
+#include "recognition/userwordlist.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -91,11 +91,11 @@ int main(int argc, char **argv)
     const QByteArray lines = file.readAll();
     const double read = seconds(timer);
     timer.restart();
-    const int parsed = WorkerEngine::parseUserWords(lines).words.size();
+    const int parsed = UserWordList::parse(lines).words.size();
     const double parseLines = seconds(timer);
     const QByteArray json = asJson(lines);
     timer.restart();
-    WorkerEngine::parseUserWords(json);
+    UserWordList::parse(json);
     const double parseJson = seconds(timer);
     std::printf("%.1f MB of words: read in %.3f s, parsed in %.3f s as lines (%d words taken), "
                 "%.3f s as JSON\n",

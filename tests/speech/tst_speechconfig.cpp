@@ -6,7 +6,7 @@
 #include "recognition/serviceclient.h"
 #include "recognition/speechconfig.h"
 #include "recognition/speechsdk.h"
-#include "recognition/workerengine.h"
+#include "recognition/userwordlist.h"
 
 #include "recognition/speechparams.h"
 
@@ -256,7 +256,7 @@ private slots:
         QFETCH(QByteArray, data);
         QFETCH(QStringList, words);
         QFETCH(QString, leftOut);
-        const WorkerEngine::UserWords parsed = WorkerEngine::parseUserWords(data);
+        const UserWordList parsed = UserWordList::parse(data);
         QCOMPARE(parsed.words, words);
         if (leftOut.isEmpty())
             QCOMPARE(parsed.leftOut, QString());

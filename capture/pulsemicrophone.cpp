@@ -24,23 +24,28 @@ QString PulseMicrophone::lastError() const
     return QString::fromUtf8(pa_strerror(m_context ? pa_context_errno(m_context) : PA_ERR_UNKNOWN));
 }
 
+// The first failure's reason is the one kept: later ones follow from it.
+void PulseMicrophone::markBroken()
+{
+    if (m_broken)
+        return;
+    m_brokenReason = lastError();
+    m_broken = true;
+}
+
 void PulseMicrophone::onContextState(pa_context *context, void *self)
 {
     auto *that = static_cast<PulseMicrophone *>(self);
-    if (that->m_ready && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) && !that->m_broken) {
-        that->m_brokenReason = that->lastError();
-        that->m_broken = true;
-    }
+    if (that->m_ready && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+        that->markBroken();
     pa_threaded_mainloop_signal(that->m_loop, 0);
 }
 
 void PulseMicrophone::onStreamState(pa_stream *stream, void *self)
 {
     auto *that = static_cast<PulseMicrophone *>(self);
-    if (that->m_ready && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)) && !that->m_broken) {
-        that->m_brokenReason = that->lastError();
-        that->m_broken = true;
-    }
+    if (that->m_ready && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        that->markBroken();
     pa_threaded_mainloop_signal(that->m_loop, 0);
 }
 
@@ -51,10 +56,7 @@ void PulseMicrophone::onRead(pa_stream *stream, size_t, void *self)
         const void *data = nullptr;
         size_t size = 0;
         if (pa_stream_peek(stream, &data, &size) < 0) {
-            if (!that->m_broken) {
-                that->m_brokenReason = that->lastError();
-                that->m_broken = true;
-            }
+            that->markBroken();
             return;
         }
         if (size == 0)

@@ -44,6 +44,8 @@ private:
     bool waitUntilReady(Awaited what, QString *error);
     void release();
     QString lastError() const;
+    // With the loop locked: notes that the capture broke off, and why.
+    void markBroken();
 
     static void onContextState(pa_context *context, void *self);
     static void onStreamState(pa_stream *stream, void *self);

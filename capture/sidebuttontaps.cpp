@@ -1,12 +1,17 @@
 #include "capture/sidebuttontaps.h"
 
-SideButtonTaps::Press *SideButtonTaps::slot(int button)
+const SideButtonTaps::Press *SideButtonTaps::slot(int button) const
 {
     if (button == 8)
         return &pressed[0];
     if (button == 9)
         return &pressed[1];
     return nullptr;
+}
+
+SideButtonTaps::Press *SideButtonTaps::slot(int button)
+{
+    return const_cast<Press *>(static_cast<const SideButtonTaps *>(this)->slot(button));
 }
 
 void SideButtonTaps::press(int button, qint64 timeMs, bool heldBack, bool startedRecording)
@@ -31,6 +36,6 @@ SideButtonTaps::Release SideButtonTaps::release(int button, qint64 timeMs, bool 
 
 bool SideButtonTaps::tapped(int button) const
 {
-    const Press *p = button == 8 ? &pressed[0] : button == 9 ? &pressed[1] : nullptr;
+    const Press *p = slot(button);
     return p && p->tapped;
 }

@@ -35,6 +35,8 @@ private:
         bool tapped = false;
         qint64 timeMs = 0;
     };
+    // The press of button 8 or 9, null for any other.
+    const Press *slot(int button) const;
     Press *slot(int button);
     Press pressed[2];
 };

@@ -29,8 +29,7 @@ Committer::Committer(IBusBus *bus, GDBusConnection *own, GMainLoop *loop)
 void Committer::leave(GDBusConnection *own)
 {
     const std::string user = userEngineNow();
-    const EngineModes::Snapshot before =
-        g_str_has_prefix(user.c_str(), "xkb:") ? EngineModes::Snapshot() : modes.current();
+    const EngineModes::Snapshot before = modesOf(user);
     g_dbus_connection_close_sync(own, nullptr, nullptr);
     if (user.empty())
         return;
@@ -56,6 +55,13 @@ std::string Committer::userEngineNow() const
     if (!now.empty() && now != kEngineName)
         return now;
     return noted.empty() || noted == kEngineName ? savedEngine() : noted;
+}
+
+EngineModes::Snapshot Committer::modesOf(const std::string &engine) const
+{
+    // IBus's keyboard layouts (xkb:…) have no modes; the properties seen
+    // last are then another engine's.
+    return g_str_has_prefix(engine.c_str(), "xkb:") ? EngineModes::Snapshot() : modes.current();
 }
 
 void Committer::onLine(const std::string &line)
@@ -94,7 +100,9 @@ void Committer::onFocusIn(IBusEngine *engine, const char *client)
 {
     if (!busy || committed || pending.empty() || g_get_monotonic_time() > deadline)
         return;
-    if (client ? g_strcmp0(client, "fake") == 0 : focusIsFake)
+    // Where IBus does not name the client, the stand-in context was ruled
+    // out before the switch (gotContext).
+    if (g_strcmp0(client, "fake") == 0)
         return;
     ibus_engine_commit_text(engine, ibus_text_new_from_string(pending.c_str()));
     committed = true;
@@ -127,10 +135,7 @@ void Committer::gotEngine(GObject *, GAsyncResult *result, gpointer data)
         return;
     }
     self->userEngine = name;
-    // IBus's keyboard layouts (xkb:…) have no modes; the properties seen
-    // last are then another engine's.
-    self->userModes =
-        g_str_has_prefix(name.c_str(), "xkb:") ? EngineModes::Snapshot() : self->modes.current();
+    self->userModes = self->modesOf(name);
     ibus_bus_current_input_context_async(self->bus, kSwitchTimeoutMs, nullptr,
                                          &Committer::gotContext, self);
 }
@@ -142,9 +147,9 @@ void Committer::gotContext(GObject *, GAsyncResult *result, gpointer data)
     // Where IBus does not say which client an engine serves, the stand-in
     // context that has the focus when no window has is told by its path:
     // IBus makes it first.
-    self->focusIsFake = !path || g_str_has_suffix(path, "/InputContext_1");
+    const bool focusIsFake = !path || g_str_has_suffix(path, "/InputContext_1");
     g_free(path);
-    if (self->focusIsFake) {
+    if (focusIsFake) {
         self->finish("nofocus");
         return;
     }

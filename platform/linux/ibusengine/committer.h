@@ -38,6 +38,8 @@ public:
 private:
     // The engine to set again when Ferrule ends.
     std::string userEngineNow() const;
+    // The modes of engine, the user's now, to set again when it comes back.
+    EngineModes::Snapshot modesOf(const std::string &engine) const;
 
     static void engineChanged(IBusBus *, const gchar *name, gpointer data);
     static void gotEngine(GObject *, GAsyncResult *result, gpointer data);
@@ -61,7 +63,6 @@ private:
     gint64 modesSince = 0;
     bool busy = false;
     bool committed = false;
-    bool focusIsFake = false;
     bool switched = false; // the switch to this engine is done
     bool back = false;     // the switch back has begun
     guint focusWait = 0;

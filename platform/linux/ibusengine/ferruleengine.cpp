@@ -92,11 +92,14 @@ IBusFactory *serveFerruleEngine(GDBusConnection *own, FocusInHandler onFocusIn)
     return factory;
 }
 
-GDBusConnection *connectOwn()
+GDBusConnection *connectOwn(GError **error)
 {
+    const gchar *address = ibus_get_address();
+    if (!address)
+        return nullptr;
     return g_dbus_connection_new_for_address_sync(
-        ibus_get_address(),
+        address,
         GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
+        nullptr, nullptr, error);
 }

@@ -20,5 +20,6 @@ IBusFactory *serveFerruleEngine(GDBusConnection *own, FocusInHandler onFocusIn);
 // refused it.
 bool registerComponent(GDBusConnection *own);
 
-// A second connection to IBus, for the engine.
-GDBusConnection *connectOwn();
+// A second connection to IBus, for the engine; null, with the reason in
+// *error where one is given, when IBus has no address or does not answer.
+GDBusConnection *connectOwn(GError **error = nullptr);

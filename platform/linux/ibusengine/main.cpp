@@ -42,15 +42,10 @@ void reportNoIBus()
 {
     GError *error = nullptr;
     const gchar *address = ibus_get_address();
-    GDBusConnection *probe =
-        address ? g_dbus_connection_new_for_address_sync(
-                      address,
-                      GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                           G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-                      nullptr, nullptr, &error)
-                : nullptr;
+    GDBusConnection *probe = connectOwn(&error);
     reply(std::string("error no IBus at ") + (address ? address : "(no address)") + ": " +
           (error ? error->message : "connected now"));
+    g_clear_error(&error);
     if (probe)
         g_object_unref(probe);
 }

@@ -1,16 +1,10 @@
 #include "actions/typabletext.h"
 
+#include "app/logsafe.h"
+
 #include <QVector>
 
 namespace {
-
-// Embeddings, overrides and isolates, and the marks (LRM, RLM, ALM): a mark
-// alone turns a run of digits around ("1 2 3 4" framed by RLM shows "4 3 2 1").
-bool isBidiControl(uint c)
-{
-    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0x200E ||
-           c == 0x200F || c == 0x061C;
-}
 
 bool isBreakOrControl(uint c)
 {

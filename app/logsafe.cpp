@@ -2,15 +2,11 @@
 
 #include <QVector>
 
-namespace {
-
 bool isBidiControl(char32_t c)
 {
     return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
            (c >= 0x2066 && c <= 0x2069);
 }
-
-} // namespace
 
 QString logSafe(const QString &text)
 {

@@ -10,3 +10,7 @@
 // showing the log. Everything else stays as it is.
 QString logSafe(const QString &text);
 QString logSafe(const QByteArray &utf8);
+
+// Embeddings, overrides and isolates, and the marks (LRM, RLM, ALM): a mark
+// alone turns a run of digits around ("1 2 3 4" framed by RLM shows "4 3 2 1").
+bool isBidiControl(char32_t c);

@@ -71,7 +71,6 @@ private:
     Wait m_wait;
     QEventLoop m_loop;
     QElapsedTimer m_elapsed;
-    bool m_limited = false;
 };
 
 Wait ReplyWaiter::run()
@@ -82,12 +81,12 @@ Wait ReplyWaiter::run()
     QObject::connect(m_reply, &QNetworkReply::finished, &m_loop, &QEventLoop::quit);
     QObject::connect(m_reply, &QNetworkReply::uploadProgress, &m_loop, [this](qint64 sent, qint64) {
         m_wait.connected = m_wait.connected || sent > 0;
-        limitReadBuffer();
     });
     QObject::connect(m_reply, &QNetworkReply::metaDataChanged, &m_loop, [this] { headersCame(); });
     QObject::connect(m_reply, &QNetworkReply::readyRead, &m_loop, [this] { readSome(); });
     QObject::connect(&ticker, &QTimer::timeout, &m_loop, [this] { tick(); });
     ticker.start();
+    QMetaObject::invokeMethod(&m_loop, [this] { limitReadBuffer(); }, Qt::QueuedConnection);
     if (!m_reply->isFinished())
         m_loop.exec();
     ticker.stop();
@@ -103,14 +102,16 @@ Wait ReplyWaiter::run()
 }
 
 // The reply is read as it comes, into a body that stops at the bound. The network
-// layer holds a little at a time for us to take (set once the request is on its
-// way: before, it is not there yet to hear of it), so it cannot pile up a long
-// reply faster than this loop takes it.
+// thread holds only a little at a time for us to take, so a long reply cannot pile
+// up faster than this loop takes it. It hears of the limit only once it has the
+// request in hand. The request reaches it when this thread's loop first runs,
+// through a call queued before the one in run(), so that limit follows it there
+// before any byte of the reply can come; the limit is told again with the headers,
+// for a request that had to wait longer. Asked only once the request was sent, a
+// busy machine let a localhost server pile up 60 MB first.
 void ReplyWaiter::limitReadBuffer()
 {
-    if (!m_limited)
-        m_reply->setReadBufferSize(64 * 1024);
-    m_limited = true;
+    m_reply->setReadBufferSize(64 * 1024);
 }
 
 void ReplyWaiter::headersCame()
